@@ -1,0 +1,59 @@
+// The log and the progress lines of a run.
+//
+// Every message a mode prints goes through one `tee`: standard output first,
+// then the log named by `log_file`. An "end of line" flush is kept where a
+// person watches (standard output on a terminal); otherwise output is flushed
+// at phase markers, count lines (`say`) and when the tee is closed, so a mode
+// that prints one line per missing genotype does not spend its time flushing.
+// Write errors on the log are ignored; a failed standard output is reported by
+// `finish_stdout`.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// Name of the log, "varnex.log" unless "--log" replaces it.
+extern std::string log_file;
+
+namespace varnex {
+
+class tee {
+ public:
+  tee() = default;
+  ~tee() { close(); }
+  tee(const tee&) = delete;
+  tee& operator=(const tee&) = delete;
+
+  // Opens `log_file` (truncating it, or appending to it).
+  bool open(bool truncate);
+  void close();
+
+  // Standard output, then the log; flushed only on a terminal.
+  void note(std::string_view text) {
+    out(text);
+    log(text);
+  }
+  // Standard output, then the log, then both flushed: phase markers and counts.
+  void say(std::string_view text) {
+    note(text);
+    flush();
+  }
+  void out(std::string_view text);
+  void log(std::string_view text);
+  void flush();
+
+  // Prints `message` and a line feed to standard output and the log; returns 1
+  // so that a mode can `return t.fail(...)`.
+  int fail(std::string_view message);
+
+ private:
+  std::FILE* log_ = nullptr;
+};
+
+// Standard output only, flushed on a terminal.
+void print_out(std::string_view text);
+// Flushes standard output; false when it could not be written.
+bool finish_stdout();
+
+}  // namespace varnex

@@ -1,0 +1,29 @@
+// Update mode: prints a SAMPLE file, plain or gzip whatever its name, each
+// line followed by an empty line. The column updates it is named for are not
+// performed; its two file options are accepted and not read.
+#include <string>
+
+#include "driver/log.hpp"
+#include "driver/modes.hpp"
+#include "formats/streams.hpp"
+
+namespace varnex {
+
+int update_pheno_cov(std::string sample_file, std::string /*add_pheno_cov_file*/,
+                     std::string /*remove_pheno_cov_file*/, bool /*add*/, bool /*remove*/) {
+  try {
+    gz_line_reader reader(sample_file);
+    std::string_view line;
+    while (reader.next(line)) {
+      print_out(line);
+      print_out("\n\n");
+    }
+  } catch (const io_error& e) {
+    tee log;
+    log.open(false);
+    return log.fail(e.what());
+  }
+  return 0;
+}
+
+}  // namespace varnex

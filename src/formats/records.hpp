@@ -1,0 +1,26 @@
+// Records shared by the two conversions: one SNP of a MAP file, one individual
+// of a PED or SAMPLE file. Plain values, kept in vectors in file order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace varnex {
+
+struct map_snp {
+  std::string snp_id;       // GEN column 1, or the MAP chromosome
+  std::string rs_id;        // GEN column 2, or the MAP SNP name
+  std::int32_t position = 0;
+  char allele_a = '-';      // '-' until seen
+  char allele_b = '-';
+};
+
+struct sample {
+  std::string id_1;
+  std::string id_2;
+  std::int32_t gender = -9;
+  std::string phenotype = "-9";
+  double missing_count = 0;
+};
+
+}  // namespace varnex

@@ -1,0 +1,339 @@
+#include "formats/streams.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <boost/iostreams/device/file_descriptor.hpp>
+#include <boost/iostreams/filter/gzip.hpp>
+#include <boost/iostreams/filtering_stream.hpp>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace io = boost::iostreams;
+
+namespace varnex {
+
+namespace {
+
+// A 4096-byte filter buffer makes gzip input about twice as slow as this.
+constexpr std::streamsize chain_buffer = 256 * 1024;
+constexpr std::size_t block_size = 1 << 20;
+
+int open_input_fd(const std::string& name) {
+  if (name.empty()) throw io_error("Can't open " + name);
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw io_error("Can't open " + name);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw io_error("Can't open " + name);
+  }
+  return fd;
+}
+
+}  // namespace
+
+bool is_gz_name(std::string_view name) { return name.find(".gz") != std::string_view::npos; }
+
+std::string tagged_name(std::string_view name, std::string_view tag) {
+  std::string result(name);
+  std::size_t p = name.find(".gz");
+  if (p == std::string_view::npos)
+    result.append(tag);
+  else
+    result.insert(p, tag);
+  return result;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
+
+// ---------------------------------------------------------------- input_file
+
+struct input_file::chain {
+  int fd = -1;
+  io::filtering_istream stream;
+  ~chain() {
+    try {
+      stream.reset();
+    } catch (...) {
+    }
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+input_file::input_file(const std::string& name, bool compressed)
+    : name_(name), chain_(std::make_unique<chain>()) {
+  chain_->fd = open_input_fd(name);
+  if (compressed) chain_->stream.push(io::gzip_decompressor(15, chain_buffer), chain_buffer);
+  chain_->stream.push(io::file_descriptor_source(chain_->fd, io::never_close_handle),
+                      chain_buffer);
+}
+
+input_file::~input_file() = default;
+
+std::size_t input_file::read(char* buffer, std::size_t n) {
+  auto& s = chain_->stream;
+  if (s.bad()) throw io_error("Can't read " + name_);
+  if (s.eof()) return 0;
+  try {
+    s.read(buffer, static_cast<std::streamsize>(n));
+  } catch (...) {
+    throw io_error("Can't read " + name_);
+  }
+  if (s.bad()) throw io_error("Can't read " + name_);
+  return static_cast<std::size_t>(s.gcount());
+}
+
+// --------------------------------------------------------------- line_reader
+
+line_reader::line_reader(input_file& input) : input_(input), buffer_(block_size) {}
+
+bool line_reader::fill() {
+  if (eof_) return false;
+  // Keep the unfinished line at the front; grow when it fills the buffer.
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  std::size_t got = input_.read(buffer_.data() + end_, buffer_.size() - end_);
+  if (got == 0) {
+    eof_ = true;
+    return false;
+  }
+  end_ += got;
+  return true;
+}
+
+bool line_reader::next(std::string_view& line) {
+  std::size_t scanned = begin_;
+  for (;;) {
+    const char* start = buffer_.data() + scanned;
+    const void* nl = std::memchr(start, '\n', end_ - scanned);
+    if (nl) {
+      const char* p = static_cast<const char*>(nl);
+      line = std::string_view(buffer_.data() + begin_, p - (buffer_.data() + begin_));
+      begin_ = p + 1 - buffer_.data();
+      ++line_number_;
+      return true;
+    }
+    std::size_t pending = end_ - begin_;
+    if (!fill()) {
+      if (pending == 0) return false;
+      line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+      begin_ = end_;
+      ++line_number_;
+      return true;
+    }
+    scanned = begin_ + pending;
+  }
+}
+
+// --------------------------------------------------------------- output_file
+
+struct output_file::chain {
+  int fd = -1;
+  io::filtering_ostream stream;
+};
+
+output_file::output_file(const std::string& name, bool compressed)
+    : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size) {
+  if (name.empty()) throw io_error("Can't open " + name);
+  struct stat st;
+  bool existed = ::stat(name.c_str(), &st) == 0;
+  if (existed && S_ISDIR(st.st_mode)) throw io_error("Can't open " + name);
+  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw io_error("Can't open " + name);
+  chain_->fd = fd;
+  struct stat now;
+  // Only a regular file is ever removed after a failure (never /dev/stdout).
+  created_regular_ = ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode);
+  if (compressed) {
+    io::gzip_params params;  // zlib default level, deflate, 15 bits, level 8
+    params.level = io::zlib::default_compression;
+    params.method = io::zlib::deflated;
+    params.window_bits = 15;
+    params.mem_level = 8;
+    params.strategy = io::zlib::default_strategy;
+    params.file_name = "";
+    params.comment = "";
+    params.mtime = 0;
+    chain_->stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
+  }
+  chain_->stream.push(io::file_descriptor_sink(fd, io::never_close_handle), chain_buffer);
+  chain_->stream.exceptions(std::ios::badbit | std::ios::failbit);
+}
+
+output_file::~output_file() {
+  if (closed_) return;
+  try {
+    chain_->stream.exceptions(std::ios::goodbit);
+    chain_->stream.reset();
+  } catch (...) {
+  }
+  ::close(chain_->fd);
+  if (created_regular_) ::unlink(name_.c_str());
+}
+
+void output_file::drain() {
+  if (used_ == 0) return;
+  try {
+    chain_->stream.write(buffer_.data(), static_cast<std::streamsize>(used_));
+  } catch (...) {
+    throw io_error("Can't write " + name_);
+  }
+  used_ = 0;
+}
+
+void output_file::make_room(std::size_t n) {
+  drain();
+  if (buffer_.size() < n) buffer_.resize(n);
+}
+
+void output_file::put(std::string_view text) {
+  if (buffer_.size() - used_ < text.size()) {
+    drain();
+    if (text.size() > buffer_.size()) {
+      try {
+        chain_->stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+      } catch (...) {
+        throw io_error("Can't write " + name_);
+      }
+      return;
+    }
+  }
+  std::memcpy(buffer_.data() + used_, text.data(), text.size());
+  used_ += text.size();
+}
+
+void output_file::put_int(std::int64_t value) {
+  char* p = reserve(24);
+  advance(std::to_chars(p, p + 24, value).ptr - p);
+}
+
+void output_file::put_fixed4(double value) {
+  // Large magnitudes print every integer digit: up to 309 of them.
+  char* p = reserve(400);
+  auto r = value == std::floor(value) ? std::to_chars(p, p + 400, value, std::chars_format::fixed, 0)
+                                      : std::to_chars(p, p + 400, value, std::chars_format::fixed, 4);
+  advance(r.ptr - p);
+}
+
+void output_file::put_general6(double value) {
+  char* p = reserve(32);
+  advance(std::to_chars(p, p + 32, value, std::chars_format::general, 6).ptr - p);
+}
+
+void output_file::close() {
+  if (closed_) return;
+  drain();
+  try {
+    chain_->stream.flush();
+    chain_->stream.reset();  // finishes the gzip stream
+  } catch (...) {
+    throw io_error("Can't write " + name_);
+  }
+  int fd = chain_->fd;
+  chain_->fd = -1;
+  if (::close(fd) != 0) {
+    if (created_regular_) ::unlink(name_.c_str());
+    closed_ = true;
+    throw io_error("Can't write " + name_);
+  }
+  closed_ = true;
+}
+
+// ------------------------------------------------------------ gz_line_reader
+
+gz_line_reader::gz_line_reader(const std::string& name) : name_(name), buffer_(block_size) {
+  int fd = open_input_fd(name);
+  gzFile f = gzdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    throw io_error("Can't open " + name);
+  }
+  gzbuffer(f, 256 * 1024);
+  file_ = f;
+}
+
+gz_line_reader::~gz_line_reader() {
+  if (file_) gzclose(static_cast<gzFile>(file_));
+}
+
+bool gz_line_reader::fill() {
+  if (eof_) return false;
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    buffer_offset_ += begin_;
+    begin_ = 0;
+  }
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  std::size_t room = buffer_.size() - end_;
+  if (room > (1u << 30)) room = 1u << 30;
+  int got = gzread(static_cast<gzFile>(file_), buffer_.data() + end_, static_cast<unsigned>(room));
+  if (got < 0) throw io_error("Can't read " + name_);
+  if (got == 0) {
+    int err = 0;
+    gzerror(static_cast<gzFile>(file_), &err);
+    // A truncated gzip member reads as Z_BUF_ERROR at the end.
+    if (err != Z_OK && err != Z_STREAM_END) throw io_error("Can't read " + name_);
+    eof_ = true;
+    return false;
+  }
+  end_ += static_cast<std::size_t>(got);
+  return true;
+}
+
+bool gz_line_reader::next(std::string_view& line) {
+  std::size_t scanned = begin_;
+  for (;;) {
+    const char* start = buffer_.data() + scanned;
+    const void* nl = std::memchr(start, '\n', end_ - scanned);
+    if (nl) {
+      const char* p = static_cast<const char*>(nl);
+      line = std::string_view(buffer_.data() + begin_, p - (buffer_.data() + begin_));
+      line_offset_ = buffer_offset_ + begin_;
+      begin_ = p + 1 - buffer_.data();
+      ++line_number_;
+      return true;
+    }
+    std::size_t pending = end_ - begin_;
+    if (!fill()) {
+      if (pending == 0) return false;
+      line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+      line_offset_ = buffer_offset_ + begin_;
+      begin_ = end_;
+      ++line_number_;
+      return true;
+    }
+    scanned = begin_ + pending;
+  }
+}
+
+void gz_line_reader::seek(std::uint64_t offset) {
+  // Inside the current buffer: no need to touch zlib.
+  if (offset >= buffer_offset_ && offset <= buffer_offset_ + end_) {
+    begin_ = static_cast<std::size_t>(offset - buffer_offset_);
+    return;
+  }
+  if (gzseek(static_cast<gzFile>(file_), static_cast<z_off_t>(offset), SEEK_SET) < 0)
+    throw io_error("Can't read " + name_);
+  buffer_offset_ = offset;
+  begin_ = end_ = 0;
+  eof_ = false;
+}
+
+}  // namespace varnex

@@ -1,0 +1,164 @@
+// Plain and gzip-compressed file streams.
+//
+// Every data file goes through one of these classes. Compression is decided by
+// the caller (usually `is_gz_name`), never by sniffing the contents, except for
+// `gz_line_reader`, which reads gzip and plain text alike.
+//
+// Contract:
+// - Constructors open the file and throw `io_error("Can't open " + name)` when
+//   it cannot be opened (missing, a directory, no permission).
+// - Reads that fail (I/O error, damaged gzip data) throw
+//   `io_error("Can't read " + name)`; writes, flushes and the final close that
+//   fail throw `io_error("Can't write " + name)`.
+// - Line views handed out by the readers point into the reader's own buffer
+//   and are valid until the next call on that reader. The line feed is
+//   removed; a carriage return before it is kept. A last line without a line
+//   feed is still a line.
+// - An `output_file` that is destroyed without a successful `close()` removes
+//   what it wrote, so a failed run never leaves a file that looks finished.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnex {
+
+// A failure that ends the mode; the message is printed as it stands.
+class io_error : public std::runtime_error {
+ public:
+  explicit io_error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// ".gz" anywhere in the name, case-sensitive: a.gz.gen and x.gzip count.
+bool is_gz_name(std::string_view name);
+
+// `name` with `tag` inserted before its first ".gz", or appended without one.
+std::string tagged_name(std::string_view name, std::string_view tag);
+
+// True when the two names designate the same file: equal names, or the same
+// existing file reached through another path or a link.
+bool same_file(const std::string& a, const std::string& b);
+
+// Throws io_error("Can't open " + name) unless `name` can be read as a file.
+void check_readable(const std::string& name);
+
+// Sequential reader over a Boost.Iostreams chain (gzip decompressor when
+// `compressed`, over a file source), in large blocks.
+class input_file {
+ public:
+  input_file(const std::string& name, bool compressed);
+  ~input_file();
+  input_file(const input_file&) = delete;
+  input_file& operator=(const input_file&) = delete;
+
+  // Reads up to n bytes; returns 0 only at the end of the data.
+  std::size_t read(char* buffer, std::size_t n);
+  const std::string& name() const { return name_; }
+
+ private:
+  struct chain;
+  std::string name_;
+  std::unique_ptr<chain> chain_;
+};
+
+// Hands out the lines of an input_file as views into one reused buffer.
+class line_reader {
+ public:
+  explicit line_reader(input_file& input);
+  // False at the end of the input.
+  bool next(std::string_view& line);
+  // 1-based number of the line last returned.
+  std::uint64_t line_number() const { return line_number_; }
+
+ private:
+  bool fill();
+  input_file& input_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;  // start of unread data
+  std::size_t end_ = 0;    // end of valid data
+  bool eof_ = false;
+  std::uint64_t line_number_ = 0;
+};
+
+// Buffered writer over a Boost.Iostreams chain (gzip compressor when
+// `compressed`, over a file sink). Text is formatted into a large buffer and
+// written in blocks.
+class output_file {
+ public:
+  output_file(const std::string& name, bool compressed);
+  ~output_file();
+  output_file(const output_file&) = delete;
+  output_file& operator=(const output_file&) = delete;
+
+  void put(char c) {
+    if (used_ == buffer_.size()) drain();
+    buffer_[used_++] = c;
+  }
+  void put(std::string_view text);
+  void put_int(std::int64_t value);
+  // Probability in the subset style: integral values without decimals,
+  // anything else with exactly four (0.5 -> 0.5000, 1 -> 1).
+  void put_fixed4(double value);
+  // Default floating-point style, six significant digits (0.333333, 1e-05).
+  void put_general6(double value);
+
+  // Makes room for at least n bytes and returns where to write them; the
+  // caller then calls `advance` with the number actually written.
+  char* reserve(std::size_t n) {
+    if (buffer_.size() - used_ < n) make_room(n);
+    return buffer_.data() + used_;
+  }
+  void advance(std::size_t n) { used_ += n; }
+
+  // Writes out everything and closes the file (and the gzip trailer).
+  void close();
+  const std::string& name() const { return name_; }
+
+ private:
+  void drain();
+  void make_room(std::size_t n);
+  struct chain;
+  std::string name_;
+  std::unique_ptr<chain> chain_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  bool closed_ = false;
+  bool created_regular_ = false;
+};
+
+// Reader of gzip or plain text through zlib's own file functions, whatever the
+// name. Lines are whole, however long; `offset()` is the position of the line
+// last returned in the uncompressed text, and `seek` moves to such a position.
+class gz_line_reader {
+ public:
+  explicit gz_line_reader(const std::string& name);
+  ~gz_line_reader();
+  gz_line_reader(const gz_line_reader&) = delete;
+  gz_line_reader& operator=(const gz_line_reader&) = delete;
+
+  bool next(std::string_view& line);
+  std::uint64_t offset() const { return line_offset_; }
+  std::uint64_t line_number() const { return line_number_; }
+  // Positions the reader so that the next line starts at `offset`.
+  void seek(std::uint64_t offset);
+  const std::string& name() const { return name_; }
+
+ private:
+  bool fill();
+  std::string name_;
+  void* file_ = nullptr;  // gzFile
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  std::uint64_t buffer_offset_ = 0;  // uncompressed offset of buffer_[0]
+  std::uint64_t line_offset_ = 0;
+  std::uint64_t line_number_ = 0;
+};
+
+}  // namespace varnex

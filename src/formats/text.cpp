@@ -1,0 +1,80 @@
+#include "formats/text.hpp"
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace varnex {
+
+std::size_t count_fields(std::string_view text) {
+  field_cursor cursor(text);
+  std::string_view f;
+  std::size_t n = 0;
+  while (cursor.next(f)) ++n;
+  return n;
+}
+
+bool parse_int32(std::string_view field, std::int32_t& value) {
+  const char* first = field.data();
+  const char* last = first + field.size();
+  if (first != last && *first == '+') {
+    ++first;
+    if (first != last && (*first == '-' || *first == '+')) return false;
+  }
+  std::int32_t v = 0;
+  auto r = std::from_chars(first, last, v);
+  if (r.ec != std::errc() || r.ptr != last) return false;
+  value = v;
+  return true;
+}
+
+std::size_t parse_double_prefix(std::string_view field, double& value) {
+  const char* begin = field.data();
+  const char* end = begin + field.size();
+  const char* p = begin;
+  if (p != end && (*p == '+' || *p == '-')) ++p;
+  const char* digits = p;
+  // Scan the decimal syntax ourselves so that inf, nan and hex never pass.
+  std::size_t mantissa = 0;
+  while (p != end && *p >= '0' && *p <= '9') ++p, ++mantissa;
+  if (p != end && *p == '.') {
+    ++p;
+    while (p != end && *p >= '0' && *p <= '9') ++p, ++mantissa;
+  }
+  if (mantissa == 0) return 0;
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    if (q != end && (*q == '+' || *q == '-')) ++q;
+    if (q != end && *q >= '0' && *q <= '9') {
+      while (q != end && *q >= '0' && *q <= '9') ++q;
+      p = q;
+    }
+  }
+  // from_chars takes no '+'; a '-' it handles itself.
+  const char* from = (*begin == '+') ? digits : begin;
+  double v = 0;
+  auto r = std::from_chars(from, p, v);
+  if (r.ec == std::errc::result_out_of_range) {
+    std::string copy(begin, p);
+    v = std::strtod(copy.c_str(), nullptr);
+  } else if (r.ec != std::errc() || r.ptr != p) {
+    return 0;
+  }
+  value = v;
+  return static_cast<std::size_t>(p - begin);
+}
+
+std::int32_t option_int32(const char* text) {
+  errno = 0;
+  long v = std::strtol(text, nullptr, 10);
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(v);
+}
+
+double option_double(const char* text) { return std::strtod(text, nullptr); }
+
+}  // namespace varnex

@@ -1,0 +1,112 @@
+# Helpers for the end-to-end scripts. Each script is run by CTest as
+#   bash script.sh <path of varnex binary> <source root>
+# and sources this file. Cases run in fresh scratch directories; the binary is
+# called as plain `varnex` (through PATH), so the command echo reads "varnex ...".
+#
+#   case_start "subset keeps the range bounds"
+#   write a.gen <<'EOF'
+#   ...
+#   EOF
+#   run -S --g a.gen --start 10 --end 20
+#   expect_status 0
+#   expect_stdout <<'EOF'
+#   ...
+#   EOF
+#   expect_file a.gen.subset <<'EOF'     # gzip files are decompressed first
+#   expect_log <<'EOF'                   # varnex.log
+#   case_end
+#
+# The script ends with `finish`, which prints "N passed, N failed" and sets
+# the exit status.
+
+set -u
+VARNEX_BIN=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+SOURCE_ROOT=$(cd "$2" && pwd)
+REALDATA="$SOURCE_ROOT/../shared/realdata"
+SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/varnex-e2e.XXXXXX")
+trap 'rm -rf "$SCRATCH"' EXIT
+mkdir -p "$SCRATCH/bin"
+ln -s "$VARNEX_BIN" "$SCRATCH/bin/varnex"
+export PATH="$SCRATCH/bin:$PATH"
+
+passed=0
+failed=0
+case_name=""
+case_failed=0
+case_count=0
+STATUS=0
+
+case_start() {
+  case_name=$1
+  case_failed=0
+  case_count=$((case_count + 1))
+  CASE_DIR="$SCRATCH/case$case_count"
+  mkdir -p "$CASE_DIR"
+  cd "$CASE_DIR" || exit 2
+}
+
+fail() {
+  echo "FAIL [$case_name]: $*"
+  case_failed=1
+}
+
+case_end() {
+  if [ "$case_failed" -eq 0 ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+}
+
+# write NAME: the here-document becomes the file (byte for byte).
+write() { cat > "$1"; }
+# write_gz NAME: the here-document, gzip-compressed.
+write_gz() { gzip -c > "$1"; }
+
+# run ARGS...: runs varnex; keeps standard output in stdout.txt, standard
+# error in stderr.txt and the exit status in STATUS.
+run() {
+  varnex "$@" > stdout.txt 2> stderr.txt
+  STATUS=$?
+  if [ -s stderr.txt ]; then fail "wrote to standard error: $(head -c 200 stderr.txt)"; fi
+}
+
+expect_status() {
+  [ "$STATUS" -eq "$1" ] || fail "exit status $STATUS, expected $1"
+}
+
+# Compares file $1 with the here-document (decompressing gzip data).
+compare_with_stdin() {
+  local actual=$1 label=$2
+  cat > "$CASE_DIR/.expected"
+  if [ ! -e "$actual" ]; then
+    fail "$label: missing"
+    return
+  fi
+  if gzip -t "$actual" 2>/dev/null; then
+    gzip -dc "$actual" > "$CASE_DIR/.actual"
+  else
+    cp "$actual" "$CASE_DIR/.actual"
+  fi
+  if ! cmp -s "$CASE_DIR/.expected" "$CASE_DIR/.actual"; then
+    fail "$label differs:"
+    diff "$CASE_DIR/.expected" "$CASE_DIR/.actual" | head -20
+  fi
+}
+
+expect_stdout() { compare_with_stdin stdout.txt "standard output"; }
+expect_log() { compare_with_stdin "${1:-varnex.log}" "log"; }
+expect_file() { compare_with_stdin "$1" "file $1"; }
+
+# expect_gzip NAME: the file is gzip data (not plain text under a gz name).
+expect_gzip() { gzip -t "$1" 2>/dev/null || fail "$1 is not gzip data"; }
+expect_plain() {
+  if gzip -t "$1" 2>/dev/null; then fail "$1 is gzip data, expected plain text"; fi
+}
+expect_absent() { [ ! -e "$1" ] || fail "$1 exists"; }
+
+finish() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit $?
+}
