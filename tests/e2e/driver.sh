@@ -254,4 +254,43 @@ expect_status 1
 expect_text $'varnex -S --g a.gen\nNo subset defined.\n' "log" varnex.log
 case_end
 
+case_start "a log name that designates a file of the run is refused before the log"
+printf 'SNP1 rs1 100 A G 1 0 0\n' | write a.gen
+run -S --g a.gen --start 1 --log a.gen
+expect_status 1
+expect_text $'Log file a.gen is the same file as a.gen\n' "standard output" stdout.txt
+expect_text $'SNP1 rs1 100 A G 1 0 0\n' "the input" a.gen
+ln -s a.gen link.log
+run -G --g ./a.gen --s a.sample --log link.log
+expect_status 1
+expect_text $'Log file link.log is the same file as ./a.gen\n' "standard output" stdout.txt
+expect_text $'SNP1 rs1 100 A G 1 0 0\n' "the input" a.gen
+echo "earlier run" > varnex.log
+run -U --s varnex.log
+expect_status 1
+expect_text $'Log file varnex.log is the same file as varnex.log\n' "standard output" stdout.txt
+expect_text $'earlier run\n' "log" varnex.log
+run -M --g a.gen b.gen --s a.sample b.sample --log b.sample
+expect_status 1
+expect_text $'Log file b.sample is the same file as b.sample\n' "standard output" stdout.txt
+expect_absent b.sample
+case_end
+
+case_start "a log name equal to a default output name is refused after the echo"
+run -G --g a.gen --s a.sample --log a.gen.map
+expect_status 1
+expect_text $'varnex -G --g a.gen --s a.sample --log a.gen.map\nLog file a.gen.map is the same file as a.gen.map\n' \
+  "standard output" stdout.txt
+expect_text $'varnex -G --g a.gen --s a.sample --log a.gen.map\nLog file a.gen.map is the same file as a.gen.map\n' \
+  "log" a.gen.map
+run -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample
+expect_status 1
+expect_text $'Can\'t open log file: d/x_y.sample\n' "standard output" stdout.txt
+mkdir d
+run -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample
+expect_status 1
+expect_text $'varnex -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample\nLog file d/x_y.sample is the same file as d/x_y.sample\n' \
+  "standard output" stdout.txt
+case_end
+
 finish

@@ -215,7 +215,8 @@ TEST(LineReader, DamagedInputIsAReadError) {
   std::string corrupt = gz;
   for (std::size_t i = gz.size() / 3; i < gz.size() / 3 + 64; ++i) corrupt[i] = '\x55';
   write_file(dir / "corrupt.gz", corrupt);
-  for (const char* name : {"half.gz", "notrailer.gz", "plain.gz", "corrupt.gz"}) {
+  write_file(dir / "zero.gz", "");  // no gzip header at all
+  for (const char* name : {"half.gz", "notrailer.gz", "plain.gz", "corrupt.gz", "zero.gz"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(error_of([&] { chain_lines(dir / name, true); }), "Can't read " + (dir / name));
   }
