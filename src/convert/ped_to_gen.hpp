@@ -28,13 +28,19 @@ enum genotype_code : std::uint8_t {
 inline genotype_code code_pair(char& a, char& b, char first, char second) {
   if (first == '0' || first == 'N') return code_missing;
   if (a == '-') a = first;
-  if (first == second) {
-    if (first == a) return code_hom_a;
-    b = first;
-    return code_hom_b;
-  }
-  if (b == '-') b = first != a ? first : second;
-  return code_het;
+  // Table lookups rather than branches on the genotype, which is as good as
+  // random: case = homozygote * 2 + (first differs from a).
+  const unsigned other = first != a;
+  const unsigned kind = (static_cast<unsigned>(first == second) << 1) | other;
+  char het_b = b;
+  if (het_b == '-') het_b = other ? first : second;
+  // The four candidates for b, one byte each, picked by shifting.
+  const std::uint32_t new_b = static_cast<unsigned char>(het_b) * 0x0101u |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(first)) << 24;
+  b = static_cast<char>(new_b >> (8 * kind));
+  // code_het, code_het, code_hom_a, code_hom_b, two bits each.
+  return static_cast<genotype_code>((0xDAu >> (2 * kind)) & 3);
 }
 
 // 1, 2, 3, 4 to A, C, G, T, 0 to N; every other character unchanged.

@@ -34,6 +34,13 @@ class allele_cursor {
   // The next pair; false when fewer than two alleles are left.
   bool next_pair(char& first, char& second) {
     const char* p = p_;
+    // The usual layout, one separator before each allele ("\tA G").
+    if (end_ - p >= 4 && is_blank(p[0]) && !is_blank(p[1]) && is_blank(p[2]) && !is_blank(p[3])) {
+      first = p[1];
+      second = p[3];
+      p_ = p + 4;
+      return true;
+    }
     while (p != end_ && is_blank(*p)) ++p;
     if (p == end_) return false;
     const char* q = p + 1;
