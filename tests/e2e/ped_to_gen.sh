@@ -329,6 +329,14 @@ expect_log < stdout.txt
 expect_absent x.ped.gen_ctl
 expect_absent x.ped.sample_ctl
 expect_absent x.ped.gen
+# A NUL byte would cut the file name short.
+printf 'F1 I1 0 0 1 ctl A A G T\nF2 I2 0 0 2 c\0se A C 0 0\n' | write x.ped
+run -P --ped x.ped --map x.map --discrete_phenotype
+expect_status 1
+grep -q "PED file x.ped, line 2: phenotype c" stdout.txt || fail "no message for the NUL byte"
+expect_absent x.ped.gen_ctl
+expect_absent x.ped.gen_c
+printf 'F1 I1 0 0 1 ctl A A G T\nF2 I2 0 0 2 case/1 A C 0 0\n' | write x.ped
 # Without the split the value is only a phenotype.
 run -P --ped x.ped --map x.map
 expect_status 0
@@ -372,6 +380,13 @@ Output file ./x.map is the same file as input x.map
 EOF
 worked_map | cmp -s - x.map || fail "x.map was changed"
 expect_absent x.ped.gen
+run -P --ped x.ped --map x.map --og o --os o
+expect_status 1
+expect_stdout <<'EOF2'
+varnex -P --ped x.ped --map x.map --og o --os o
+Output files o and o are the same file
+EOF2
+expect_absent o
 # A group name can land on an input too.
 printf 'F1 I1 0 0 1 map A A G T\n' | write x.ped
 cp x.map x_map
