@@ -186,7 +186,10 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   if (!discrete_phenotype) {
     refuse_input_as_output(out_genotype_file, ped_file, map_file);
     refuse_input_as_output(out_sample_file, ped_file, map_file);
-    if (same_file(out_genotype_file, out_sample_file))
+    // Both to /dev/null is fine; both into one file would lose the SAMPLE.
+    struct stat st;
+    bool device = ::stat(out_sample_file.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    if (!device && same_file(out_genotype_file, out_sample_file))
       throw io_error("Output files " + out_genotype_file + " and " + out_sample_file +
                      " are the same file");
   }

@@ -387,6 +387,8 @@ varnex -P --ped x.ped --map x.map --og o --os o
 Output files o and o are the same file
 EOF2
 expect_absent o
+run -P --ped x.ped --map x.map --og /dev/null --os /dev/null
+expect_status 0
 # A group name can land on an input too.
 printf 'F1 I1 0 0 1 map A A G T\n' | write x.ped
 cp x.map x_map
