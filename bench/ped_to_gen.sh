@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # -P on 2,000 samples x 20,000 SNPs (plain PED/MAP, 1% missing) against the
 # zlib floor of reading the PED and of writing a GEN-sized file; also with
-# --discrete_phenotype, and with both outputs sent to /dev/null (no disk writes). Run by hand: bash bench/ped_to_gen.sh [REPS]
+# both outputs sent to /dev/null (no disk writes) and with
+# --discrete_phenotype. Run by hand: bash bench/ped_to_gen.sh [REPS]
 source "$(dirname "$0")/lib.sh"
 reps=${1:-3}
 bench_gen ped big.ped --samples 2000 --snps 20000 --chrom 1
