@@ -128,9 +128,8 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
   table.reserve(samples);
   while (table.size() < samples && lines.next(line)) table.add_row(line);
   if (table.size() < samples)
-    throw io_error(at(name, lines.line_number() + 1) + "end of file after " +
-                   std::to_string(table.size()) + " sample rows; " + genotype_file + " has " +
-                   std::to_string(samples) + " samples");
+    throw io_error(at(name, lines.line_number() + 1) + "end of file, but " + genotype_file +
+                   " has " + std::to_string(samples) + " samples");
   return table;
 }
 
