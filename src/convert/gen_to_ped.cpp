@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <initializer_list>
@@ -26,6 +27,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/gen_to_ped_calls.hpp"
 #include "convert/gen_to_ped_rules.hpp"
@@ -142,13 +144,14 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
 // The calling pass: every SNP's MAP line and allele texts, every individual's
 // call. Returns the number of missing calls.
 std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
-                       double threshold, bool with_alleles, output_file& map, snp_alleles& alleles,
+                       const threshold_test& threshold, bool with_alleles, output_file& map, snp_alleles& alleles,
                        call_matrix& calls, missing_messages& missing) {
   input_file input(name, is_gz_name(name));
   line_reader lines(input);
   const std::uint64_t n = shape.samples;
   std::uint64_t missing_count = 0;
   std::uint64_t k = 0;
+  std::vector<std::uint64_t> pending(n);  // the calls of up to 32 SNPs per individual
   std::string_view line;
   while (lines.next(line)) {
     if (k == shape.snps)
@@ -164,15 +167,16 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
       write_map_line(map, chromosome, snp_name, g.position);
     alleles.add(g.allele_a, g.allele_b);
 
+    const unsigned shift = 2 * (k % 32);
     const char* p = g.probabilities.data();
     const char* const end = p + g.probabilities.size();
     for (std::uint64_t j = 0; j < n; ++j) {
-      double value[3];
+      bool reaches[3];
       for (int i = 0; i < 3; ++i) {
         while (p != end && is_blank(*p)) ++p;
         if (p == end) wrong_field_count(name, lines.line_number(), line, shape.fields);
         const char* field = p;
-        p = parse_probability(field, end, value[i]);
+        p = threshold.read(field, end, reaches[i]);
         if (!p) {
           std::string_view text;
           field_cursor(std::string_view(field, end - field)).next(text);
@@ -180,8 +184,8 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
                          ", probability " + quoted(text) + " is not a number");
         }
       }
-      genotype_call call = call_genotype(value[0], value[1], value[2], threshold);
-      calls.set(j, k, call);
+      genotype_call call = call_genotype(reaches[0], reaches[1], reaches[2]);
+      pending[j] |= std::uint64_t(call) << shift;
       if (call == call_missing) {
         ++missing_count;
         missing.add(g.rs_id, g.position, samples.id(j));
@@ -189,6 +193,10 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
     }
     while (p != end && is_blank(*p)) ++p;
     if (p != end) wrong_field_count(name, lines.line_number(), line, shape.fields);
+    if (k % 32 == 31 || k + 1 == shape.snps) {
+      for (std::uint64_t j = 0; j < n; ++j) calls.put_word(j, k / 32, pending[j]);
+      std::fill(pending.begin(), pending.end(), 0);
+    }
     ++k;
   }
   if (k != shape.snps)
@@ -244,7 +252,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   snp_alleles alleles;
   alleles.reserve(m);
   std::uint64_t missing_count =
-      call_gen(genotype_file, shape, samples, threshold, with_alleles, map, alleles, *calls, missing);
+      call_gen(genotype_file, shape, samples, threshold_test(threshold), with_alleles, map, alleles, *calls, missing);
   missing.flush();
   log.say("Number of missing loci: " + std::to_string(missing_count) + "\n");
 

@@ -55,4 +55,21 @@ void sample_table::add_row(std::string_view line) {
   sex_.push_back(sex);
 }
 
+threshold_test::threshold_test(double threshold) : threshold_(threshold) {
+  double power = 1;
+  for (unsigned d = 0; d <= max_digits; ++d, power *= 10) {
+    // Dividing exact operands rounds correctly, so the quotient never falls
+    // as the mantissa grows: the mantissas that reach form one range.
+    std::uint64_t low = 0, high = max_mantissa + 1;
+    while (low < high) {
+      std::uint64_t mid = low + (high - low) / 2;
+      if (static_cast<double>(mid) / power >= threshold)
+        high = mid;
+      else
+        low = mid + 1;
+    }
+    least_[d] = low;  // max_mantissa + 1 when none reaches
+  }
+}
+
 }  // namespace varnex

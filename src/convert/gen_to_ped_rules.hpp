@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,54 +86,105 @@ class sample_table {
   std::vector<std::int32_t> sex_;
 };
 
-// The call of one genotype: the first of P(AA), P(AB), P(BB) that reaches the
-// threshold decides; none reaching it is a missing call.
-inline genotype_call call_genotype(double p_aa, double p_ab, double p_bb, double threshold) {
-  if (p_aa >= threshold) return call_aa;
-  if (p_ab >= threshold) return call_ab;
-  if (p_bb >= threshold) return call_bb;
-  return call_missing;
+// The call of one genotype from whether P(AA), P(AB) and P(BB) reach the
+// threshold: the first that does decides; none is a missing call.
+inline genotype_call call_genotype(bool aa, bool ab, bool bb) {
+  static constexpr genotype_call calls[8] = {call_missing, call_aa, call_ab, call_aa,
+                                             call_bb,      call_aa, call_ab, call_aa};
+  return calls[unsigned(aa) | unsigned(ab) << 1 | unsigned(bb) << 2];
 }
 
-// Reads the probability field that starts at `p` (not blank, before `end`).
-// Returns the end of the field, or nullptr when the whole field is not a
-// decimal number. Plain decimals such as 0.9531 take the short path, which
-// gives exactly the value of `parse_double`; anything else is handed to it.
-inline const char* parse_probability(const char* p, const char* end, double& value) {
-  static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const char* start = p;
-  bool negative = false;
-  if (*p == '-' || *p == '+') {
-    negative = *p == '-';
-    ++p;
+// Reads probability fields and tells whether each reaches the threshold,
+// exactly as `parse_double` and a >= comparison would. A plain decimal such
+// as 0.9531 is compared as its digits, 9531 against the least four-decimal
+// mantissa whose double reaches the threshold (found once, by the same
+// division), so the millions of fields of a GEN file need no floating point;
+// anything else (signs, exponents, long digit strings) goes the general way.
+class threshold_test {
+ public:
+  explicit threshold_test(double threshold);
+
+  // Reads the field that starts at `p` (not blank, before `end`). Returns the
+  // end of the field, or nullptr when the whole field is not a decimal number.
+  const char* read(const char* p, const char* end, bool& reaches) const {
+    // A lone digit ("0", "1") is the commonest field of all.
+    if (static_cast<unsigned>(*p - '0') < 10 && (p + 1 == end || is_blank(p[1]))) {
+      reaches = static_cast<unsigned>(*p - '0') >= least_[0];
+      return p + 1;
+    }
+    // One digit, a point and up to seven decimals ("0.9531"), with room to
+    // look at eight bytes at once: no loop, no branch per character.
+    if (end - p >= 10 && p[1] == '.' && static_cast<unsigned>(*p - '0') < 10) {
+      std::uint64_t w;
+      std::memcpy(&w, p + 2, 8);
+      unsigned decimals = count_digits(w);
+      if (decimals < 8) {  // p[2 + decimals] is inside the line
+        if (!is_blank(p[2 + decimals])) return read_general(p, end, reaches);
+        std::uint64_t mantissa = static_cast<unsigned>(*p - '0') * power_of_ten(decimals);
+        if (decimals > 0) mantissa += digits_value(w << (8 * (8 - decimals)));
+        reaches = mantissa >= least_[decimals];
+        return p + 2 + decimals;
+      }
+    }
+    return read_general(p, end, reaches);
   }
-  std::uint64_t mantissa = 0;
-  int digits = 0, decimals = 0;
-  while (p != end && static_cast<unsigned>(*p - '0') < 10) {
-    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    ++digits;
-    ++p;
+
+ private:
+  static constexpr std::uint64_t ones = 0x0101010101010101ull;
+  // Number of leading digit characters among the eight bytes (in memory order).
+  static unsigned count_digits(std::uint64_t w) {
+    std::uint64_t other = ((w & (0xF0 * ones)) ^ (0x30 * ones)) |
+                          (((w + 0x06 * ones) & (0xF0 * ones)) ^ (0x30 * ones));
+    return other ? static_cast<unsigned>(__builtin_ctzll(other)) / 8 : 8;
   }
-  if (p != end && *p == '.') {
-    ++p;
+  // The number written by eight digit characters, the first in the lowest
+  // byte; zero bytes count as leading zeros.
+  static std::uint64_t digits_value(std::uint64_t w) {
+    w = (w & (0x0F * ones)) * 10 + ((w >> 8) & (0x0F * ones));  // pairs, in every other byte
+    w = (((w & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+         (((w >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+    return w;
+  }
+  static std::uint64_t power_of_ten(unsigned n) {
+    static constexpr std::uint64_t powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    return powers[n];
+  }
+
+  const char* read_general(const char* p, const char* end, bool& reaches) const {
+    const char* start = p;
+    if (*p == '+') ++p;
+    std::uint64_t mantissa = 0;
+    unsigned digits = 0, decimals = 0;
     while (p != end && static_cast<unsigned>(*p - '0') < 10) {
       mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
       ++digits;
-      ++decimals;
       ++p;
     }
-  }
-  // Both operands exact, so the division is correctly rounded.
-  if (digits > 0 && digits <= 19 && mantissa <= (std::uint64_t(1) << 53) &&
-      (p == end || is_blank(*p))) {
-    double v = static_cast<double>(mantissa) / powers[decimals];
-    value = negative ? -v : v;
+    if (p != end && *p == '.') {
+      ++p;
+      while (p != end && static_cast<unsigned>(*p - '0') < 10) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        ++digits;
+        ++decimals;
+        ++p;
+      }
+    }
+    if (digits > 0 && digits <= max_digits && mantissa <= max_mantissa &&
+        (p == end || is_blank(*p))) {
+      reaches = mantissa >= least_[decimals];
+      return p;
+    }
+    while (p != end && !is_blank(*p)) ++p;
+    double value;
+    if (!parse_double(std::string_view(start, p - start), value)) return nullptr;
+    reaches = value >= threshold_;
     return p;
   }
-  while (p != end && !is_blank(*p)) ++p;
-  return parse_double(std::string_view(start, p - start), value) ? p : nullptr;
-}
+
+  static constexpr unsigned max_digits = 19;
+  static constexpr std::uint64_t max_mantissa = std::uint64_t(1) << 53;  // exact as a double
+  double threshold_;
+  std::uint64_t least_[max_digits + 1];  // per number of decimals
+};
 
 }  // namespace varnex
