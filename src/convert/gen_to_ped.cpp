@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <new>
@@ -54,31 +55,44 @@ std::string quoted(std::string_view field) {
 }
 
 // One "Missing data at locus: " line per missing call: millions of them in a
-// poorly imputed file, so they are gathered and handed to the log in blocks.
+// poorly imputed file, so they are built in a block of memory (the part that
+// names the SNP once per SNP) and handed to the log a block at a time.
 class missing_messages {
  public:
-  explicit missing_messages(tee& log) : log_(log) { text_.reserve(block + 1024); }
-  void add(std::string_view rs_id, std::int32_t position, std::string_view id) {
-    text_ += "Missing data at locus: ";
-    text_ += rs_id;
-    text_ += ' ';
+  explicit missing_messages(tee& log) : log_(log), text_(block) {}
+  // The SNP of the calls that follow.
+  void snp(std::string_view rs_id, std::int32_t position) {
+    locus_ = "Missing data at locus: ";
+    locus_ += rs_id;
+    locus_ += ' ';
     char number[16];
-    text_.append(number, std::to_chars(number, number + sizeof number, position).ptr);
-    text_ += ' ';
-    text_ += id;
-    text_ += '\n';
-    if (text_.size() >= block) flush();
+    locus_.append(number, std::to_chars(number, number + sizeof number, position).ptr);
+    locus_ += ' ';
+  }
+  void add(std::string_view id) {
+    std::size_t size = locus_.size() + id.size() + 1;
+    if (text_.size() - used_ < size) {
+      flush();
+      if (text_.size() < size) text_.resize(size);
+    }
+    char* p = text_.data() + used_;
+    std::memcpy(p, locus_.data(), locus_.size());
+    std::memcpy(p + locus_.size(), id.data(), id.size());
+    p[size - 1] = '\n';
+    used_ += size;
   }
   void flush() {
-    if (text_.empty()) return;
-    log_.note(text_);
-    text_.clear();
+    if (used_ == 0) return;
+    log_.note(std::string_view(text_.data(), used_));
+    used_ = 0;
   }
 
  private:
   static constexpr std::size_t block = 1 << 16;
   tee& log_;
-  std::string text_;
+  std::string locus_;
+  std::vector<char> text_;
+  std::size_t used_ = 0;
 };
 
 struct gen_shape {
@@ -137,15 +151,15 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
 
 [[noreturn]] void wrong_field_count(const std::string& name, std::uint64_t line_number,
                                     std::string_view line, std::size_t expected) {
-  throw io_error(at(name, line_number) + std::to_string(count_fields(line)) + " fields, line 1 has " +
-                 std::to_string(expected));
+  throw io_error(at(name, line_number) + std::to_string(count_fields(line)) +
+                 " fields, line 1 has " + std::to_string(expected));
 }
 
 // The calling pass: every SNP's MAP line and allele texts, every individual's
 // call. Returns the number of missing calls.
 std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
-                       const threshold_test& threshold, bool with_alleles, output_file& map, snp_alleles& alleles,
-                       call_matrix& calls, missing_messages& missing) {
+                       const threshold_test& threshold, bool with_alleles, output_file& map,
+                       snp_alleles& alleles, call_matrix& calls, missing_messages& missing) {
   input_file input(name, is_gz_name(name));
   line_reader lines(input);
   const std::uint64_t n = shape.samples;
@@ -168,6 +182,7 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
     alleles.add(g.allele_a, g.allele_b);
 
     const unsigned shift = 2 * (k % 32);
+    const std::uint64_t missing_before = missing_count;
     const char* p = g.probabilities.data();
     const char* const end = p + g.probabilities.size();
     for (std::uint64_t j = 0; j < n; ++j) {
@@ -187,8 +202,9 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
       genotype_call call = call_genotype(reaches[0], reaches[1], reaches[2]);
       pending[j] |= std::uint64_t(call) << shift;
       if (call == call_missing) {
+        if (missing_count == missing_before) missing.snp(g.rs_id, g.position);
         ++missing_count;
-        missing.add(g.rs_id, g.position, samples.id(j));
+        missing.add(samples.id(j));
       }
     }
     while (p != end && is_blank(*p)) ++p;
@@ -200,8 +216,9 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
     ++k;
   }
   if (k != shape.snps)
-    throw io_error(at(name, lines.line_number() + 1) +
-                   "end of file before the lines counted before; the file changed while being read");
+    throw io_error(
+        at(name, lines.line_number() + 1) +
+        "end of file before the lines counted before; the file changed while being read");
   return missing_count;
 }
 
@@ -234,7 +251,8 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   log.say("Number of SNPs: " + std::to_string(m) + "\n");
 
   log.say("Sample...\n");
-  const sample_table samples = read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
+  const sample_table samples =
+      read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
 
   log.say("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
   std::unique_ptr<call_matrix> calls;
@@ -251,8 +269,8 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   output_file ped(ped_file, compressed);
   snp_alleles alleles;
   alleles.reserve(m);
-  std::uint64_t missing_count =
-      call_gen(genotype_file, shape, samples, threshold_test(threshold), with_alleles, map, alleles, *calls, missing);
+  std::uint64_t missing_count = call_gen(genotype_file, shape, samples, threshold_test(threshold),
+                                         with_alleles, map, alleles, *calls, missing);
   missing.flush();
   log.say("Number of missing loci: " + std::to_string(missing_count) + "\n");
 

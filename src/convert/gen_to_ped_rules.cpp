@@ -6,9 +6,11 @@
 namespace varnex {
 
 bool snp_id_check(std::string_view s) {
-  if (s.size() == 1) return (s[0] >= '1' && s[0] <= '9') || s[0] == 'X' || s[0] == 'Y' || s[0] == 'M';
+  if (s.size() == 1)
+    return (s[0] >= '1' && s[0] <= '9') || s[0] == 'X' || s[0] == 'Y' || s[0] == 'M';
   if (s.size() == 2)
-    return (s[0] == '1' && s[1] >= '0' && s[1] <= '9') || (s[0] == '2' && s[1] >= '0' && s[1] <= '4');
+    return (s[0] == '1' && s[1] >= '0' && s[1] <= '9') ||
+           (s[0] == '2' && s[1] >= '0' && s[1] <= '4');
   return false;
 }
 

@@ -141,9 +141,9 @@ class threshold_test {
   // byte; zero bytes count as leading zeros.
   static std::uint64_t digits_value(std::uint64_t w) {
     w = (w & (0x0F * ones)) * 10 + ((w >> 8) & (0x0F * ones));  // pairs, in every other byte
-    w = (((w & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
-         (((w >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
-    return w;
+    constexpr std::uint64_t pair_mask = 0x000000FF000000FFull;
+    return ((w & pair_mask) * (100 + (1000000ull << 32)) +
+            ((w >> 16) & pair_mask) * (1 + (10000ull << 32))) >> 32;
   }
   static std::uint64_t power_of_ten(unsigned n) {
     static constexpr std::uint64_t powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};

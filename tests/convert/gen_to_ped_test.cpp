@@ -226,7 +226,7 @@ TEST(CallMatrix, WordsHoldThirtyTwoSnps) {
       calls.put_word(j, w, word);
     }
   for (std::uint64_t j = 0; j < n; ++j)
-    for (std::uint64_t k = 0; k < m; ++k) EXPECT_EQ(calls.get(j, k), (j + k * k) % 4) << j << " " << k;
+    for (std::uint64_t k = 0; k < m; ++k) EXPECT_EQ(calls.get(j, k), (j + k * k) % 4) << k;
   EXPECT_EQ(calls.row(1) - calls.row(0), 24);
 }
 

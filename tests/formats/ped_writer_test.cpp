@@ -82,7 +82,8 @@ TEST_F(PedWriter, LongRowsSpanSeveralBlocks) {
   for (std::size_t k = 0; k < m; ++k) {
     alleles.add(k % 2 ? "C" : "G", "T");
     calls[k] = k % 4;
-    const char* text[2][4] = {{"\tG G", "\tG T", "\tT T", "\tN N"}, {"\tC C", "\tC T", "\tT T", "\tN N"}};
+    const char* text[2][4] = {{"\tG G", "\tG T", "\tT T", "\tN N"},
+                              {"\tC C", "\tC T", "\tT T", "\tN N"}};
     expected += text[k % 2][k % 4];
   }
   expected += '\n';
