@@ -487,6 +487,12 @@ varnex -G --g a.gen --s a.sample --ped x --map x
 Output file x is the same file as output x
 EOF
 expect_absent x
+run -G --g a.gen --s a.sample --map varnex.log
+expect_status 1
+expect_both <<'EOF'
+varnex -G --g a.gen --s a.sample --map varnex.log
+Output file varnex.log is the same file as the log file varnex.log
+EOF
 case_end
 
 case_start "an output that cannot be created or written; the other is removed"
