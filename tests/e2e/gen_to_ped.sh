@@ -487,11 +487,15 @@ varnex -G --g a.gen --s a.sample --ped x --map x
 Output file x is the same file as output x
 EOF
 expect_absent x
+# The driver refuses this before the log is touched: the log keeps the last run.
 run -G --g a.gen --s a.sample --map varnex.log
 expect_status 1
-expect_both <<'EOF'
-varnex -G --g a.gen --s a.sample --map varnex.log
-Output file varnex.log is the same file as the log file varnex.log
+expect_stdout <<'EOF'
+Log file varnex.log is the same file as varnex.log
+EOF
+expect_log <<'EOF'
+varnex -G --g a.gen --s a.sample --ped x --map x
+Output file x is the same file as output x
 EOF
 case_end
 
