@@ -463,4 +463,181 @@ ID_1 ID_2 missing
 c1 c1 0
 EOF
 case_end
+
+# ------------------------------------------------------------ refusals
+small_pair() { # small_pair GEN SAMPLE ID
+  printf 'ID_1 ID_2 missing\n0 0 0\n%s %s 0\n' "$3" "$3" > "$2"
+  printf 'x1 r1 10 A G 1 0 0\n' > "$1"
+}
+
+for missing in gen sample; do
+  case_start "a missing $missing input: Can't open, nothing created"
+  small_pair a.gen a.sample u1
+  small_pair b.gen b.sample u2
+  if [ $missing = gen ]; then rm b.gen; else rm b.sample; fi
+  run -M --g a.gen b.gen --s a.sample b.sample
+  expect_status 1
+  expect_stdout <<EOF
+varnex -M --g a.gen b.gen --s a.sample b.sample
+Can't open b.$missing
+EOF
+  expect_log <<EOF
+varnex -M --g a.gen b.gen --s a.sample b.sample
+Can't open b.$missing
+EOF
+  expect_absent a_b.gen
+  expect_absent a_b.sample
+  case_end
+done
+
+for bad in "x2 r2 20 A" "x2 r2 20x A G 1 0 0" "x2 r2 2147483648 A G 1 0 0"; do
+  case_start "a damaged GEN line stops the run before any output: $bad"
+  small_pair a.gen a.sample u1
+  small_pair b.gen b.sample u2
+  printf 'x1 r1 10 A G 1 0 0\n\n%s\nx3 r3 30 A G 1 0 0\n' "$bad" > b.gen
+  run -M --g a.gen b.gen --s a.sample b.sample
+  expect_status 1
+  expect_stdout <<EOF
+varnex -M --g a.gen b.gen --s a.sample b.sample
+Organise Samples...
+Number of samples in a.sample: 1
+Number of samples in b.sample: 1
+Number of merged samples: 2
+Create ordered list of positions...
+a.gen
+Number of SNPs in a.gen: 1
+b.gen
+Damaged line 3 in GEN file b.gen: it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B
+EOF
+  expect_absent a_b.gen
+  expect_absent a_b.sample
+  case_end
+done
+
+case_start "outputs that name an input, the log or each other are refused"
+small_pair x.gen x.sample u1
+cp x.gen keep.gen; cp x.sample keep.sample
+run -M --g x.gen --s x.sample
+expect_status 1
+expect_stdout <<'EOF'
+varnex -M --g x.gen --s x.sample
+Output file x.gen is the same file as input x.gen
+EOF
+run -M --g x.gen --s x.sample --og ./x.sample --os new.sample
+expect_status 1
+grep -q "^Output file ./x.sample is the same file as input x.sample$" stdout.txt || fail "input given another way"
+run -M --g x.gen --s x.sample --og same.gen --os same.gen
+expect_status 1
+grep -q "^Output file same.gen is the same file as output same.gen$" stdout.txt || fail "two outputs"
+run -M --g x.gen --s x.sample --og varnex.log --os new.sample
+expect_status 1
+grep -q "^Output file varnex.log is the same file as the log varnex.log$" stdout.txt || fail "log"
+cmp -s x.gen keep.gen || fail "x.gen changed"
+cmp -s x.sample keep.sample || fail "x.sample changed"
+expect_absent same.gen
+expect_absent new.sample
+case_end
+
+case_start "outputs that cannot be written: exit 1 and no finished-looking file"
+small_pair a.gen a.sample u1
+run -M --g a.gen --s a.sample --og /dev/full --os full.sample
+expect_status 1
+tail -n 1 stdout.txt | grep -q "Can't write /dev/full$" || fail "no Can't write"
+expect_absent full.sample
+run -M --g a.gen --s a.sample --og out.gen --os nodir/out.sample
+expect_status 1
+tail -n 1 stdout.txt | grep -q "Can't open nodir/out.sample$" || fail "no Can't open"
+expect_absent out.gen
+case_end
+
+# ------------------------------------------------------- default names
+case_start "default output names next to the first GEN input"
+mkdir -p data other x run.old
+writer_for() { case $1 in *.gz*) write_gz "$1" ;; *) write "$1" ;; esac; }
+check_names() { # check_names GEN1 GEN2 SAMPLE1 SAMPLE2 OUT_GEN OUT_SAMPLE
+  printf 'x1 r1 10 A G 1 0 0\n' | writer_for "$1"
+  printf 'x1 r1 10 A G 0 0 1\n' | writer_for "$2"
+  printf 'ID_1 ID_2 missing\n0 0 0\nu1 u1 0\n' | writer_for "$3"
+  printf 'ID_1 ID_2 missing\n0 0 0\nu2 u2 0\n' | writer_for "$4"
+  run -M --g "$1" "$2" --s "$3" "$4"
+  expect_status 0
+  expect_file "$5" <<'EOF'
+x1 r1 10 A G 1 0 0 0 0 1
+EOF
+  expect_file "$6" <<'EOF'
+ID_1 ID_2 missing
+0 0 0
+u1 u1 0
+u2 u2 0
+EOF
+  case $5 in *.gz) expect_gzip "$5"; expect_gzip "$6" ;; *) expect_plain "$5"; expect_plain "$6" ;; esac
+}
+check_names data/chr1.gen.gz data/chr2.gen.gz data/chr1.sample data/chr2.sample data/chr1_chr2.gen.gz data/chr1_chr2.sample.gz
+check_names a.gen other/b.gen a.sample other/b.sample a_b.gen a_b.sample
+check_names x/one.gen y.gen.gz one.sample y.sample.gz x/one_y.gen.gz x/one_y.sample.gz
+check_names chr1.gz chr2.gz s1.sample s2.sample chr1.gz_chr2.gz.gen.gz s1_s2.sample.gz
+check_names run.old/file run.old/more run.old/s1 run.old/s2 run.old/file_more.gen run.old/s1_s2.sample
+check_names a.gen.gz b.gen.gz first.sample second.sample a_b.gen.gz first_second.sample.gz
+case_end
+
+# ----------------------------------------------------------- real files
+# test2.gen (unsorted: its chromosome 1 SNP comes last) against test10.gen:
+# five positions with alleles that cannot be matched (D/P, T/W, A/H, AA/A,
+# CC/C) are dropped; shared positions hold identical triples.
+for kind in plain gzip; do
+  case_start "$kind: real files test2.gen and test10.gen"
+  d="$REALDATA/genotypeio_tests"
+  if [ $kind = plain ]; then
+    cp "$d/test2.gen" t2.gen; cp "$d/test10.gen" t10.gen; X=""
+  else
+    gzip -c "$d/test2.gen" > t2.gen.gz; gzip -c "$d/test10.gen" > t10.gen.gz; X=".gz"
+  fi
+  run -M --g t2.gen$X t10.gen$X --s "$d/test2.sample" "$d/test3.sample" --og m.gen$X --os m.sample
+  expect_status 0
+  expect_stdout <<EOF
+varnex -M --g t2.gen$X t10.gen$X --s $d/test2.sample $d/test3.sample --og m.gen$X --os m.sample
+Organise Samples...
+Number of samples in $d/test2.sample: 9
+Number of samples in $d/test3.sample: 9
+Number of merged samples: 9
+Create ordered list of positions...
+t2.gen$X
+Number of SNPs in t2.gen$X: 11
+t10.gen$X
+Mismatched alleles: 14431347 D P C G different alleles
+Mismatched alleles: 14432618 T W A G different alleles
+Mismatched alleles: 14433624 A H A G different alleles
+Mismatched alleles: 14433659 AA A A C different alleles
+Mismatched alleles: 14434713 CC C C C different alleles
+Number of SNPs in t10.gen$X: 8
+Number of SNPs with mismatched alleles: 5
+Open all GEN files for reading...
+Merge...
+0${CR}Number of mismatched overlapping loci: 0
+Number of merged SNPs: 6
+EOF
+  expect_file m.gen$X <<'EOF'
+1 rs1 1 A T 0.5 0.25 0.25 0.25 0.5 0.25 0.25 0.25 0.5 0.1 0.1 0.1 0.3 0.3 0.3 0.4 0.3 0.3 0.2 0.3 0.5 0 0.1 1 0.01 0.001 0.989
+22 rs7510853 14432918 C C 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 0 0 0
+22 rs10154488 14433591 C C 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0
+22 rs915677 14433758 A G 0 0 1 0 1 0 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1
+22 rs2844884 14434719 C T 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 0 1 0
+23 rs12159982 14434960 C C 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0 1 0 0
+EOF
+  expect_file m.sample <<'EOF'
+ID_1 ID_2 missing sex phenotype
+0 0 0 D P
+F1042 1042 0 1 0
+F1043 1043 0 1 1
+F1044 1044 0 1 2
+F1045 1045 0 1 -9
+F1046 1046 0 1 -9
+F1047 1047 0 1 -9
+F1048 1048 0 1 -9
+F1049 1049 0 1 -9
+F1050 1050 1 1 -9
+EOF
+  case_end
+done
+
 finish
