@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +27,7 @@
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 #include "merge/line_store.hpp"
+#include "merge/numbers.hpp"
 #include "merge/positions.hpp"
 #include "merge/reconcile.hpp"
 #include "merge/samples.hpp"
@@ -35,25 +35,6 @@
 namespace varnex {
 
 namespace {
-
-// Default floating-point style (six significant digits); 0 and 1, by far the
-// most common values, without the general conversion.
-inline char* put_probability(char* p, double v) {
-  if (v == 0.0 && !std::signbit(v)) {
-    *p = '0';
-    return p + 1;
-  }
-  if (v == 1.0) {
-    *p = '1';
-    return p + 1;
-  }
-  return std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr;
-}
-
-std::string probability_text(double v) {
-  char buffer[32];
-  return std::string(buffer, put_probability(buffer, v));
-}
 
 std::string directory_of(const std::string& name) {
   std::size_t slash = name.rfind('/');
@@ -105,30 +86,6 @@ class gen_source {
   std::unique_ptr<range_reader> spilled_;
 };
 
-// Reads the next probability of a line the way a stream would: a field that
-// starts with a number gives that number, and reading stops after it when the
-// field goes on with other text.
-class probability_cursor {
- public:
-  explicit probability_cursor(std::string_view text) : cursor_(text) {}
-  bool next(double& value) {
-    if (stopped_) return false;
-    std::string_view field;
-    if (!cursor_.next(field)) return false;
-    std::size_t used = parse_double_prefix(field, value);
-    if (used == 0) {
-      stopped_ = true;
-      return false;
-    }
-    if (used != field.size()) stopped_ = true;
-    return true;
-  }
-
- private:
-  field_cursor cursor_;
-  bool stopped_ = false;
-};
-
 struct merge_run {
   const std::vector<std::string>& gen_files;
   const sample_union& samples;
@@ -137,13 +94,33 @@ struct merge_run {
   std::vector<double> probs;            // 3 per merged individual
   std::vector<std::uint32_t> missing;   // per merged individual
   std::int64_t mismatch_loci = 0;
+  probability_writer writer;
 
+  std::string text(double v) {
+    char buffer[32];
+    return std::string(buffer, writer.put(buffer, v));
+  }
+
+  // Reads the triples of one line into the merged triples. A field that
+  // starts with a number but goes on with other text gives that number and
+  // ends the line after it, as reading with a stream would.
   void merge_line(const position_entry& e, std::string_view probabilities, const descriptor& d) {
     const std::vector<std::uint32_t>& rows = samples.rows_of(e.input);
-    probability_cursor cursor(probabilities);
+    const char* p = probabilities.data();
+    const char* const end = p + probabilities.size();
+    bool last = false;
     double x[3];
-    for (std::size_t j = 0; j < rows.size(); ++j) {
-      if (!cursor.next(x[0]) || !cursor.next(x[1]) || !cursor.next(x[2])) return;
+    for (std::size_t j = 0; j < rows.size() && !last; ++j) {
+      for (int t = 0; t < 3; ++t) {
+        while (p != end && is_blank(*p)) ++p;
+        const char* q = read_probability(p, end, x[t]);
+        if (q == p) return;
+        p = q;
+        if (p != end && !is_blank(*p)) {
+          if (t < 2) return;
+          last = true;
+        }
+      }
       if (e.flip()) std::swap(x[0], x[2]);
       double* c = &probs[3 * static_cast<std::size_t>(rows[j])];
       double before[3] = {c[0], c[1], c[2]};
@@ -159,10 +136,10 @@ struct merge_run {
     head.append(" subject: ").append(samples.key_text(s));
     head.append(" file: ").append(std::to_string(input));
     std::string tail = " probs: ";
-    tail.append(probability_text(x[0])).append(" ").append(probability_text(x[1]));
-    tail.append(" ").append(probability_text(x[2])).append(" probs: ");
-    tail.append(probability_text(c[0])).append(" ").append(probability_text(c[1]));
-    tail.append(" ").append(probability_text(c[2])).append("\n");
+    tail.append(text(x[0])).append(" ").append(text(x[1]));
+    tail.append(" ").append(text(x[2])).append(" probs: ");
+    tail.append(text(c[0])).append(" ").append(text(c[1]));
+    tail.append(" ").append(text(c[2])).append("\n");
     // The column goes to the screen only.
     log.out(head + " col: " + std::to_string(j) + tail);
     log.log(head + tail);
@@ -183,7 +160,7 @@ struct merge_run {
     for (std::size_t s = 0; s < n; ++s) {
       const double* c = &probs[3 * s];
       if (!(c[0] > 0.0) && !(c[1] > 0.0) && !(c[2] > 0.0)) ++missing[s];
-      char* p = out.reserve(3 * 33);
+      char* p = out.reserve(3 * 17);
       char* start = p;
       if (c[0] == conflict_value && c[1] == conflict_value && c[2] == conflict_value) {
         std::memcpy(p, " 0 0 0", 6);
@@ -191,7 +168,7 @@ struct merge_run {
       } else {
         for (int i = 0; i < 3; ++i) {
           *p++ = ' ';
-          p = put_probability(p, c[i]);
+          p = writer.put(p, c[i]);
         }
       }
       out.advance(static_cast<std::size_t>(p - start));
@@ -261,7 +238,7 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     log.say("Merge...\n");
     output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
     output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
-    merge_run run{gen_files, samples, threshold, log, {}, {}, 0};
+    merge_run run{gen_files, samples, threshold, log, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
     run.missing.assign(samples.size(), 0);
     std::uint64_t written = 0;

@@ -35,24 +35,4 @@ std::string_view verdict_word(allele_verdict verdict) {
   }
 }
 
-triple_outcome merge_triple(const double x[3], double c[3], double threshold) {
-  if (x[0] == 0.0 && x[1] == 0.0 && x[2] == 0.0) return triple_outcome::kept;
-  if (x[0] == c[0] && x[1] == c[1] && x[2] == c[2]) return triple_outcome::kept;
-  for (int g = 0; g < 3; ++g) {
-    if (x[g] >= threshold && c[g] >= threshold) {
-      c[0] = c[1] = c[2] = 0.0;
-      c[g] = 1.0;
-      return triple_outcome::called;
-    }
-  }
-  if (c[0] == 0.0 && c[1] == 0.0 && c[2] == 0.0) {
-    c[0] = x[0];
-    c[1] = x[1];
-    c[2] = x[2];
-    return triple_outcome::taken;
-  }
-  c[0] = c[1] = c[2] = conflict_value;
-  return triple_outcome::conflict;
-}
-
 }  // namespace varnex
