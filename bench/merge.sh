@@ -100,30 +100,36 @@ for order in sorted shuffled; do
   [ -s a.$order.gen.gz ] || gzip -6 -c a.$order.gen > a.$order.gen.gz
   [ -s b.$order.gen.gz ] || gzip -6 -c b.$order.gen > b.$order.gen.gz
 done
-ls -l *.gen *.gen.gz | awk '{ printf "%12d %s\n", $5, $9 }'
+ls -l a.*.gen b.*.gen a.*.gen.gz b.*.gen.gz | awk '{ printf "%12d %s\n", $5, $9 }'
 
 positions=$((SNPS + half))
 budget=$((64 * 1024 + 200 * positions * 2 / 1024))
 echo "memory budget: $budget KiB (64 MiB + 200 B x $positions positions x 2 inputs)"
-printf '%-16s %9s %9s %7s %10s\n' run varnex_s floor_s ratio maxrss_KiB
-declare -A took
+# Wall seconds and CPU seconds (user + system): on a shared machine the CPU
+# ratio is the steadier one.
+printf '%-16s %9s %9s %7s %9s %9s %7s %10s\n' run varnex_s floor_s ratio varnex_cpu floor_cpu ratio maxrss_KiB
+declare -A took cputook
 for z in "" .gz; do
   for order in sorted shuffled; do
     out=merged.$order.gen$z
     rm -f "$out" merged.sample
-    /usr/bin/time -f "%e %M" -o time.txt "$VARNEX" -M --g a.$order.gen$z b.$order.gen$z \
+    /usr/bin/time -f "%e %U %S %M" -o time.txt "$VARNEX" -M --g a.$order.gen$z b.$order.gen$z \
       --s a.sample b.sample --og "$out" --os merged.sample --log bench.log > /dev/null
-    read -r secs rss < time.txt
+    read -r secs user sys rss < time.txt
+    cpu=$(awk -v a="$user" -v b="$sys" 'BEGIN { printf "%.2f", a + b }')
     if [ -n "$z" ]; then gzip -dc "$out" > expected.txt; else cp "$out" expected.txt; fi
-    /usr/bin/time -f "%e" -o floor.txt ./floor floor.out$z expected.txt a.$order.gen$z b.$order.gen$z 2>/dev/null
-    read -r fsecs < floor.txt
+    /usr/bin/time -f "%e %U %S" -o floor.txt ./floor floor.out$z expected.txt a.$order.gen$z b.$order.gen$z 2>/dev/null
+    read -r fsecs fuser fsys < floor.txt
+    fcpu=$(awk -v a="$fuser" -v b="$fsys" 'BEGIN { printf "%.2f", a + b }')
     name="${z:-.plain}"; name="${name#.} $order"
-    took[$name]=$secs
-    printf '%-16s %9s %9s %7s %10s\n' "$name" "$secs" "$fsecs" \
-      "$(awk -v a="$secs" -v b="$fsecs" 'BEGIN { printf "%.2f", a / b }')" "$rss"
+    took[$name]=$secs; cputook[$name]=$cpu
+    printf '%-16s %9s %9s %7s %9s %9s %7s %10s\n' "$name" "$secs" "$fsecs" \
+      "$(awk -v a="$secs" -v b="$fsecs" 'BEGIN { printf "%.2f", a / b }')" "$cpu" "$fcpu" \
+      "$(awk -v a="$cpu" -v b="$fcpu" 'BEGIN { printf "%.2f", a / b }')" "$rss"
   done
 done
 cmp -s <(gzip -dc merged.sorted.gen.gz) merged.shuffled.gen && echo "sorted and shuffled outputs identical" \
   || echo "OUTPUTS DIFFER"
 cmp -s merged.sorted.gen merged.shuffled.gen || echo "PLAIN OUTPUTS DIFFER"
-echo "shuffled gzip / sorted gzip: $(awk -v a="${took[gz shuffled]}" -v b="${took[gz sorted]}" 'BEGIN { printf "%.2f", a / b }')"
+echo "shuffled gzip / sorted gzip: wall $(awk -v a="${took[gz shuffled]}" -v b="${took[gz sorted]}" 'BEGIN { printf "%.2f", a / b }')," \
+  "cpu $(awk -v a="${cputook[gz shuffled]}" -v b="${cputook[gz sorted]}" 'BEGIN { printf "%.2f", a / b }')"

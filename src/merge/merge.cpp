@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -86,8 +85,8 @@ class gen_source {
   std::unique_ptr<range_reader> spilled_;
 };
 
+// Phase 4: the merged triples of the current position and what they add up to.
 struct merge_run {
-  const std::vector<std::string>& gen_files;
   const sample_union& samples;
   double threshold;
   tee& log;
@@ -238,7 +237,7 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     log.say("Merge...\n");
     output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
     output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
-    merge_run run{gen_files, samples, threshold, log, {}, {}, 0, {}};
+    merge_run run{samples, threshold, log, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
     run.missing.assign(samples.size(), 0);
     std::uint64_t written = 0;
