@@ -531,7 +531,7 @@ expect_status 1
 grep -q "^Output file same.gen is the same file as output same.gen$" stdout.txt || fail "two outputs"
 run -M --g x.gen --s x.sample --og varnex.log --os new.sample
 expect_status 1
-grep -q "^Output file varnex.log is the same file as the log varnex.log$" stdout.txt || fail "log"
+grep -q "^Log file varnex.log is the same file as varnex.log$" stdout.txt || fail "log"
 cmp -s x.gen keep.gen || fail "x.gen changed"
 cmp -s x.sample keep.sample || fail "x.sample changed"
 expect_absent same.gen
