@@ -12,6 +12,7 @@
 #include "orient/orient.hpp"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -39,18 +40,52 @@ long single_spaced_tokens(std::string_view text) {
   if (n == 0) return 0;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   if (p[0] != ' ' || p[n - 1] == ' ') return -1;
-  // Branch-free so that the compiler can vectorise the scan.
+  // Byte-wide counters over blocks of at most 255 bytes, without branches,
+  // so that the compiler turns each block into a few vector instructions.
   std::size_t spaces = 1;
-  unsigned other_blank = 0;
-  unsigned double_space = 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    unsigned c = p[i];
-    spaces += c == ' ';
-    other_blank |= (c - 9u) < 5u;  // \t \n \v \f \r
-    double_space |= (c == ' ') & (p[i - 1] == ' ');
+  unsigned char other_blank = 0, double_space = 0;
+  for (std::size_t i = 1; i < n;) {
+    const std::size_t stop = n - i > 255 ? i + 255 : n;
+    unsigned char block_spaces = 0;
+    for (; i < stop; ++i) {
+      unsigned char c = p[i];
+      block_spaces += c == ' ';
+      other_blank |= static_cast<unsigned char>(c - 9) < 5;  // \t \n \v \f \r
+      double_space |= (c == ' ') & (p[i - 1] == ' ');
+    }
+    spaces += block_spaces;
   }
   if (other_blank | double_space) return -1;
   return static_cast<long>(spaces);
+}
+
+// First ' ' at or after p, or `end`; eight bytes at a time.
+const char* find_space(const char* p, const char* end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    std::uint64_t x = word ^ (ones * ' ');
+    // The lowest flagged byte is the first space; later flags may be false.
+    std::uint64_t zero = (x - ones) & ~x & highs;
+    if (zero) return p + (__builtin_ctzll(zero) >> 3);
+    p += 8;
+  }
+#endif
+  while (p != end && *p != ' ') ++p;
+  return p;
+}
+
+// Copies [from, to) to out; a short token moves as one 8-byte word when the
+// source has 8 bytes before `end` (the output has the slack for it).
+char* copy_token(const char* from, const char* to, const char* end, char* out) {
+  std::size_t n = to - from;
+  if (n <= 8 && end - from >= 8)
+    std::memcpy(out, from, 8);
+  else
+    std::memcpy(out, from, n);
+  return out + n;
 }
 
 // " t1 t2 t3 t4 t5 t6" (single-spaced, whole triples) as " t3 t2 t1 t6 t5 t4".
@@ -58,24 +93,13 @@ char* reverse_single_spaced_triples(std::string_view text, char* out) {
   const char* p = text.data();
   const char* end = p + text.size();
   while (p < end) {
-    const char* t1 = p + 1;
-    const char* e1 = t1;
-    while (*e1 != ' ') ++e1;
-    const char* t2 = e1 + 1;
-    const char* e2 = t2;
-    while (*e2 != ' ') ++e2;
-    const char* t3 = e2 + 1;
-    const char* e3 = t3;
-    while (e3 != end && *e3 != ' ') ++e3;
+    const char* e1 = find_space(p + 1, end);  // p and e1, e2 are spaces
+    const char* e2 = find_space(e1 + 1, end);
+    const char* e3 = find_space(e2 + 1, end);
     *out++ = ' ';
-    std::memcpy(out, t3, e3 - t3);
-    out += e3 - t3;
-    *out++ = ' ';
-    std::memcpy(out, t2, e2 - t2);
-    out += e2 - t2;
-    *out++ = ' ';
-    std::memcpy(out, t1, e1 - t1);
-    out += e1 - t1;
+    out = copy_token(e2 + 1, e3, end, out);
+    out = copy_token(e1, e2 + 1, end, out);  // " t2 "
+    out = copy_token(p + 1, e1, end, out);
     p = e3;
   }
   return out;

@@ -10,10 +10,11 @@ namespace varnex {
 // is its own complement, so that the line stays readable.
 std::string_view complement(std::string_view allele);
 
-// Room that `orient_snp` needs for these fields.
+// Room that `orient_snp` needs for these fields: the text, and 8 bytes that
+// it may overwrite beyond the text's end.
 inline std::size_t orient_snp_bound(std::string_view probabilities, std::string_view allele_a,
                                     std::string_view allele_b) {
-  return allele_a.size() + 1 + allele_b.size() + probabilities.size();
+  return allele_a.size() + 1 + allele_b.size() + probabilities.size() + 8;
 }
 
 // Writes what follows the position on an output line: the two alleles, then
