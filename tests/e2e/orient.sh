@@ -229,6 +229,30 @@ S5 rs5 100 A C 0.25 0.5 1
 EOF
 case_end
 
+case_start "empty gzip GEN gives an empty gzip output; CRLF lines lose the CR"
+: | gzip -c > e.gen.gz
+write e.strand <<'EOF'
+100 -
+EOF
+run -O --g e.gen.gz --strand e.strand
+expect_status 0
+expect_stdout <<'EOF'
+varnex -O --g e.gen.gz --strand e.strand
+Processing strand file...
+Processing GEN file...
+Input SNPs: 0 Output SNPs: 0
+EOF
+expect_gzip e.gen.orient.gz
+expect_file e.gen.orient.gz < /dev/null
+printf 'S1 rs1 100 A G 1 0 0 0 1 0\r\nS2 rs2 100 G A 0 0 1\r\n' > crlf.gen
+run -O --g crlf.gen --strand e.strand --order
+expect_status 0
+expect_file crlf.gen.orient <<'EOF'
+S1 rs1 100 C T 0 0 1 0 1 0
+S2 rs2 100 C T 0 0 1
+EOF
+case_end
+
 case_start "missing strand file: nothing created"
 write a.gen <<'EOF'
 S1 rs1 100 A G 1 0 0
