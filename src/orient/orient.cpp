@@ -17,6 +17,10 @@
 #include <memory>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
 #include "formats/gen.hpp"
@@ -40,42 +44,87 @@ long single_spaced_tokens(std::string_view text) {
   if (n == 0) return 0;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   if (p[0] != ' ' || p[n - 1] == ' ') return -1;
-  // Byte-wide counters over blocks of at most 255 bytes, without branches,
-  // so that the compiler turns each block into a few vector instructions.
   std::size_t spaces = 1;
-  unsigned char other_blank = 0, double_space = 0;
-  for (std::size_t i = 1; i < n;) {
-    const std::size_t stop = n - i > 255 ? i + 255 : n;
-    unsigned char block_spaces = 0;
-    for (; i < stop; ++i) {
-      unsigned char c = p[i];
-      block_spaces += c == ' ';
-      other_blank |= static_cast<unsigned char>(c - 9) < 5;  // \t \n \v \f \r
-      double_space |= (c == ' ') & (p[i - 1] == ' ');
+  std::size_t i = 1;
+#if defined(__SSE2__)
+  // 16 bytes a step: spaces counted in byte lanes (at most 255 steps before
+  // they are summed), a space after a space or a byte from \t to \r marks
+  // the text irregular.
+  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8(9), four = _mm_set1_epi8(4);
+  __m128i irregular = _mm_setzero_si128();
+  while (n - i >= 16) {
+    std::size_t steps = (n - i) / 16;
+    if (steps > 255) steps = 255;
+    __m128i counts = _mm_setzero_si128();
+    for (; steps > 0; --steps, i += 16) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+      __m128i is_space = _mm_cmpeq_epi8(bytes, space);
+      irregular = _mm_or_si128(irregular, _mm_and_si128(is_space, _mm_cmpeq_epi8(before, space)));
+      __m128i from_tab = _mm_sub_epi8(bytes, tab);
+      irregular = _mm_or_si128(irregular, _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab));
+      counts = _mm_sub_epi8(counts, is_space);
     }
-    spaces += block_spaces;
+    __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    spaces += static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
+              static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
   }
-  if (other_blank | double_space) return -1;
+  if (_mm_movemask_epi8(irregular) != 0) return -1;
+#endif
+  for (; i < n; ++i) {
+    unsigned char c = p[i];
+    if (c == ' ') {
+      if (p[i - 1] == ' ') return -1;
+      ++spaces;
+    } else if (static_cast<unsigned char>(c - 9) < 5) {  // \t \n \v \f \r
+      return -1;
+    }
+  }
   return static_cast<long>(spaces);
 }
 
-// First ' ' at or after p, or `end`; eight bytes at a time.
-const char* find_space(const char* p, const char* end) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-  while (end - p >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    std::uint64_t x = word ^ (ones * ' ');
-    // The lowest flagged byte is the first space; later flags may be false.
-    std::uint64_t zero = (x - ones) & ~x & highs;
-    if (zero) return p + (__builtin_ctzll(zero) >> 3);
-    p += 8;
+// Hands out the spaces of a text in order. A 64-bit mask marks the spaces of
+// each 64-byte block, so finding the next one is a bit scan that does not
+// wait for the previous token to be copied.
+class space_scanner {
+ public:
+  space_scanner(const char* begin, const char* end) : block_(begin), end_(end) {
+    mask_ = block_mask(block_);
   }
+  // The next space; there must be one left.
+  const char* next() {
+    while (mask_ == 0) {
+      block_ += 64;
+      mask_ = block_mask(block_);
+    }
+    const char* space = block_ + __builtin_ctzll(mask_);
+    mask_ &= mask_ - 1;
+    return space;
+  }
+
+ private:
+  std::uint64_t block_mask(const char* p) const {
+    std::uint64_t mask = 0;
+#if defined(__SSE2__)
+    if (end_ - p >= 64) {
+      const __m128i space = _mm_set1_epi8(' ');
+      for (int k = 0; k < 4; ++k) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)));
+        mask |= std::uint64_t{bits} << (16 * k);
+      }
+      return mask;
+    }
 #endif
-  while (p != end && *p != ' ') ++p;
-  return p;
-}
+    const std::ptrdiff_t n = end_ - p < 64 ? end_ - p : 64;
+    for (std::ptrdiff_t k = 0; k < n; ++k) mask |= std::uint64_t{p[k] == ' '} << k;
+    return mask;
+  }
+
+  const char* block_;
+  const char* end_;
+  std::uint64_t mask_;
+};
 
 // Copies [from, to) to out; a short token moves as one 8-byte word when the
 // source has 8 bytes before `end` (the output has the slack for it).
@@ -88,19 +137,22 @@ char* copy_token(const char* from, const char* to, const char* end, char* out) {
   return out + n;
 }
 
-// " t1 t2 t3 t4 t5 t6" (single-spaced, whole triples) as " t3 t2 t1 t6 t5 t4".
-char* reverse_single_spaced_triples(std::string_view text, char* out) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (p < end) {
-    const char* e1 = find_space(p + 1, end);  // p and e1, e2 are spaces
-    const char* e2 = find_space(e1 + 1, end);
-    const char* e3 = find_space(e2 + 1, end);
+// " t1 t2 t3 t4 t5 t6" (single-spaced, `triples` whole triples) as
+// " t3 t2 t1 t6 t5 t4".
+char* reverse_single_spaced_triples(std::string_view text, long triples, char* out) {
+  if (triples == 0) return out;
+  const char* end = text.data() + text.size();
+  space_scanner spaces(text.data(), end);
+  const char* s0 = spaces.next();  // the space before t1
+  for (long k = 1; k <= triples; ++k) {
+    const char* s1 = spaces.next();
+    const char* s2 = spaces.next();
+    const char* s3 = k < triples ? spaces.next() : end;
     *out++ = ' ';
-    out = copy_token(e2 + 1, e3, end, out);
-    out = copy_token(e1, e2 + 1, end, out);  // " t2 "
-    out = copy_token(p + 1, e1, end, out);
-    p = e3;
+    out = copy_token(s2 + 1, s3, end, out);
+    out = copy_token(s1, s2 + 1, end, out);  // " t2 "
+    out = copy_token(s0 + 1, s1, end, out);
+    s0 = s3;
   }
   return out;
 }
@@ -166,7 +218,7 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
   std::size_t keep = probabilities.size();
   for (long extra = tokens % 3; extra > 0; --extra) keep = probabilities.rfind(' ', keep - 1);
   std::string_view whole = probabilities.substr(0, keep);
-  if (swap) return reverse_single_spaced_triples(whole, out);
+  if (swap) return reverse_single_spaced_triples(whole, tokens / 3, out);
   return copy(whole, out);
 }
 

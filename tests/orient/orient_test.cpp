@@ -58,6 +58,9 @@ TEST(OrientSnp, TokensCopiedVerbatimAndIncompleteTripleDropped) {
     EXPECT_EQ(oriented("", "A", "C", '+', order), "A C");
   }
   EXPECT_EQ(oriented(" 1 0 0 0 1", "C", "A", '+', true), "A C 0 0 1");
+  EXPECT_EQ(oriented(" 1 0", "C", "A", '+', true), "A C");
+  EXPECT_EQ(oriented(" 1", "C", "A", '+', true), "A C");
+  EXPECT_EQ(oriented("", "C", "A", '+', true), "A C");
 }
 
 TEST(OrientSnp, AnyWhiteSpaceBecomesSingleSpaces) {
@@ -71,14 +74,43 @@ TEST(OrientSnp, AnyWhiteSpaceBecomesSingleSpaces) {
 }
 
 TEST(OrientSnp, LongSingleSpacedLine) {
-  std::string in, plain, swapped;
+  // Token lengths from 1 to 13 bytes, so that tokens straddle every block
+  // boundary of the scan.
+  std::string in, swapped;
   for (int k = 0; k < 1000; ++k) {
-    std::string t1 = std::to_string(k), t2 = "0." + std::to_string(k * 7), t3 = std::to_string(k) + "e-3";
+    std::string t1 = std::to_string(k % 10), t2 = "0." + std::to_string(k * 7), t3 = std::string(k % 13 + 1, 'x');
     in += " " + t1 + " " + t2 + " " + t3;
     swapped += " " + t3 + " " + t2 + " " + t1;
   }
   EXPECT_EQ(oriented(in + " 9", "T", "G", '+', false), "T G" + in);
   EXPECT_EQ(oriented(in + " 9 8", "T", "G", '+', true), "G T" + swapped);
+}
+
+}  // namespace
+}  // namespace varnex
+
+namespace varnex {
+namespace {
+
+TEST(OrientSnp, IrregularWhiteSpaceAnywhereInALongLine) {
+  std::string in, swapped;
+  for (int k = 0; k < 300; ++k) {
+    std::string t1 = std::to_string(k), t2 = "0.5", t3 = std::string(k % 7 + 1, 'y');
+    in += " " + t1 + " " + t2 + " " + t3;
+    swapped += " " + t3 + " " + t2 + " " + t1;
+  }
+  for (std::size_t at = 1; at < in.size(); at += 37) {
+    std::size_t space = in.find(' ', at);
+    if (space == std::string::npos) break;
+    for (const char* odd : {"\t", "  ", " \r", "\v", "\f ", "\n"}) {
+      std::string text = in;
+      text.replace(space, 1, odd);
+      EXPECT_EQ(oriented(text, "T", "G", '+', false), "T G" + in) << at << " " << int(odd[0]);
+      EXPECT_EQ(oriented(text, "T", "G", '+', true), "G T" + swapped) << at << " " << int(odd[0]);
+    }
+  }
+  EXPECT_EQ(oriented(in + "\r", "T", "G", '+', false), "T G" + in);
+  EXPECT_EQ(oriented(in + " ", "T", "G", '+', true), "G T" + swapped);
 }
 
 }  // namespace
