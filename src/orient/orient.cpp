@@ -16,6 +16,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
