@@ -104,6 +104,11 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
     *out = static_cast<std::uint32_t>(length + 1);
 
   const std::size_t m = tokens / 3 < wanted ? tokens / 3 : wanted;
+  // A short line must not hide a further triple behind other white space
+  // ("0.5\t0.5\t0" is three tokens to a reader of numbers).
+  if (m < wanted)
+    for (std::size_t c = starts_[3 * m]; c < length; ++c)
+      if (begin[c] != ' ' && is_blank(begin[c])) return false;
   if (missing_.size() < m) missing_.resize(m);
   const std::uint32_t* s = starts_.data();
   // Remembered triples, sixteen bytes readable from each start, take no

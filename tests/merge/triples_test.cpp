@@ -94,6 +94,9 @@ TEST(LineTriples, RefusesWhatItCannotCopy) {
     EXPECT_TRUE(line.scan(text, 6, verdicts)) << bad;
   }
   EXPECT_FALSE(line.scan(good + " 0  0 0", 100, verdicts));  // a double space
+  // A tab after the last whole triple would hide one more triple.
+  EXPECT_FALSE(line.scan(good + "0.5\t0.5\t0", 100, verdicts));
+  EXPECT_FALSE(line.scan("1\t0\t0", 100, verdicts));
   EXPECT_TRUE(line.scan(good + "0 0 0", 100, verdicts));
   EXPECT_EQ(line.triples(), 7u);
 }
