@@ -19,18 +19,11 @@
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 #include "subset/snp_filter.hpp"
+#include "subset/triples.hpp"
 
 namespace varnex {
 
 namespace {
-
-// A field's value; a field that is not a number reads as 0, and one that
-// only starts with a number (0.5x) as that number.
-inline double probability(std::string_view field) {
-  double value = 0;
-  parse_double_prefix(field, value);
-  return value;
-}
 
 void put_leading(output_file& out, const gen_line& g) {
   out.put(g.snp_id);
@@ -46,49 +39,6 @@ void put_leading(output_file& out, const gen_line& g) {
   out.put(' ');
   out.put(g.allele_b);
   out.put(' ');
-}
-
-// Writes the kept samples' triples straight from the text; fields of other
-// samples are skipped unread. Missing fields read as 0.
-void put_kept_triples(output_file& out, std::string_view text, const std::vector<char>& keep) {
-  field_cursor cursor(text);
-  std::string_view field;
-  bool more = true;  // false once the line has run out of fields
-  for (std::size_t i = 0; i < keep.size(); ++i) {
-    if (!keep[i]) {
-      if (more && cursor.skip(3) < 3) more = false;
-      continue;
-    }
-    for (int k = 0; k < 3; ++k) {
-      if (more && cursor.next(field)) {
-        out.put_fixed4(probability(field));
-        out.put(' ');
-      } else {
-        more = false;
-        out.put("0 ");
-      }
-    }
-  }
-}
-
-// Reads 3 * n values into probs (zeros where the line is short).
-void read_triples(std::string_view text, std::vector<double>& probs) {
-  field_cursor cursor(text);
-  std::string_view field;
-  std::size_t k = 0;
-  for (; k < probs.size() && cursor.next(field); ++k) probs[k] = probability(field);
-  for (; k < probs.size(); ++k) probs[k] = 0;
-}
-
-void put_kept_values(output_file& out, const std::vector<double>& probs,
-                     const std::vector<char>& keep) {
-  for (std::size_t i = 0; i < keep.size(); ++i) {
-    if (!keep[i]) continue;
-    for (int k = 0; k < 3; ++k) {
-      out.put_fixed4(probs[3 * i + k]);
-      out.put(' ');
-    }
-  }
 }
 
 // Refuses an output that would overwrite an input, the log or the other output.
@@ -225,14 +175,11 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       ++n_in_snps;
       if (!filter.selects(g.snp_id, g.rs_id, g.position)) continue;
       if (missing_flag) {
-        read_triples(g.probabilities, probs);
+        read_probabilities(g.probabilities, probs);
         if (too_missing(probs.data(), n, threshold, missing)) continue;
-        put_leading(gen_out, g);
-        put_kept_values(gen_out, probs, keep);
-      } else {
-        put_leading(gen_out, g);
-        put_kept_triples(gen_out, g.probabilities, keep);
       }
+      put_leading(gen_out, g);
+      put_kept_triples(gen_out, g.probabilities, keep);
       gen_out.put('\n');
       ++n_out_snps;
     }

@@ -1,0 +1,105 @@
+// Probabilities rewritten in the subset style straight from their text.
+//
+//   0.333333 -> 0.3333    1 -> 1    1.000 -> 1    .5 -> 0.5000    0.99996 -> 1.0000
+//
+// Almost every value of a GEN file is a plain decimal such as 0, 1 or
+// 0.012345. For those the four-decimal rounding can be done on the digits
+// themselves, with the very result that formatting the parsed double gives,
+// and at a fraction of the cost. Anything else (a sign, an exponent, many
+// digits, text that is not a number, an exact tie such as 0.03125) is left to
+// the caller, which parses the field and formats the double.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace varnex {
+
+// Longest text `fixed4_from_text` writes: "1000.0000".
+constexpr int fixed4_text_max = 9;
+
+// Writes the subset style of the field starting at `p` (a non-blank
+// character before `end`) at `out`, sets `out` past what it wrote and returns
+// the end of the field; returns nullptr, with nothing written, when the field
+// is not one it can do exactly.
+//
+// Exactness: the field is at most 3 integer and 12 fraction digits, so its
+// double lies within 2^-44 of the decimal, while a non-integral decimal is at
+// least 1e-12 away from an integer and, unless it is an exact tie, from every
+// point where rounding to four decimals changes.
+inline const char* fixed4_field(const char* p, const char* const end, char*& out) {
+  auto digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+  auto blank = [](char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') < 5; };
+  // Hard calls first: a lone digit.
+  if (digit(p[0]) && (p + 1 == end || blank(p[1]))) {
+    *out++ = p[0];
+    return p + 1;
+  }
+  std::uint32_t whole = 0;
+  const char* const digits = p;
+  while (p != end && digit(*p)) whole = whole * 10 + (*p++ - '0');
+  const long n_whole = p - digits;
+  if (n_whole > 3) return nullptr;
+  const char* frac = p;
+  const char* frac_end = p;
+  if (p != end && *p == '.') {
+    frac = ++p;
+    while (p != end && digit(*p)) ++p;
+    frac_end = p;
+  }
+  if (p != end && !blank(*p)) return nullptr;
+  const long n_frac = frac_end - frac;
+  if (n_whole + n_frac == 0 || n_frac > 12) return nullptr;
+
+  // First four decimals, then how the rest compares with one half of the
+  // fourth decimal's unit.
+  std::uint32_t four = 0;
+  bool nonzero = false;
+  for (long i = 0; i < 4; ++i) {
+    char d = i < n_frac ? frac[i] : '0';
+    four = four * 10 + (d - '0');
+    nonzero |= d != '0';
+  }
+  bool up = false;
+  if (n_frac > 4) {
+    bool tail = false;
+    for (long i = 5; i < n_frac; ++i) tail |= frac[i] != '0';
+    nonzero |= frac[4] != '0' || tail;
+    if (frac[4] == '5' && !tail) return nullptr;  // an exact tie depends on the binary value
+    up = frac[4] >= '5';
+  }
+
+  char* o = out;
+  if (!nonzero) {
+    // Integral: no decimals and no point.
+    if (whole >= 100) *o++ = static_cast<char>('0' + whole / 100);
+    if (whole >= 10) *o++ = static_cast<char>('0' + whole / 10 % 10);
+    *o++ = static_cast<char>('0' + whole % 10);
+    out = o;
+    return p;
+  }
+  if (up && ++four == 10000) {
+    four = 0;
+    ++whole;
+  }
+  if (whole >= 1000) *o++ = static_cast<char>('0' + whole / 1000);
+  if (whole >= 100) *o++ = static_cast<char>('0' + whole / 100 % 10);
+  if (whole >= 10) *o++ = static_cast<char>('0' + whole / 10 % 10);
+  *o++ = static_cast<char>('0' + whole % 10);
+  *o++ = '.';
+  o[0] = static_cast<char>('0' + four / 1000);
+  o[1] = static_cast<char>('0' + four / 100 % 10);
+  o[2] = static_cast<char>('0' + four / 10 % 10);
+  o[3] = static_cast<char>('0' + four % 10);
+  out = o + 4;
+  return p;
+}
+
+// The same for a whole field: false when it is not one it can do.
+inline bool fixed4_from_text(std::string_view field, char*& out) {
+  if (field.empty()) return false;
+  const char* end = field.data() + field.size();
+  return fixed4_field(field.data(), end, out) == end;
+}
+
+}  // namespace varnex

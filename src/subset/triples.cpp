@@ -1,0 +1,87 @@
+#include "subset/triples.hpp"
+
+#include <cstdint>
+
+#include "formats/text.hpp"
+#include "subset/field_starts.hpp"
+#include "subset/probability.hpp"
+
+namespace varnex {
+
+namespace {
+
+inline const char* skip_field(const char* p, const char* end) {
+  while (p != end && !is_blank(*p)) ++p;
+  return p;
+}
+
+}  // namespace
+
+double probability(std::string_view field) {
+  // Plain decimals of up to 15 digits: both operands are exact doubles, so
+  // the quotient is the correctly rounded value, as the full parser gives.
+  static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = field.data();
+  const char* const end = p + field.size();
+  std::uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
+  for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++digits)
+    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  if (p != end && *p == '.') {
+    for (++p; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++digits, ++decimals)
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  }
+  if (p == end && digits > 0 && digits <= 15)
+    return static_cast<double>(mantissa) / powers[decimals];
+  double value = 0;
+  parse_double_prefix(field, value);
+  return value;
+}
+
+void put_kept_triples(output_file& out, std::string_view text, const std::vector<char>& keep) {
+  const char* const end = text.data() + text.size();
+  field_starts fields(text);
+  const char* p;
+  const std::size_t n = keep.size();
+  std::size_t i = 0;
+  int k = 3;  // values of sample i taken; below 3 when the line ran out
+  for (; i < n; ++i) {
+    if (!keep[i]) {
+      for (k = 0; k < 3; ++k)
+        if (!fields.next(p)) break;
+      if (k < 3) break;
+      continue;
+    }
+    for (k = 0; k < 3; ++k) {
+      if (!fields.next(p)) break;
+      char* const start = out.reserve(fixed4_text_max + 1);
+      char* o = start;
+      if (fixed4_field(p, end, o)) {
+        *o++ = ' ';
+        out.advance(o - start);
+      } else {
+        const char* field_end = skip_field(p, end);
+        out.put_fixed4(probability(std::string_view(p, field_end - p)));
+        out.put(' ');
+      }
+    }
+    if (k < 3) break;
+  }
+  if (i == n) return;
+  // The line is short: zeros for what it lacks.
+  if (keep[i])
+    for (; k < 3; ++k) out.put("0 ");
+  for (++i; i < n; ++i)
+    if (keep[i]) out.put("0 0 0 ");
+}
+
+void read_probabilities(std::string_view text, std::vector<double>& probs) {
+  field_cursor cursor(text);
+  std::string_view field;
+  std::size_t k = 0;
+  for (; k < probs.size() && cursor.next(field); ++k) probs[k] = probability(field);
+  for (; k < probs.size(); ++k) probs[k] = 0;
+}
+
+}  // namespace varnex
