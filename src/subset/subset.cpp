@@ -58,6 +58,44 @@ int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
   return 0;
 }
 
+// Copies the SAMPLE header and the selected rows to `out` and marks the
+// selected rows' triples in `keep`; returns the number of rows selected.
+long select_samples(tee& log, line_reader& rows, output_file& out, const id_set& id_list,
+                    const id_set& excl_list, std::vector<char>& keep) {
+  std::string_view text;
+  for (int header = 0; header < 2; ++header) {
+    if (!rows.next(text)) text = {};
+    out.put(text);
+    out.put('\n');
+  }
+  long selected_rows = 0;
+  const bool by_id = !id_list.empty();
+  sample_row row;
+  for (long i = 0; rows.next(text) && split_sample_row(text, row); ++i) {
+    bool selected;
+    if (by_id) {
+      log.log("sample_file: ");
+      log.log(row.id_2);
+      log.log("\n");
+      selected = id_list.contains(row.id_2) || id_list.contains(row.id_1);
+    } else {
+      selected = !excl_list.contains(row.id_2) && !excl_list.contains(row.id_1);
+    }
+    if (!selected) continue;
+    // Rows beyond the GEN file's samples are copied but have no triple.
+    if (static_cast<std::size_t>(i) < keep.size()) keep[i] = 1;
+    out.put(text);
+    out.put('\n');
+    ++selected_rows;
+    if (by_id) {
+      log.log(std::string(row.id_2) + " " + std::to_string(i) + " ");
+      log.log(text);
+      log.log("\n");
+    }
+  }
+  return selected_rows;
+}
+
 }  // namespace
 
 int subset(std::string genotype_file, std::string out_genotype_file, std::string inclusion_file,
@@ -74,20 +112,29 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
   try {
     log.say("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
 
-    // Nothing is created until every named input opens and no output would
-    // overwrite one of them.
+    // Every input is opened, and the lists read, before anything is created:
+    // a misspelt name stops the run instead of silently selecting nothing
+    // (or everything). The GEN file is read once, so it may be a pipe.
+    input_file gen_in(genotype_file, gz_input);
+    std::unique_ptr<input_file> sample_in;
+    if (sample_flag)
+      sample_in = std::make_unique<input_file>(sample_file, is_gz_name(sample_file));
+    else if (!sample_file.empty())
+      check_readable(sample_file);
+    const id_set id_list = read_id_list(sample_id_file);
+    const id_set excl_list = read_id_list(sample_excl_file);
+    const id_set incl_snps = read_id_list(inclusion_file);
+    const id_set excl_snps = read_id_list(exclusion_file);
+
     std::vector<const std::string*> inputs;
     for (const std::string* name : {&genotype_file, &sample_file, &sample_id_file,
                                     &sample_excl_file, &inclusion_file, &exclusion_file})
-      if (!name->empty()) {
-        check_readable(*name);
-        inputs.push_back(name);
-      }
+      if (!name->empty()) inputs.push_back(name);
     std::vector<const std::string*> outputs = {&out_genotype_file};
     if (sample_flag) outputs.push_back(&out_sample_file);
     if (refuse_clobbering(log, inputs, outputs)) return 1;
 
-    input_file gen_in(genotype_file, gz_input);
+    // The first line gives the sample count and is then the first SNP.
     line_reader gen_lines(gen_in);
     std::string_view line;
     bool have_line = gen_lines.next(line);
@@ -95,50 +142,20 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
     const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
 
-    // keep[i]: sample i's triple goes to the GEN output.
+    // keep[i]: sample i's triple goes to the GEN output. The SAMPLE output
+    // stays open until the GEN output is complete, so that a failed run
+    // leaves neither.
     std::vector<char> keep(n, sample_flag ? 0 : 1);
     long n_out_samples = n_samples;
     std::unique_ptr<output_file> sample_out;
     if (sample_flag) {
       log.say("Samples...\n");
-      id_set id_list = read_id_list(sample_id_file);
       log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
-      id_set excl_list = read_id_list(sample_excl_file);
-
-      input_file sample_in(sample_file, is_gz_name(sample_file));
-      line_reader rows(sample_in);
+      line_reader rows(*sample_in);
       sample_out = std::make_unique<output_file>(out_sample_file, gz_input);
-      std::string_view row_text;
-      for (int header = 0; header < 2; ++header) {
-        if (!rows.next(row_text)) row_text = {};
-        sample_out->put(row_text);
-        sample_out->put('\n');
-      }
-      n_out_samples = 0;
-      const bool by_id = !id_list.empty();
-      sample_row row;
-      for (long i = 0; rows.next(row_text) && split_sample_row(row_text, row); ++i) {
-        bool selected;
-        if (by_id) {
-          log.log("sample_file: ");
-          log.log(row.id_2);
-          log.log("\n");
-          selected = id_list.contains(row.id_2) || id_list.contains(row.id_1);
-        } else {
-          selected = !excl_list.contains(row.id_2) && !excl_list.contains(row.id_1);
-        }
-        if (!selected) continue;
-        if (static_cast<std::size_t>(i) < n) keep[i] = 1;
-        sample_out->put(row_text);
-        sample_out->put('\n');
-        ++n_out_samples;
-        if (by_id) {
-          log.log(std::string(row.id_2) + " " + std::to_string(i) + " ");
-          log.log(row_text);
-          log.log("\n");
-        }
-      }
+      n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep);
+      sample_in.reset();
     }
     log.say("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
@@ -146,23 +163,13 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     filter.range_flag = range_flag;
     filter.inclusion_flag = inclusion_flag;
     filter.exclusion_flag = exclusion_flag;
-    filter.start = start;
+    filter.start = start == -1 ? 0 : start;
     filter.end = end;
-    id_set incl_snps, excl_snps;
     filter.inclusion = &incl_snps;
     filter.exclusion = &excl_snps;
-    if (range_flag) {
-      log.say("positions...\n");
-      if (filter.start == -1) filter.start = 0;
-    }
-    if (inclusion_flag) {
-      log.say("Snp_id...\n");
-      incl_snps = read_id_list(inclusion_file);
-    }
-    if (exclusion_flag) {
-      log.say("Exclusion...\n");
-      excl_snps = read_id_list(exclusion_file);
-    }
+    if (range_flag) log.say("positions...\n");
+    if (inclusion_flag) log.say("Snp_id...\n");
+    if (exclusion_flag) log.say("Exclusion...\n");
     log.say("Gen...\n");
 
     output_file gen_out(out_genotype_file, gz_input);

@@ -438,6 +438,28 @@ Can't write /dev/full
 EOF
 case_end
 
+case_start "a damaged gzip GEN file stops the run and leaves no output"
+write_b_pair
+printf 'ind1\n' > ids.txt
+seq 1 60000 | awk '{ print "s" $1, "r" $1, $1, "A G 1 0 0 0 1 0 0.25 0.5 0.25 0 0 1" }' | gzip > whole.gen.gz
+size=$(wc -c < whole.gen.gz)
+head -c $((size - 100)) whole.gen.gz > cut.gen.gz
+run -S --g cut.gen.gz --s s.sample --sample_id ids.txt --start 0
+expect_status 1
+expect_stdout <<'EOF'
+varnex -S --g cut.gen.gz --s s.sample --sample_id ids.txt --start 0
+Output files: cut.gen.subset.gz s.sample.subset.gz
+Number of input samples: 4
+Samples...
+Number of output samples: 1
+positions...
+Gen...
+Can't read cut.gen.gz
+EOF
+expect_absent cut.gen.subset.gz
+expect_absent s.sample.subset.gz
+case_end
+
 case_start "real data: Genotype-IO test2 pair, ids by either identifier, range with inclusion and exclusion"
 cp "$REALDATA/genotypeio_tests/test2.gen" "$REALDATA/genotypeio_tests/test2.sample" .
 printf '1042\nF1050 nobody\n' > ids.txt
