@@ -26,15 +26,22 @@ class field_starts {
 
   // Sets p to the first character of the next field; false when none is left.
   bool next(const char*& p) {
+    if (!peek(p)) return false;
+    drop();
+    return true;
+  }
+  // The same without moving past the field.
+  bool peek(const char*& p) {
     while (bits_ == 0) {
       if (offset_ >= size_) return false;
       bits_ = block_starts();
       offset_ += 64;
     }
     p = base_ + offset_ - 64 + __builtin_ctzll(bits_);
-    bits_ &= bits_ - 1;
     return true;
   }
+  // Moves past the field that `peek` found.
+  void drop() { bits_ &= bits_ - 1; }
 
  private:
   // Bit i set: byte i of the block at offset_ is white space.

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace varnex {
@@ -34,6 +35,45 @@ inline const char* fixed4_field(const char* p, const char* const end, char*& out
   if (digit(p[0]) && (p + 1 == end || blank(p[1]))) {
     *out++ = p[0];
     return p + 1;
+  }
+  // Then the usual uncertain value, one digit, a point and up to seven
+  // decimals, taken eight bytes at a time.
+  if (end - p >= 10 && digit(p[0]) && p[1] == '.') {
+    std::uint64_t word;
+    std::memcpy(&word, p + 2, 8);
+    const std::uint64_t values = word ^ 0x3030303030303030ull;  // digits become 0..9
+    const std::uint64_t not_digit =
+        (((values & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | values) &
+        0x8080808080808080ull;
+    const int n_frac = not_digit ? __builtin_ctzll(not_digit) >> 3 : 8;
+    if (n_frac > 0 && n_frac < 8 && blank(p[2 + n_frac])) {
+      const std::uint64_t frac = values & ((std::uint64_t{1} << (8 * n_frac)) - 1);
+      if (frac == 0) {
+        *out++ = p[0];
+        return p + 2 + n_frac;
+      }
+      std::uint32_t whole = static_cast<std::uint32_t>(p[0] - '0');
+      std::uint32_t four = static_cast<std::uint32_t>((frac & 0xFF) * 1000 + (frac >> 8 & 0xFF) * 100 +
+                                                      (frac >> 16 & 0xFF) * 10 + (frac >> 24 & 0xFF));
+      const std::uint64_t fifth = frac >> 32 & 0xFF;
+      const bool tail = (frac >> 40) != 0;
+      if (fifth == 5 && !tail) return nullptr;  // an exact tie depends on the binary value
+      // Rounding up is as likely as not: no branch on it.
+      four += fifth >= 5;
+      const std::uint32_t carry = four == 10000;
+      four -= carry * 10000;
+      whole += carry;
+      char* o = out;
+      if (whole == 10) *o++ = '1';
+      *o++ = static_cast<char>('0' + whole % 10);
+      *o++ = '.';
+      o[0] = static_cast<char>('0' + four / 1000);
+      o[1] = static_cast<char>('0' + four / 100 % 10);
+      o[2] = static_cast<char>('0' + four / 10 % 10);
+      o[3] = static_cast<char>('0' + four % 10);
+      out = o + 4;
+      return p + 2 + n_frac;
+    }
   }
   std::uint32_t whole = 0;
   const char* const digits = p;

@@ -52,10 +52,22 @@ std::string by_text(const std::vector<std::string>& fields, std::vector<bool>& d
   std::string text;
   done.clear();
   for (const std::string& f : fields) {
+    // Once as a whole field, once followed by more of the line (the
+    // word-at-a-time path needs room to read ahead): same result.
     char buffer[fixed4_text_max];
     char* o = buffer;
     done.push_back(fixed4_from_text(f, o));
-    text.append(buffer, done.back() ? o - buffer : 0);
+    std::string result(buffer, done.back() ? o - buffer : 0);
+    std::string line = f + " 0.25 1 0";
+    char* o2 = buffer;
+    const char* end = fixed4_field(line.data(), line.data() + line.size(), o2);
+    if (done.back()) {
+      EXPECT_EQ(end, line.data() + f.size()) << f;
+      EXPECT_EQ(std::string(buffer, o2 - buffer), result) << f;
+    } else {
+      EXPECT_EQ(end, nullptr) << f;
+    }
+    text += result;
     text += '\n';
   }
   return text;
