@@ -36,8 +36,9 @@ inline const char* fixed4_field(const char* p, const char* const end, char*& out
     *out++ = p[0];
     return p + 1;
   }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   // Then the usual uncertain value, one digit, a point and up to seven
-  // decimals, taken eight bytes at a time.
+  // decimals, taken eight bytes at a time (byte i holds decimal i + 1).
   if (end - p >= 10 && digit(p[0]) && p[1] == '.') {
     std::uint64_t word;
     std::memcpy(&word, p + 2, 8);
@@ -75,6 +76,7 @@ inline const char* fixed4_field(const char* p, const char* const end, char*& out
       return p + 2 + n_frac;
     }
   }
+#endif
   std::uint32_t whole = 0;
   const char* const digits = p;
   while (p != end && digit(*p)) whole = whole * 10 + (*p++ - '0');
