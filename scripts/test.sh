@@ -1,6 +1,15 @@
 #!/usr/bin/env bash
-# Builds (see setup.sh) and runs the whole test suite under CTest.
+# The whole test suite: the Release build's tests, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every
+# fuzz target. Installs what is missing first (see setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 ctest --test-dir build --output-on-failure -j "$(nproc)"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEX_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$(nproc)" >/dev/null
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+
+bash scripts/fuzz.sh "${VARNEX_FUZZ_SECONDS:-5}"

@@ -1,11 +1,333 @@
+// PED to GEN (-P): turns a PED/MAP pair into a GEN/SAMPLE pair.
+//
+//   FAM7 12 0 0 2 1 A G	G G	0 0	1 3 ...
+//
+// Each SNP's alleles are discovered from the pairs in PED order (or preset by
+// a six-column MAP), so a genotype's code depends on the individuals met
+// before it; the codes are fixed as each line is read and held two bits each.
+// PED is individual-major and GEN SNP-major: the PED file is read twice (count,
+// then code) and the GEN lines are written from the whole matrix at the end.
+// With --discrete_phenotype every phenotype text gets its own GEN/SAMPLE pair.
+#include "convert/ped_to_gen.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/ped_reader.hpp"
+#include "formats/records.hpp"
+#include "formats/streams.hpp"
 
 namespace varnex {
 
-int ped_to_gen(std::string, std::string, std::string, std::string, bool, bool, bool) {
-  print_out("Not built yet: -P\n");
-  return 1;
+char numeric_allele(char c) {
+  switch (c) {
+    case '1': return 'A';
+    case '2': return 'C';
+    case '3': return 'G';
+    case '4': return 'T';
+    case '0': return 'N';
+    default: return c;
+  }
+}
+
+gen_alleles order_alleles(char a, char b, bool translate_by_first_seen) {
+  gen_alleles g{a, b, false};
+  if (b != '-' && static_cast<signed char>(b) < static_cast<signed char>(a)) g = {b, a, true};
+  char decides = translate_by_first_seen ? a : g.a;
+  if (decides >= '1' && decides <= '4') {
+    g.a = numeric_allele(g.a);
+    g.b = numeric_allele(g.b);
+  }
+  return g;
+}
+
+std::string group_file_name(std::string_view name, std::string_view value) {
+  std::string tag = "_";
+  tag.append(value);
+  return tagged_name(name, tag);
+}
+
+packed_genotypes::packed_genotypes(std::uint64_t individuals, std::uint64_t snps)
+    : individuals_(individuals), row_bytes_((snps + 3) / 4) {
+  // Eight spare bytes let the last row be read a whole word at a time.
+  data_.reset(new unsigned char[individuals_ * row_bytes_ + 8]);
+  std::memset(data_.get() + individuals_ * row_bytes_, 0, 8);
+}
+
+namespace {
+
+std::string str(std::uint64_t v) { return std::to_string(v); }
+
+// Outputs already closed; removed again unless the whole run succeeds, so a
+// failed run never leaves a SAMPLE without its GEN, or half of the groups.
+class finished_outputs {
+ public:
+  finished_outputs() = default;
+  finished_outputs(const finished_outputs&) = delete;
+  finished_outputs& operator=(const finished_outputs&) = delete;
+  ~finished_outputs() {
+    if (kept_) return;
+    for (const std::string& name : names_) {
+      struct stat st;
+      if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name.c_str());
+    }
+  }
+  void close(output_file& out) {
+    out.close();
+    names_.push_back(out.name());
+  }
+  void keep() { kept_ = true; }
+
+ private:
+  std::vector<std::string> names_;
+  bool kept_ = false;
+};
+
+void refuse_input_as_output(const std::string& out, const std::string& ped_file,
+                            const std::string& map_file) {
+  for (const std::string* in : {&ped_file, &map_file})
+    if (same_file(out, *in)) throw io_error("Output file " + out + " is the same file as input " + *in);
+}
+
+void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
+                       const std::vector<sample>& samples, const std::vector<std::size_t>& members,
+                       std::uint64_t snps, finished_outputs& done) {
+  output_file out(name, compressed);
+  out.put("ID_1 ID_2 Missing Gender Phenotype\n");
+  out.put(ostrel1 ? "0 0 0 1 P\n" : "0 0 0 D P\n");
+  const double m = static_cast<double>(snps);
+  for (std::size_t s : members) {
+    const sample& r = samples[s];
+    out.put(r.id_1);
+    out.put(' ');
+    out.put(r.id_2);
+    out.put(' ');
+    out.put_general6(r.missing_count / m);
+    out.put(' ');
+    out.put_int(r.gender);
+    out.put(' ');
+    out.put(r.phenotype);
+    out.put('\n');
+  }
+  done.close(out);
+}
+
+// One GEN line per SNP with the genotypes of `members`, in their order. The
+// matrix is read 32 SNPs at a time for all members, so each row is visited
+// once per block rather than once per SNP.
+void write_gen_file(const std::string& name, bool compressed, const std::vector<map_snp>& snps,
+                    const packed_genotypes& genotypes, const std::vector<std::size_t>& members,
+                    bool translate_by_first_seen, finished_outputs& done) {
+  // Eight bytes per entry so that each genotype is one unaligned store; six are kept.
+  static const char texts[2][4][8] = {
+      {" 0 0 0 ", " 1 0 0 ", " 0 1 0 ", " 0 0 1 "},
+      {" 0 0 0 ", " 0 0 1 ", " 0 1 0 ", " 1 0 0 "},
+  };
+  output_file out(name, compressed);
+  std::vector<std::uint64_t> words(members.size());
+  const std::uint64_t m = snps.size();
+  for (std::uint64_t block = 0; block * 32 < m; ++block) {
+    for (std::size_t i = 0; i < members.size(); ++i) words[i] = genotypes.word(members[i], block);
+    const std::uint64_t last = std::min<std::uint64_t>(m, block * 32 + 32);
+    for (std::uint64_t k = block * 32; k < last; ++k) {
+      const map_snp& snp = snps[k];
+      const gen_alleles alleles = order_alleles(snp.allele_a, snp.allele_b, translate_by_first_seen);
+      out.put(snp.snp_id);
+      out.put(' ');
+      out.put(snp.rs_id);
+      out.put(' ');
+      out.put_int(snp.position);
+      out.put(' ');
+      out.put(alleles.a);
+      out.put(' ');
+      out.put(alleles.b);
+      const auto& text = texts[alleles.flipped ? 1 : 0];
+      const unsigned shift = static_cast<unsigned>(2 * (k - block * 32));
+      char* p = out.reserve(members.size() * 6 + 8);
+      for (std::uint64_t w : words) {
+        std::memcpy(p, text[(w >> shift) & 3], 8);
+        p += 6;
+      }
+      *p++ = '\n';
+      out.advance(members.size() * 6 + 1);
+    }
+  }
+  done.close(out);
+}
+
+std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed) {
+  // Blank lines after the last individual are not individuals.
+  input_file input(ped_file, compressed);
+  line_reader lines(input);
+  std::string_view line;
+  std::uint64_t last_used = 0;
+  while (lines.next(line))
+    if (!is_blank_line(line)) last_used = lines.line_number();
+  return last_used;
+}
+
+int convert(tee& log, const std::string& ped_file, const std::string& map_file,
+            const std::string& out_genotype_file, const std::string& out_sample_file,
+            bool discrete_phenotype, bool family, bool ostrel1) {
+  const bool ped_gz = is_gz_name(ped_file);
+  input_file map_input(map_file, is_gz_name(map_file));
+  check_readable(ped_file);
+  if (!discrete_phenotype) {
+    refuse_input_as_output(out_genotype_file, ped_file, map_file);
+    refuse_input_as_output(out_sample_file, ped_file, map_file);
+    // Both to /dev/null is fine; both into one file would lose the SAMPLE.
+    struct stat st;
+    bool device = ::stat(out_sample_file.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    if (!device && same_file(out_genotype_file, out_sample_file))
+      throw io_error("Output files " + out_genotype_file + " and " + out_sample_file +
+                     " are the same file");
+  }
+
+  log.say("MAP...\n");
+  std::uint64_t map_stop = 0;
+  std::vector<map_snp> snps = read_map_file(map_input, &map_stop);
+  const std::uint64_t m = snps.size();
+  if (m == 0) {
+    if (map_stop > 0)
+      throw io_error("No SNPs in MAP file " + map_file + ": line " + str(map_stop) +
+                     " is not chromosome, SNP name, genetic distance and position");
+    throw io_error("No SNPs in MAP file " + map_file);
+  }
+  log.say("Number of SNPs: " + str(m) + "\n");
+
+  log.say("Count Samples...\n");
+  const std::uint64_t n = count_ped_lines(ped_file, ped_gz);
+  log.say("Number of samples: " + str(n) + "\n");
+
+  log.say("memory..." + str(3 * n * m) + "\n");
+  packed_genotypes genotypes(n, m);
+  std::vector<sample> samples(n);
+
+  log.say("PED...\n");
+  std::vector<char> allele_a(m), allele_b(m);
+  for (std::uint64_t k = 0; k < m; ++k) {
+    allele_a[k] = snps[k].allele_a;
+    allele_b[k] = snps[k].allele_b;
+  }
+  std::map<std::string, std::vector<std::size_t>> phenotype_groups;
+  {
+    input_file input(ped_file, ped_gz);
+    line_reader lines(input);
+    std::string_view line;
+    for (std::uint64_t s = 0; s < n; ++s) {
+      // The file shrank between the two readings.
+      if (!lines.next(line)) throw io_error("Can't read " + ped_file);
+      auto fault = [&](const std::string& what) {
+        return io_error("PED file " + ped_file + ", line " + str(lines.line_number()) + ": " + what);
+      };
+      if (is_blank_line(line)) throw fault("empty line");
+      ped_line fields = read_ped_line(line);
+      if (fields.fields < 6) throw fault("fewer than six fields");
+
+      packed_genotypes::row_writer row(genotypes, s);
+      std::uint64_t missing = 0;
+      std::uint64_t k = 0;
+      char first, second;
+      for (; k < m && fields.alleles.next_pair(first, second); ++k) {
+        genotype_code c = code_pair(allele_a[k], allele_b[k], first, second);
+        missing += c == code_missing;
+        row.put(c);
+      }
+      std::uint64_t left = fields.alleles.remaining();
+      if (k < m || left > 0)
+        throw fault(str(2 * k + left) + " alleles, expected " + str(2 * m) +
+                    " (two for each SNP of " + map_file + ")");
+      row.finish();
+
+      sample& r = samples[s];
+      if (family) {
+        r.id_1.assign(fields.family_id);
+        r.id_1 += '_';
+        r.id_1.append(fields.individual_id);
+      } else {
+        r.id_1.assign(fields.individual_id);
+      }
+      r.id_2 = r.id_1;
+      r.gender = fields.sex;
+      r.phenotype.assign(fields.phenotype);
+      r.missing_count = static_cast<double>(missing);
+
+      if (discrete_phenotype) {
+        // The value becomes part of two file names: a '/' would send the
+        // group elsewhere (or nowhere), a NUL would cut the name short.
+        if (r.phenotype.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+          throw fault("phenotype " + r.phenotype + " can't be part of an output file name");
+        phenotype_groups[r.phenotype].push_back(s);
+      }
+    }
+  }
+  for (std::uint64_t k = 0; k < m; ++k) {
+    settle_second_allele(allele_a[k], allele_b[k]);
+    snps[k].allele_a = allele_a[k];
+    snps[k].allele_b = allele_b[k];
+  }
+  std::vector<char>().swap(allele_a);
+  std::vector<char>().swap(allele_b);
+
+  finished_outputs done;
+  if (!discrete_phenotype) {
+    std::vector<std::size_t> everyone(n);
+    for (std::size_t s = 0; s < n; ++s) everyone[s] = s;
+    write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done);
+    log.say("Output...\n");
+    write_gen_file(out_genotype_file, ped_gz, snps, genotypes, everyone, false, done);
+  } else {
+    // All names are checked before the first file is created.
+    std::set<std::string> names;
+    for (const auto& group : phenotype_groups) {
+      for (const std::string* base : {&out_genotype_file, &out_sample_file}) {
+        std::string name = group_file_name(*base, group.first);
+        refuse_input_as_output(name, ped_file, map_file);
+        if (!names.insert(name).second)
+          throw io_error("Output file " + name + " would be written twice");
+      }
+    }
+    for (const auto& group : phenotype_groups)
+      write_sample_file(group_file_name(out_sample_file, group.first), ped_gz, ostrel1, samples,
+                        group.second, m, done);
+    log.say("Output...\n");
+    log.say("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
+    for (const auto& group : phenotype_groups)
+      write_gen_file(group_file_name(out_genotype_file, group.first), ped_gz, snps, genotypes,
+                     group.second, true, done);
+  }
+  done.keep();
+  return 0;
+}
+
+}  // namespace
+
+int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genotype_file,
+               std::string out_sample_file, bool discrete_phenotype, bool family, bool ostrel1) {
+  tee log;
+  if (!log.open(false)) {
+    print_out("Can't open log file: " + log_file + "\n");
+    return 1;
+  }
+  try {
+    return convert(log, ped_file, map_file, out_genotype_file, out_sample_file,
+                   discrete_phenotype, family, ostrel1);
+  } catch (const io_error& e) {
+    return log.fail(e.what());
+  } catch (const std::bad_alloc&) {
+    return log.fail("Not enough memory for the genotypes of " + ped_file);
+  }
 }
 
 }  // namespace varnex

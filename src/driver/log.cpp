@@ -13,6 +13,10 @@ bool stdout_is_terminal() {
 
 }  // namespace
 
+void buffer_stdout() {
+  if (!stdout_is_terminal()) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+}
+
 void print_out(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (stdout_is_terminal() && !text.empty() && text.back() == '\n') std::fflush(stdout);
@@ -23,6 +27,7 @@ bool finish_stdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout); 
 bool tee::open(bool truncate) {
   close();
   log_ = std::fopen(log_file.c_str(), truncate ? "w" : "a");
+  if (log_) std::setvbuf(log_, nullptr, _IOFBF, 1 << 16);
   return log_ != nullptr;
 }
 

@@ -51,6 +51,9 @@ class tee {
   std::FILE* log_ = nullptr;
 };
 
+// Gives standard output a large buffer unless it is a terminal; call before
+// anything is printed.
+void buffer_stdout();
 // Standard output only, flushed on a terminal.
 void print_out(std::string_view text);
 // Flushes standard output; false when it could not be written.

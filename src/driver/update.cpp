@@ -1,6 +1,11 @@
 // Update mode: prints a SAMPLE file, plain or gzip whatever its name, each
-// line followed by an empty line. The column updates it is named for are not
-// performed; its two file options are accepted and not read.
+// line followed by an empty line, however long the line:
+//
+//   F1042 1042 0 1 0      is printed as      F1042 1042 0 1 0\n\n
+//
+// The column updates it is named for are not performed; its two file options
+// are accepted and not read.
+#include <cstdio>
 #include <string>
 
 #include "driver/log.hpp"
@@ -14,7 +19,8 @@ int update_pheno_cov(std::string sample_file, std::string /*add_pheno_cov_file*/
   try {
     gz_line_reader reader(sample_file);
     std::string_view line;
-    while (reader.next(line)) {
+    // A standard output that fails (disk full) ends the run; main reports it.
+    while (reader.next(line) && !std::ferror(stdout)) {
       print_out(line);
       print_out("\n\n");
     }

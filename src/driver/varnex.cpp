@@ -9,6 +9,8 @@
 #include "driver/varnex.hpp"
 
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -212,6 +214,32 @@ int check_mode(options& o, tee& log) {
   return 0;
 }
 
+// Every file name of the command line (inputs and outputs of any mode).
+std::vector<const std::string*> files_named(const options& o) {
+  std::vector<const std::string*> names = {
+      &o.genotype_file,  &o.sample_file,    &o.out_genotype_file, &o.out_sample_file,
+      &o.sample_id_file, &o.sample_excl_file, &o.inclusion_file,  &o.exclusion_file,
+      &o.ped_file,       &o.map_file,       &o.strand_file,       &o.add_pheno_cov_file,
+      &o.remove_pheno_cov_file};
+  for (const std::string& name : o.merge_files) names.push_back(&name);
+  return names;
+}
+
+// The first non-empty name that designates the log file, or null.
+const std::string* clash_with_log(const std::vector<const std::string*>& names) {
+  for (const std::string* name : names)
+    if (!name->empty() && same_file(*name, log_file)) return name;
+  return nullptr;
+}
+
+// A failure that escaped the mode (memory exhausted, an unexpected error):
+// reported like the modes' own, after the mode's outputs were removed.
+int report_failure(const std::string& message) {
+  tee log;
+  log.open(false);
+  return log.fail(message);
+}
+
 int dispatch(options& o) {
   if (o.subset_mode)
     return subset(o.genotype_file, o.out_genotype_file, o.inclusion_file, o.sample_id_file,
@@ -400,12 +428,18 @@ void usage(const std::string& key) {
 // ------------------------------------------------------------------- main
 
 int varnex_main(int argc, char** argv) {
+  buffer_stdout();
   if (argc <= 1) {
     usage("all");
     return 1;
   }
   options o;
   if (!scan(argc, argv, o)) return 1;
+  // Truncating the log must not destroy a file the run names.
+  if (const std::string* name = clash_with_log(files_named(o))) {
+    print_out("Log file " + log_file + " is the same file as " + *name + "\n");
+    return 1;
+  }
 
   tee log;
   if (!log.open(true)) {
@@ -424,8 +458,19 @@ int varnex_main(int argc, char** argv) {
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");
   if (check_mode(o, log) != 0) return 1;
+  // Default output names appear only now; the log must not be one of them.
+  if (const std::string* name = clash_with_log(
+          {&o.out_genotype_file, &o.out_sample_file, &o.ped_file, &o.map_file}))
+    return log.fail("Log file " + log_file + " is the same file as " + *name);
   log.close();
-  int status = dispatch(o);
+  int status;
+  try {
+    status = dispatch(o);
+  } catch (const std::bad_alloc&) {
+    status = report_failure("Not enough memory");
+  } catch (const std::exception& e) {
+    status = report_failure(e.what());
+  }
   if (!finish_stdout()) status = 1;
   return status;
 }

@@ -35,6 +35,33 @@ int open_input_fd(const std::string& name) {
   return fd;
 }
 
+// Sink on a file descriptor that remembers a failed write. The chain swallows
+// the errors of the flushes it makes while closing (the last block and the
+// gzip trailer), so `output_file::close` asks the sink itself.
+class fd_sink {
+ public:
+  typedef char char_type;
+  typedef io::sink_tag category;
+  fd_sink(int fd, bool* failed) : fd_(fd), failed_(failed) {}
+  std::streamsize write(const char* s, std::streamsize n) {
+    std::streamsize done = 0;
+    while (done < n) {
+      ssize_t w = ::write(fd_, s + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        *failed_ = true;
+        throw std::ios_base::failure("write failed");
+      }
+      done += w;
+    }
+    return n;
+  }
+
+ private:
+  int fd_;
+  bool* failed_;
+};
+
 }  // namespace
 
 bool is_gz_name(std::string_view name) { return name.find(".gz") != std::string_view::npos; }
@@ -145,6 +172,7 @@ bool line_reader::next(std::string_view& line) {
 
 struct output_file::chain {
   int fd = -1;
+  bool failed = false;  // set by the sink on any failed write
   io::filtering_ostream stream;
 };
 
@@ -172,7 +200,7 @@ output_file::output_file(const std::string& name, bool compressed)
     params.mtime = 0;
     chain_->stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
   }
-  chain_->stream.push(io::file_descriptor_sink(fd, io::never_close_handle), chain_buffer);
+  chain_->stream.push(fd_sink(fd, &chain_->failed), chain_buffer);
   chain_->stream.exceptions(std::ios::badbit | std::ios::failbit);
 }
 
@@ -194,6 +222,7 @@ void output_file::drain() {
   } catch (...) {
     throw io_error("Can't write " + name_);
   }
+  if (chain_->failed) throw io_error("Can't write " + name_);
   used_ = 0;
 }
 
@@ -211,6 +240,7 @@ void output_file::put(std::string_view text) {
       } catch (...) {
         throw io_error("Can't write " + name_);
       }
+      if (chain_->failed) throw io_error("Can't write " + name_);
       return;
     }
   }
@@ -245,6 +275,7 @@ void output_file::close() {
   } catch (...) {
     throw io_error("Can't write " + name_);
   }
+  if (chain_->failed) throw io_error("Can't write " + name_);
   int fd = chain_->fd;
   chain_->fd = -1;
   if (::close(fd) != 0) {

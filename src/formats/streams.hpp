@@ -7,7 +7,8 @@
 // Contract:
 // - Constructors open the file and throw `io_error("Can't open " + name)` when
 //   it cannot be opened (missing, a directory, no permission).
-// - Reads that fail (I/O error, damaged gzip data) throw
+// - Reads that fail (I/O error, damaged or truncated gzip data, and through a
+//   decompressing chain also plain text or an empty file) throw
 //   `io_error("Can't read " + name)`; writes, flushes and the final close that
 //   fail throw `io_error("Can't write " + name)`.
 // - Line views handed out by the readers point into the reader's own buffer
@@ -144,7 +145,9 @@ class gz_line_reader {
   bool next(std::string_view& line);
   std::uint64_t offset() const { return line_offset_; }
   std::uint64_t line_number() const { return line_number_; }
-  // Positions the reader so that the next line starts at `offset`.
+  // Positions the reader so that the next line starts at `offset`. Inside the
+  // current buffer this costs nothing; elsewhere zlib decompresses up to the
+  // offset, from the start of the file when seeking backwards in gzip data.
   void seek(std::uint64_t offset);
   const std::string& name() const { return name_; }
 

@@ -20,6 +20,9 @@
 # the exit status.
 
 set -u
+# `printf ... | expect_stdout` must fail the case: run the last command of a
+# pipeline in this shell, not in a subshell that forgets the failure.
+shopt -s lastpipe
 VARNEX_BIN=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 SOURCE_ROOT=$(cd "$2" && pwd)
 REALDATA="$SOURCE_ROOT/../shared/realdata"

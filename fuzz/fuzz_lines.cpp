@@ -1,0 +1,63 @@
+// The line readers over a file holding the fuzzed bytes: as plain text, as a
+// gz name (the chain must stop with io_error on anything that is not gzip)
+// and through the zlib reader, whose lines must agree with the plain reader.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "formats/streams.hpp"
+
+namespace {
+
+std::string scratch_file() {
+  static std::string name = [] {
+    char path[] = "/tmp/varnex-fuzz-lines.XXXXXX";
+    int fd = mkstemp(path);
+    if (fd >= 0) close(fd);
+    return std::string(path);
+  }();
+  return name;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string name = scratch_file();
+  {
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  }
+  std::vector<std::string> plain;
+  {
+    varnex::input_file in(name, false);
+    varnex::line_reader reader(in);
+    std::string_view line;
+    while (reader.next(line)) plain.emplace_back(line);
+  }
+  try {
+    varnex::input_file in(name, true);
+    varnex::line_reader reader(in);
+    std::string_view line;
+    while (reader.next(line)) {
+    }
+  } catch (const varnex::io_error&) {
+  }
+  try {
+    varnex::gz_line_reader reader(name);
+    std::string_view line;
+    std::size_t n = 0;
+    bool gzip = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
+    while (reader.next(line)) {
+      if (!gzip && (n >= plain.size() || plain[n] != line)) __builtin_trap();
+      ++n;
+    }
+    if (!gzip && n != plain.size()) __builtin_trap();
+  } catch (const varnex::io_error&) {
+  }
+  return 0;
+}

@@ -1,0 +1,526 @@
+# PED to GEN (-P): conversion, allele discovery, per-phenotype outputs, and
+# the inputs it refuses. Expected texts are worked out by hand.
+. "$(dirname "$0")/lib.sh" "$@"
+
+worked_map() {
+  printf '1 rs1 0 1000\n1 rs2 0 2000\n'
+}
+worked_ped() {
+  printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0 0\n'
+}
+
+expect_worked_outputs() {  # $1 GEN name, $2 SAMPLE name
+  expect_file "$1" <<'EOF'
+1 rs1 1000 A C 1 0 0 0 1 0
+1 rs2 2000 G T 0 1 0 0 0 0
+EOF
+  expect_file "$2" <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+I1 I1 0 1 2
+I2 I2 0.5 2 1
+EOF
+}
+
+case_start "worked example, plain"
+worked_map | write x.map
+worked_ped | write x.ped
+run -P --ped x.ped --map x.map
+expect_status 0
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x.map
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 2
+memory...12
+PED...
+Output...
+EOF
+expect_log < stdout.txt
+expect_worked_outputs x.ped.gen x.ped.sample
+expect_plain x.ped.gen
+case_end
+
+case_start "worked example, gzip PED and MAP: both outputs compressed"
+worked_map | write_gz x.map.gz
+worked_ped | write_gz x.ped.gz
+run -P --ped x.ped.gz --map x.map.gz
+expect_status 0
+expect_stdout <<'EOF'
+varnex -P --ped x.ped.gz --map x.map.gz
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 2
+memory...12
+PED...
+Output...
+EOF
+expect_worked_outputs x.ped.gen.gz x.ped.sample.gz
+expect_gzip x.ped.gen.gz
+expect_gzip x.ped.sample.gz
+case_end
+
+case_start "gzip PED compresses outputs named without .gz; a gz MAP name alone does not"
+worked_map | write_gz m.gz
+worked_ped | write_gz p.gz
+run -P --ped p.gz --map m.gz --og out.gen --os out.sample
+expect_status 0
+expect_worked_outputs out.gen.gz out.sample.gz
+expect_gzip out.gen.gz
+expect_absent out.gen
+worked_ped | write p
+run -P --ped p --map m.gz --og o.gen.gz --os o.sample
+expect_status 0
+expect_worked_outputs o.gen.gz o.sample
+expect_plain o.gen.gz
+case_end
+
+case_start "allele discovery, numeric coding, six-column MAP, missing fractions"
+write d.map <<'EOF'
+1 s1 0 10
+1 s2 0 20
+1 s3 0 30
+1 s4 0 40
+1 s5 0 50
+2 s6 0 60 C T
+1 s7 0 70
+EOF
+write d.ped <<'EOF'
+F1 I1 0 0 1 1 G G A A G G 0 0 1 1 T T A A
+F2 I2 0 0 2 1 AG AG GG 00 12 CT A0
+F3	I3	0	0	1	2	A A	A A	G G	N N	1 1	C C	0 0
+EOF
+run -P --ped d.ped --map d.map
+expect_status 0
+expect_file d.ped.gen <<'EOF'
+1 s1 10 A G 0 0 1 0 1 0 1 0 0
+1 s2 20 A G 1 0 0 0 1 0 1 0 0
+1 s3 30 G G 1 0 0 1 0 0 1 0 0
+1 s4 40 - - 0 0 0 0 0 0 0 0 0
+1 s5 50 A C 1 0 0 0 1 0 1 0 0
+2 s6 60 C T 0 0 1 0 1 0 1 0 0
+1 s7 70 0 A 0 0 1 0 1 0 0 0 0
+EOF
+expect_file d.ped.sample <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+I1 I1 0.142857 1 1
+I2 I2 0.142857 2 1
+I3 I3 0.285714 1 2
+EOF
+case_end
+
+case_start "--family and --ostrel1; phenotype and sex words kept or read by strtol"
+write f.map <<'EOF'
+1 rs1 0 5
+EOF
+write f.ped <<'EOF'
+F7 12 0 0 2 case A A
+F8 13 0 0 female 0.731 A A
+EOF
+run -P --ped f.ped --map f.map --family --ostrel1 --og f.gen --os f.sample
+expect_status 0
+expect_file f.sample <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 1 P
+F7_12 F7_12 0 2 case
+F8_13 F8_13 0 0 0.731
+EOF
+expect_file f.gen <<'EOF'
+1 rs1 5 A A 1 0 0 1 0 0
+EOF
+case_end
+
+discrete_map() {
+  printf '1 r1 0 100\n1 r2 0 200\n'
+}
+discrete_ped() {
+  printf 'A a 0 0 1 1 C C A G\nB b 0 0 2 2 1 1 G G\nC c 0 0 1 1 C 1 0 0\nD d 0 0 2 -9 C C A A\n'
+}
+expect_discrete_stdout() {  # $@: the command line after "varnex"
+  expect_stdout <<EOF
+varnex $@
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 4
+memory...24
+PED...
+Output...
+Number of discrete phenotypes: 3
+EOF
+}
+expect_discrete_outputs() {  # $1 GEN name before the tag, $2 its suffix, $3 SAMPLE name
+  expect_file "$3_-9" <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+d d 0 2 -9
+EOF
+  expect_file "$3_1" <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+a a 0 1 1
+c c 0.5 1 1
+EOF
+  expect_file "$3_2" <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+b b 0 2 2
+EOF
+  # Mixed coding at r1 (C first, then 1): the group files keep "1 C".
+  expect_file "$1_-9$2" <<'EOF'
+1 r1 100 1 C 0 0 1
+1 r2 200 A G 1 0 0
+EOF
+  expect_file "$1_1$2" <<'EOF'
+1 r1 100 1 C 0 0 1 0 1 0
+1 r2 200 A G 0 1 0 0 0 0
+EOF
+  expect_file "$1_2$2" <<'EOF'
+1 r1 100 1 C 1 0 0
+1 r2 200 A G 0 0 1
+EOF
+}
+
+case_start "discrete phenotypes: groups in byte order, names, contents"
+discrete_map | write x.map
+discrete_ped | write x.ped
+run -P --ped x.ped --map x.map --og out.gen.gz --os out.sample --discrete_phenotype
+expect_status 0
+expect_discrete_stdout -P --ped x.ped --map x.map --og out.gen.gz --os out.sample --discrete_phenotype
+expect_log < stdout.txt
+expect_discrete_outputs out.gen .gz out.sample
+expect_plain out.gen_1.gz
+expect_absent out.gen.gz
+expect_absent out.sample
+case_end
+
+case_start "discrete phenotypes, gzip inputs: default names, compressed groups"
+discrete_map | write_gz x.map.gz
+discrete_ped | write_gz x.ped.gz
+run -P --ped x.ped.gz --map x.map.gz --discrete_phenotype --ostrel1
+expect_status 0
+expect_discrete_stdout -P --ped x.ped.gz --map x.map.gz --discrete_phenotype --ostrel1
+expect_gzip x.ped.gen_-9.gz
+expect_gzip x.ped.sample_2.gz
+expect_file x.ped.sample_2.gz <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 1 P
+b b 0 2 2
+EOF
+expect_file x.ped.gen_1.gz <<'EOF'
+1 r1 100 1 C 0 0 1 0 1 0
+1 r2 200 A G 0 1 0 0 0 0
+EOF
+expect_absent x.ped.gen.gz
+expect_absent x.ped.sample.gz
+case_end
+
+case_start "the same input as one output: mixed coding spelled by the first written allele"
+discrete_map | write x.map
+discrete_ped | write x.ped
+run -P --ped x.ped --map x.map
+expect_status 0
+expect_file x.ped.gen <<'EOF'
+1 r1 100 A C 0 0 1 1 0 0 0 1 0 0 0 1
+1 r2 200 A G 0 1 0 0 0 1 0 0 0 1 0 0
+EOF
+case_end
+
+case_start "blank lines at the end of the PED are not individuals; no final line feed"
+worked_map | write x.map
+{ worked_ped; printf '\n \t\n\n'; } | write x.ped
+run -P --ped x.ped --map x.map
+expect_status 0
+expect_worked_outputs x.ped.gen x.ped.sample
+printf '1 rs1 0 1000\n1 rs2 0 2000' | write y.map
+printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0 0' | write y.ped
+run -P --ped y.ped --map y.map
+expect_status 0
+expect_worked_outputs y.ped.gen y.ped.sample
+case_end
+
+# A refused PED line: the messages up to "PED...", then the fault; no output.
+expect_ped_fault() {  # $1 PED line count, $2 message
+  expect_status 1
+  expect_stdout <<EOF
+varnex -P --ped x.ped --map x.map
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: $1
+memory...$((6 * $1))
+PED...
+$2
+EOF
+  expect_log < stdout.txt
+  expect_absent x.ped.gen
+  expect_absent x.ped.sample
+}
+
+case_start "PED line with more allele pairs than MAP SNPs"
+worked_map | write x.map
+printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0 0 C C\n' | write x.ped
+run -P --ped x.ped --map x.map
+expect_ped_fault 2 "PED file x.ped, line 2: 6 alleles, expected 4 (two for each SNP of x.map)"
+case_end
+
+case_start "PED line with fewer pairs, or an odd allele"
+worked_map | write x.map
+printf 'F1 I1 0 0 1 2 A A\n' | write x.ped
+run -P --ped x.ped --map x.map
+expect_ped_fault 1 "PED file x.ped, line 1: 2 alleles, expected 4 (two for each SNP of x.map)"
+printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0\n' | write x.ped
+run -P --ped x.ped --map x.map
+expect_ped_fault 2 "PED file x.ped, line 2: 3 alleles, expected 4 (two for each SNP of x.map)"
+case_end
+
+case_start "PED line with fewer than six fields; blank line between individuals"
+worked_map | write x.map
+printf 'F1 I1 0 0 1\n' | write x.ped
+run -P --ped x.ped --map x.map
+expect_ped_fault 1 "PED file x.ped, line 1: fewer than six fields"
+printf 'F1 I1 0 0 1 2 A A G T\n\nF2 I2 0 0 2 1 A C 0 0\n' | write x.ped
+run -P --ped x.ped --map x.map
+expect_ped_fault 3 "PED file x.ped, line 2: empty line"
+case_end
+
+case_start "MAP without SNPs"
+: | write x.map
+worked_ped | write x.ped
+run -P --ped x.ped --map x.map
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x.map
+MAP...
+No SNPs in MAP file x.map
+EOF
+expect_log < stdout.txt
+expect_absent x.ped.gen
+expect_absent x.ped.sample
+printf 'chr snp cM pos\n1 rs1 0 1000\n' | write x.map
+run -P --ped x.ped --map x.map
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x.map
+MAP...
+No SNPs in MAP file x.map: line 1 is not chromosome, SNP name, genetic distance and position
+EOF
+case_end
+
+case_start "a phenotype with '/' stops a discrete run before any output"
+worked_map | write x.map
+printf 'F1 I1 0 0 1 ctl A A G T\nF2 I2 0 0 2 case/1 A C 0 0\n' | write x.ped
+run -P --ped x.ped --map x.map --discrete_phenotype
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x.map --discrete_phenotype
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 2
+memory...12
+PED...
+PED file x.ped, line 2: phenotype case/1 can't be part of an output file name
+EOF
+expect_log < stdout.txt
+expect_absent x.ped.gen_ctl
+expect_absent x.ped.sample_ctl
+expect_absent x.ped.gen
+# A NUL byte would cut the file name short.
+printf 'F1 I1 0 0 1 ctl A A G T\nF2 I2 0 0 2 c\0se A C 0 0\n' | write x.ped
+run -P --ped x.ped --map x.map --discrete_phenotype
+expect_status 1
+grep -q "PED file x.ped, line 2: phenotype c" stdout.txt || fail "no message for the NUL byte"
+expect_absent x.ped.gen_ctl
+expect_absent x.ped.gen_c
+printf 'F1 I1 0 0 1 ctl A A G T\nF2 I2 0 0 2 case/1 A C 0 0\n' | write x.ped
+# Without the split the value is only a phenotype.
+run -P --ped x.ped --map x.map
+expect_status 0
+expect_file x.ped.sample <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+I1 I1 0 1 ctl
+I2 I2 0.5 2 case/1
+EOF
+case_end
+
+case_start "inputs that cannot be opened"
+worked_map | write x.map
+worked_ped | write x.ped
+run -P --ped nope.ped --map x.map
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped nope.ped --map x.map
+Can't open nope.ped
+EOF
+expect_log < stdout.txt
+expect_absent nope.ped.gen
+run -P --ped x.ped --map nope/x.map
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map nope/x.map
+Can't open nope/x.map
+EOF
+expect_absent x.ped.gen
+expect_absent x.ped.sample
+case_end
+
+case_start "an output naming an input is refused before anything is written"
+worked_map | write x.map
+worked_ped | write x.ped
+run -P --ped x.ped --map x.map --os ./x.map
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x.map --os ./x.map
+Output file ./x.map is the same file as input x.map
+EOF
+worked_map | cmp -s - x.map || fail "x.map was changed"
+expect_absent x.ped.gen
+run -P --ped x.ped --map x.map --og o --os o
+expect_status 1
+expect_stdout <<'EOF2'
+varnex -P --ped x.ped --map x.map --og o --os o
+Output files o and o are the same file
+EOF2
+expect_absent o
+run -P --ped x.ped --map x.map --og /dev/null --os /dev/null
+expect_status 0
+# A group name can land on an input too.
+printf 'F1 I1 0 0 1 map A A G T\n' | write x.ped
+cp x.map x_map
+run -P --ped x.ped --map x_map --og x --os s --discrete_phenotype
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x_map --og x --os s --discrete_phenotype
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 1
+memory...6
+PED...
+Output file x_map is the same file as input x_map
+EOF
+expect_absent s_map
+case_end
+
+case_start "a failed write leaves no finished-looking output"
+worked_map | write x.map
+worked_ped | write x.ped
+run -P --ped x.ped --map x.map --og /dev/full
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x.map --og /dev/full
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 2
+memory...12
+PED...
+Output...
+Can't write /dev/full
+EOF
+expect_absent x.ped.sample
+[ -c /dev/full ] || fail "/dev/full was removed"
+# The group SAMPLE files are written first; the GEN files cannot be created.
+discrete_map | write x.map
+discrete_ped | write x.ped
+run -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype
+expect_status 1
+expect_stdout <<'EOF'
+varnex -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 4
+memory...24
+PED...
+Output...
+Number of discrete phenotypes: 3
+Can't open nodir/o.gen_-9
+EOF
+expect_absent x.ped.sample_-9
+expect_absent x.ped.sample_1
+expect_absent x.ped.sample_2
+case_end
+
+case_start "real PED/MAP: plink toy files (missing genotype, monomorphic SNP)"
+cp "$REALDATA/plink_ng_tests/toy.ped" "$REALDATA/plink_ng_tests/toy.map" .
+run -P --ped toy.ped --map toy.map --family
+expect_status 0
+expect_file toy.ped.gen <<'EOF'
+1 rs0 1000 C C 0 0 0 1 0 0
+1 rs10 1001 A G 1 0 0 0 1 0
+EOF
+expect_file toy.ped.sample <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+1_1000000000 1_1000000000 0.5 1 1
+1_1000000001 1_1000000001 0 1 2
+EOF
+case_end
+
+case_start "real gzip PED with numeric alleles and a six-column MAP (Haploview sample)"
+cp "$REALDATA/haploview_sample/sample.ped.gz" "$REALDATA/haploview_sample/sample.bim" .
+run -P --ped sample.ped.gz --map sample.bim --og s.gen --os s.sample
+expect_status 0
+expect_stdout <<'EOF'
+varnex -P --ped sample.ped.gz --map sample.bim --og s.gen --os s.sample
+MAP...
+Number of SNPs: 20
+Count Samples...
+Number of samples: 120
+memory...7200
+PED...
+Output...
+EOF
+expect_gzip s.gen.gz
+gzip -dc s.gen.gz | sed -n '1p;3p' | cut -d' ' -f1-17 > first.txt
+expect_file first.txt <<'EOF'
+0 IGR1118a_1 274044 A G 0 1 0 0 1 0 0 0 1 0 0 1
+0 IGR1143a_1 286593 A T 0 1 0 0 1 0 1 0 0 1 0 0
+EOF
+gzip -dc s.sample.gz | head -4 > head.txt
+expect_file head.txt <<'EOF'
+ID_1 ID_2 Missing Gender Phenotype
+0 0 0 D P
+430 430 0 1 0
+412 412 0.05 2 2
+EOF
+[ "$(gzip -dc s.gen.gz | wc -l)" -eq 20 ] || fail "not 20 GEN lines"
+[ "$(gzip -dc s.gen.gz | awk '{print NF}' | sort -u)" = "365" ] || fail "not 5 + 3 x 120 fields"
+case_end
+
+# Genotypes as a sorted pair per SNP ("N N" when missing), with the ID.
+normal_genotypes() {
+  awk '{ printf "%s", $2; for (i = 7; i < NF; i += 2) { a = $i; b = $(i + 1);
+         if (a == "0" || a == "N") { a = "N"; b = "N" } else if (b < a) { t = a; a = b; b = t }
+         printf " %s%s", a, b } print "" }' "$1"
+}
+
+case_start "round trip: -P then -G gives the genotypes back"
+cp "$REALDATA/popgen_hapmap_chb/test.ped" "$REALDATA/popgen_hapmap_chb/test.map" .
+cp "$REALDATA/plink_ng_tests/toy.ped" "$REALDATA/plink_ng_tests/toy.map" .
+run -G --g none.gen --s none.sample
+if grep -q "Not built yet" stdout.txt; then
+  echo "SKIP [$case_name]: -G is not built in this tree"
+else
+  for p in test toy; do
+    run -P --ped $p.ped --map $p.map
+    expect_status 0
+    run -G --g $p.ped.gen --s $p.ped.sample --sex Gender --phenotype Phenotype
+    expect_status 0
+    normal_genotypes $p.ped > want.txt
+    normal_genotypes $p.ped.gen.ped | expect_file want.txt
+  done
+  expect_file toy.ped.gen.ped <<'EOF'
+0	1000000000	0	0	1	1	N N	A A
+1	1000000001	0	0	1	2	C C	A G
+EOF
+fi
+case_end
+
+finish

@@ -1,0 +1,234 @@
+#include "formats/text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "formats/streams.hpp"
+#include "temp_dir.hpp"
+
+namespace varnex {
+namespace {
+
+std::vector<std::string_view> fields(std::string_view text) {
+  std::vector<std::string_view> out;
+  field_cursor cursor(text);
+  std::string_view f;
+  while (cursor.next(f)) out.push_back(f);
+  return out;
+}
+
+TEST(FieldCursor, AnyRunOfWhiteSpace) {
+  EXPECT_EQ(fields("  a\tb  c\r"), (std::vector<std::string_view>{"a", "b", "c"}));
+  EXPECT_EQ(fields("a\v\fb\n"), (std::vector<std::string_view>{"a", "b"}));
+  EXPECT_TRUE(fields("").empty());
+  EXPECT_TRUE(fields(" \t \r").empty());
+  EXPECT_EQ(count_fields("SNP1 rs1 100 A G 1 0 0 0 0.5 0.5"), 11u);
+  EXPECT_EQ(count_fields("\t1\t\t2 "), 2u);
+
+  field_cursor cursor("a b  c d");
+  EXPECT_EQ(cursor.skip(2), 2u);
+  EXPECT_EQ(cursor.rest(), "  c d");
+  EXPECT_EQ(cursor.skip(5), 2u);
+  EXPECT_EQ(cursor.rest(), "");
+}
+
+TEST(ParseInt32, WholeFieldWithinBounds) {
+  struct ok_case {
+    const char* text;
+    std::int32_t value;
+  };
+  for (ok_case c : {ok_case{"0", 0}, {"-0", 0}, {"+5", 5}, {"007", 7}, {"10250", 10250},
+                    {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}}) {
+    std::int32_t v = 99;
+    EXPECT_TRUE(parse_int32(c.text, v)) << c.text;
+    EXPECT_EQ(v, c.value) << c.text;
+  }
+  for (const char* bad : {"", "+", "-", "+-1", "-+1", "++1", "2147483648", "-2147483649",
+                          "99999999999", "12abc", "1.0", "1e3", " 1", "1 ", "0x10", "abc"}) {
+    std::int32_t v = 0;
+    EXPECT_FALSE(parse_int32(bad, v)) << bad;
+  }
+}
+
+TEST(ParseDoublePrefix, DecimalNumbersOnly) {
+  struct prefix_case {
+    const char* text;
+    std::size_t used;
+    double value;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  for (prefix_case c : {prefix_case{"1", 1, 1.0},
+                        {"0.25", 4, 0.25},
+                        {".5", 2, 0.5},
+                        {"5.", 2, 5.0},
+                        {"1e-3", 4, 0.001},
+                        {"1E+2", 4, 100.0},
+                        {"+1", 2, 1.0},
+                        {"+.5", 3, 0.5},
+                        {"-.5e1", 5, -5.0},
+                        {"0.333333", 8, 0.333333},
+                        {"1e999", 5, inf},
+                        {"-1e999", 6, -inf},
+                        {"1e-999", 6, 0.0},
+                        {"0x1p3", 1, 0.0},
+                        {"0.5abc", 3, 0.5},
+                        {"1e", 1, 1.0},
+                        {"1e+", 1, 1.0},
+                        {"2e-x", 1, 2.0},
+                        {"1.5.5", 3, 1.5},
+                        {"00012", 5, 12.0}}) {
+    double v = -42;
+    EXPECT_EQ(parse_double_prefix(c.text, v), c.used) << c.text;
+    EXPECT_EQ(v, c.value) << c.text;
+  }
+  double v = 7;
+  EXPECT_EQ(parse_double_prefix("-0", v), 2u);
+  EXPECT_EQ(v, 0.0);
+  EXPECT_TRUE(std::signbit(v));
+  for (const char* none : {"", "nan", "NaN", "inf", "-inf", "infinity", ".", "-", "+", "+-1", "-.",
+                           "e5", ".e1", "abc", " 1"}) {
+    double w = 3.5;
+    EXPECT_EQ(parse_double_prefix(none, w), 0u) << none;
+    EXPECT_EQ(w, 3.5) << none;
+  }
+  // Tiny values become a denormal, as strtod gives them.
+  EXPECT_EQ(parse_double_prefix("4e-320", v), 6u);
+  EXPECT_EQ(v, std::strtod("4e-320", nullptr));
+}
+
+TEST(ParseDouble, WholeFieldOnly) {
+  double v = 0;
+  EXPECT_TRUE(parse_double("0.9", v));
+  EXPECT_EQ(v, 0.9);
+  EXPECT_TRUE(parse_double("1e-3", v));
+  EXPECT_FALSE(parse_double("0.5abc", v));
+  EXPECT_FALSE(parse_double("", v));
+  EXPECT_FALSE(parse_double("nan", v));
+  EXPECT_FALSE(parse_double("1e", v));
+}
+
+TEST(OptionNumbers, CLibraryRules) {
+  EXPECT_EQ(option_int32("100"), 100);
+  EXPECT_EQ(option_int32("12abc"), 12);
+  EXPECT_EQ(option_int32("abc"), 0);
+  EXPECT_EQ(option_int32(""), 0);
+  EXPECT_EQ(option_int32("  -7"), -7);
+  EXPECT_EQ(option_int32("+3"), 3);
+  EXPECT_EQ(option_int32("1.9"), 1);
+  EXPECT_EQ(option_int32("0x10"), 0);
+  EXPECT_EQ(option_int32("2147483647"), 2147483647);
+  EXPECT_EQ(option_int32("99999999999"), 2147483647);
+  EXPECT_EQ(option_int32("-99999999999"), -2147483647 - 1);
+  EXPECT_EQ(option_double("0.95"), 0.95);
+  EXPECT_EQ(option_double("-0.5"), -0.5);
+  EXPECT_EQ(option_double("abc"), 0.0);
+  EXPECT_EQ(option_double(" .5x"), 0.5);
+  EXPECT_EQ(option_double("1e-3"), 0.001);
+}
+
+// The two number styles, written through an output_file and compared with
+// what printf makes of the same values.
+class NumberStyles : public ::testing::Test {
+ protected:
+  static std::vector<double> values() {
+    std::vector<double> v = {0,        1,          0.5,         1.0 / 3,     2.0 / 3,     0.123456,
+                             0.99996,  0.99995,    0.99994,     0.00001,     1e-05,       0.00005,
+                             0.000049, 0.00004999, 1e-7,        0.9,         0.95,        0.1,
+                             2.5,      10,         123456.789,  1234567,     1e6,         999999.5,
+                             1e15,     1e16 + 2,   4503599627370495.5,       1e20,        1e300,
+                             -0.0,     -0.5,       -1,          -0.00001,    -0.99996,    -123.45678,
+                             -1e300,   5e-324,     1e-300,      0.333333,    0.666667,    0.0625,
+                             1.00005,  0.12345,    0.00015,     2147483647,  -2147483648.0};
+    std::mt19937_64 random(20240611);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    for (int i = 0; i < 20000; ++i) v.push_back(unit(random));
+    for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 1000) / 1000);
+    for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 1000000) / 1000000);
+    for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 100000) / 100000 + 0.000005);
+    for (int i = 0; i < 10000; ++i)
+      v.push_back((unit(random) - 0.5) * std::pow(10.0, exponent(random)));
+    return v;
+  }
+
+  static std::vector<std::string> written(void (output_file::*style)(double),
+                                          const std::vector<double>& v) {
+    testing::temp_dir dir;
+    {
+      output_file out(dir / "numbers", false);
+      for (double x : v) {
+        (out.*style)(x);
+        out.put('\n');
+      }
+      out.close();
+    }
+    std::vector<std::string> lines;
+    std::string text = testing::read_file(dir / "numbers");
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+      lines.push_back(text.substr(start, nl - start));
+    return lines;
+  }
+
+  static std::string printed(const char* format, double x) {
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, format, x);
+    return buffer;
+  }
+};
+
+TEST_F(NumberStyles, Fixed4MatchesPrintf) {
+  std::vector<double> v = values();
+  v.push_back(std::numeric_limits<double>::infinity());
+  v.push_back(-std::numeric_limits<double>::infinity());
+  v.push_back(1.7976931348623157e308);
+  v.push_back(-1.7976931348623157e308);
+  std::vector<std::string> got = written(&output_file::put_fixed4, v);
+  ASSERT_EQ(got.size(), v.size());
+  int mismatches = 0;
+  for (std::size_t i = 0; i < v.size() && mismatches < 10; ++i) {
+    std::string want = printed(v[i] == std::floor(v[i]) ? "%.0f" : "%.4f", v[i]);
+    if (got[i] != want) {
+      ++mismatches;
+      ADD_FAILURE() << printed("%.17g", v[i]) << ": wrote " << got[i] << ", printf " << want;
+    }
+  }
+  EXPECT_EQ(got[0], "0");
+  EXPECT_EQ(got[1], "1");
+  EXPECT_EQ(got[2], "0.5000");
+  EXPECT_EQ(got[3], "0.3333");
+  EXPECT_EQ(got[5], "0.1235");
+  EXPECT_EQ(got[6], "1.0000");   // 0.99996
+  EXPECT_EQ(got[9], "0.0000");   // 0.00001
+  EXPECT_EQ(got[32], "-0.0000");  // -0.00001, as printf writes it
+}
+
+TEST_F(NumberStyles, General6MatchesPrintf) {
+  std::vector<double> v = values();
+  v.push_back(std::numeric_limits<double>::infinity());
+  std::vector<std::string> got = written(&output_file::put_general6, v);
+  ASSERT_EQ(got.size(), v.size());
+  int mismatches = 0;
+  for (std::size_t i = 0; i < v.size() && mismatches < 10; ++i) {
+    std::string want = printed("%g", v[i]);
+    if (got[i] != want) {
+      ++mismatches;
+      ADD_FAILURE() << printed("%.17g", v[i]) << ": wrote " << got[i] << ", printf " << want;
+    }
+  }
+  EXPECT_EQ(got[0], "0");
+  EXPECT_EQ(got[2], "0.5");
+  EXPECT_EQ(got[3], "0.333333");
+  EXPECT_EQ(got[9], "1e-05");
+  EXPECT_EQ(got[21], "1.23457e+06");  // 1234567
+  EXPECT_EQ(got[22], "1e+06");
+}
+
+}  // namespace
+}  // namespace varnex
