@@ -41,7 +41,8 @@ void put_leading(output_file& out, const gen_line& g) {
   out.put(' ');
 }
 
-// Refuses an output that would overwrite an input, the log or the other output.
+// Refuses an output that would overwrite an input or the other output (the
+// driver has already refused one that names the log).
 int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
                       const std::vector<const std::string*>& outputs) {
   for (std::size_t o = 0; o < outputs.size(); ++o) {
@@ -49,8 +50,6 @@ int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
     for (const std::string* in : inputs)
       if (same_file(out, *in))
         return log.fail("Output file " + out + " is the same file as input " + *in);
-    if (same_file(out, log_file))
-      return log.fail("Output file " + out + " is the same file as log file " + log_file);
     for (std::size_t p = o + 1; p < outputs.size(); ++p)
       if (same_file(out, *outputs[p]))
         return log.fail("Output files " + out + " and " + *outputs[p] + " are the same file");

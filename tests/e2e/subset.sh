@@ -421,15 +421,6 @@ Output files: same.out same.out
 Output files same.out and same.out are the same file
 EOF
 expect_absent same.out
-run -S --g a.gen --og run.log --log run.log --start 1
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g a.gen --og run.log --log run.log --start 1
-Output files: run.log 
-Output file run.log is the same file as log file run.log
-EOF
-cp stdout.txt expected_log.txt
-expect_log run.log < expected_log.txt
 case_end
 
 case_start "a failed write is reported and exits 1"
