@@ -16,7 +16,8 @@
 
 namespace varnex {
 
-// Longest text `fixed4_from_text` writes: "1000.0000".
+// Room needed at `out`: the longest text, "1000.0000". A shorter value may
+// write past its end within this room.
 constexpr int fixed4_text_max = 9;
 
 // Writes the subset style of the field starting at `p` (a non-blank
@@ -53,25 +54,30 @@ inline const char* fixed4_field(const char* p, const char* const end, char*& out
         *out++ = p[0];
         return p + 2 + n_frac;
       }
-      std::uint32_t whole = static_cast<std::uint32_t>(p[0] - '0');
-      std::uint32_t four = static_cast<std::uint32_t>((frac & 0xFF) * 1000 + (frac >> 8 & 0xFF) * 100 +
-                                                      (frac >> 16 & 0xFF) * 10 + (frac >> 24 & 0xFF));
       const std::uint64_t fifth = frac >> 32 & 0xFF;
       const bool tail = (frac >> 40) != 0;
       if (fifth == 5 && !tail) return nullptr;  // an exact tie depends on the binary value
-      // Rounding up is as likely as not: no branch on it.
-      four += fifth >= 5;
-      const std::uint32_t carry = four == 10000;
-      four -= carry * 10000;
-      whole += carry;
+      // The first four decimals stay digits; rounding up (as likely as not,
+      // so without a branch) adds one to the last of them and carries over
+      // the nines before it, into the whole digit when all four are nines.
+      const std::uint64_t up = fifth >= 5;
+      const std::uint32_t reversed = __builtin_bswap32(static_cast<std::uint32_t>(frac));
+      const std::uint32_t nines = reversed ^ 0x09090909u;
+      const std::uint32_t not_nine = (((nines & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | nines) & 0x80808080u;
+      const std::uint64_t unit = not_nine ? std::uint64_t{not_nine & (0u - not_nine)} >> 7
+                                          : std::uint64_t{1} << 32;
+      const std::uint64_t bumped = (reversed & ~(unit - 1)) + unit;
+      const std::uint64_t rounded = up ? bumped : reversed;
+      std::uint32_t whole = static_cast<std::uint32_t>(p[0] - '0') + static_cast<std::uint32_t>(rounded >> 32);
+      const std::uint64_t four = __builtin_bswap32(static_cast<std::uint32_t>(rounded)) | 0x30303030u;
       char* o = out;
-      if (whole == 10) *o++ = '1';
-      *o++ = static_cast<char>('0' + whole % 10);
-      *o++ = '.';
-      o[0] = static_cast<char>('0' + four / 1000);
-      o[1] = static_cast<char>('0' + four / 100 % 10);
-      o[2] = static_cast<char>('0' + four / 10 % 10);
-      o[3] = static_cast<char>('0' + four % 10);
+      if (whole == 10) {
+        *o++ = '1';
+        whole = 0;
+      }
+      const std::uint64_t text = ('0' + whole) | std::uint64_t{'.'} << 8 | four << 16;
+      std::memcpy(o, &text, 8);  // the caller leaves room for a whole value and more
+      o += 2;
       out = o + 4;
       return p + 2 + n_frac;
     }
