@@ -7,6 +7,7 @@
 // four-decimal style (0.333333 -> 0.3333, 1 -> 1). The GEN file is streamed
 // once; its first line gives the sample count and is then the first SNP. A
 // line that is not kept is never parsed beyond its five leading fields.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -171,6 +172,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     if (exclusion_flag) log.say("Exclusion...\n");
     log.say("Gen...\n");
 
+    const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
     output_file gen_out(out_genotype_file, gz_input);
     std::vector<double> probs(missing_flag ? 3 * n : 0);
     std::uint64_t n_in_snps = 0, n_out_snps = 0;
@@ -185,7 +187,10 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
         if (too_missing(probs.data(), n, threshold, missing)) continue;
       }
       put_leading(gen_out, g);
-      put_kept_triples(gen_out, g.probabilities, keep);
+      if (keep_all)
+        put_all_triples(gen_out, g.probabilities, n);
+      else
+        put_kept_triples(gen_out, g.probabilities, keep);
       gen_out.put('\n');
       ++n_out_snps;
     }

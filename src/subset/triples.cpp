@@ -117,6 +117,51 @@ void put_kept_triples(output_file& out, std::string_view text, const std::vector
     if (keep[i]) out.put("0 0 0 ");
 }
 
+void put_all_triples(output_file& out, std::string_view text, std::size_t n) {
+  // Every field is wanted, so the fields are walked in order: after a value,
+  // the next one starts behind a single space nearly always.
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  constexpr std::size_t window = 1 << 14;
+  constexpr std::ptrdiff_t room = 3 * (fixed4_text_max + 1);
+  char* start = out.reserve(window);
+  char* o = start;
+  char* limit = start + window;
+  std::size_t left = 3 * n;  // values still to write
+  while (p != end && is_blank(*p)) ++p;
+  while (left > 0 && p != end) {
+    if (limit - o < room) {
+      out.advance(o - start);
+      start = o = out.reserve(window);
+      limit = start + window;
+    }
+    if (left >= 3 && is_hard_call(p, end)) {
+      std::memcpy(o, p, 8);
+      o += 6;
+      p += 6;
+      left -= 3;
+    } else {
+      if (const char* next = fixed4_field(p, end, o)) {
+        *o++ = ' ';
+        p = next;
+      } else {
+        out.advance(o - start);
+        const char* field_end = skip_field(p, end);
+        out.put_fixed4(probability(std::string_view(p, field_end - p)));
+        out.put(' ');
+        start = o = out.reserve(window);
+        limit = start + window;
+        p = field_end;
+      }
+      --left;
+    }
+    while (p != end && is_blank(*p)) ++p;
+  }
+  out.advance(o - start);
+  // A short line: zeros for what it lacks.
+  for (; left > 0; --left) out.put("0 ");
+}
+
 void read_probabilities(std::string_view text, std::vector<double>& probs) {
   field_cursor cursor(text);
   std::string_view field;

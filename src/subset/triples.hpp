@@ -23,6 +23,9 @@ double probability(std::string_view field);
 // skipped without being read as numbers.
 void put_kept_triples(output_file& out, std::string_view text, const std::vector<char>& keep);
 
+// The same when every one of the n samples is kept.
+void put_all_triples(output_file& out, std::string_view text, std::size_t n);
+
 // Reads probs.size() values (zeros where the line is short).
 void read_probabilities(std::string_view text, std::vector<double>& probs);
 

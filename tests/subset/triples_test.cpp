@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -208,6 +209,29 @@ TEST(PutKeptTriples, LongLinesAcrossBlocks) {
     }
   }
   EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, line, keep); }), expected);
+}
+
+TEST(PutAllTriples, SameAsKeepingEverySample) {
+  std::mt19937 rng(9);
+  const char* values[] = {"0", "1", "0.012345", "0.5", "0.99996", "1.0", "abc", "1e-3", "0.03125",
+                          "0.129", "-0", "12.5"};
+  const char* gaps[] = {" ", " ", " ", "  ", "\t", " \r"};
+  for (int round = 0; round < 300; ++round) {
+    std::size_t n = rng() % 40;
+    std::size_t fields = 3 * n + rng() % 7 - std::min<std::size_t>(3 * n, rng() % 7);
+    std::string line;
+    for (std::size_t f = 0; f < fields; ++f) {
+      line += gaps[rng() % 6];
+      line += values[rng() % (rng() % 2 ? 2 : 12)];
+    }
+    if (rng() % 2) line += " ";
+    std::vector<char> keep(n, 1);
+    std::string expected = written([&](output_file& out) { put_kept_triples(out, line, keep); });
+    ASSERT_EQ(written([&](output_file& out) { put_all_triples(out, line, n); }), expected) << line;
+  }
+  EXPECT_EQ(written([&](output_file& out) { put_all_triples(out, " 1 0 0 0.5 0.25 0.25 7", 2); }),
+            "1 0 0 0.5000 0.2500 0.2500 ");
+  EXPECT_EQ(written([&](output_file& out) { put_all_triples(out, " 1 0 0 1 0", 2); }), "1 0 0 1 0 0 ");
 }
 
 TEST(ReadProbabilities, ZerosWhereTheLineIsShort) {
