@@ -47,9 +47,16 @@ inline const char* fixed4_field(const char* p, const char* const end, char*& out
     const std::uint64_t not_digit =
         (((values & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | values) &
         0x8080808080808080ull;
-    const int n_frac = not_digit ? __builtin_ctzll(not_digit) >> 3 : 8;
-    if (n_frac > 0 && n_frac < 8 && blank(p[2 + n_frac])) {
-      const std::uint64_t frac = values & ((std::uint64_t{1} << (8 * n_frac)) - 1);
+    const std::uint64_t spaces = word ^ 0x2020202020202020ull;  // spaces become 0
+    const std::uint64_t not_space =
+        (((spaces & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full) | spaces) &
+        0x8080808080808080ull;
+    // The high bit of the first byte after the decimals; found without a
+    // load, as is whether that byte is the usual single space.
+    const std::uint64_t first = not_digit & (0 - not_digit);
+    const int n_frac = first ? __builtin_ctzll(first) >> 3 : 8;
+    if (n_frac > 0 && n_frac < 8 && ((first & ~not_space) != 0 || blank(p[2 + n_frac]))) {
+      const std::uint64_t frac = values & ((first >> 7) - 1);
       if (frac == 0) {
         *out++ = p[0];
         return p + 2 + n_frac;
