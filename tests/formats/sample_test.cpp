@@ -1,13 +1,12 @@
 #include "formats/sample.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <string>
 
 #include "formats/streams.hpp"
+#include "temp_dir.hpp"
 
 namespace varnex {
 namespace {
@@ -48,22 +47,14 @@ TEST(IdSet, LooksUpWholeTokensOnly) {
 
 class IdListFile : public ::testing::Test {
  protected:
-  std::string dir_;
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnex-sample-test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-  std::string path(const char* name) { return dir_ + "/" + name; }
+  varnex::testing::temp_dir dir_;
+  std::string path(const char* name) { return dir_ / name; }
 };
 
 TEST_F(IdListFile, ReadsTokensOfAnyLayoutPlainAndGzip) {
   const char text[] = "s1\ns2 s3\t s1\n\n  s4\r\ns5";
   std::string plain = path("ids.txt");
-  FILE* f = std::fopen(plain.c_str(), "w");
-  std::fputs(text, f);
-  std::fclose(f);
+  varnex::testing::write_file(plain, text);
   std::string gz = path("ids.gz.txt");
   gzFile g = gzopen(gz.c_str(), "wb");
   gzputs(g, text);
@@ -78,7 +69,7 @@ TEST_F(IdListFile, ReadsTokensOfAnyLayoutPlainAndGzip) {
 TEST_F(IdListFile, EmptyNameIsEmptyListMissingFileIsAnError) {
   EXPECT_TRUE(read_id_list("").empty());
   std::string empty = path("empty");
-  std::fclose(std::fopen(empty.c_str(), "w"));
+  varnex::testing::write_file(empty, "");
   EXPECT_TRUE(read_id_list(empty).empty());
   try {
     read_id_list(path("absent"));

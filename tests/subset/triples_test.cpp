@@ -1,12 +1,8 @@
 #include "subset/triples.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -15,6 +11,7 @@
 #include "formats/text.hpp"
 #include "subset/field_starts.hpp"
 #include "subset/probability.hpp"
+#include "temp_dir.hpp"
 
 namespace varnex {
 namespace {
@@ -22,19 +19,14 @@ namespace {
 // Runs `write` on an output_file and returns what it wrote.
 template <typename F>
 std::string written(F write) {
-  char name[] = "/tmp/varnex-triples-test.XXXXXX";
-  int fd = mkstemp(name);
-  close(fd);
+  varnex::testing::temp_dir dir;
+  const std::string name = dir / "out";
   {
     output_file out(name, false);
     write(out);
     out.close();
   }
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::remove(name);
-  return text.str();
+  return varnex::testing::read_file(name);
 }
 
 // The reference: the field parsed as a double, then put_fixed4.
