@@ -21,6 +21,47 @@ inline std::size_t bit_count(std::uint64_t x) {
   return static_cast<std::size_t>((x * 0x0101010101010101ull) >> 56);
 }
 
+// Byte classes of 64 bytes, one bit per byte.
+struct block_classes {
+  std::uint64_t space, dot, zero, digit;
+};
+
+inline block_classes classify(const char* p) {
+  block_classes c{0, 0, 0, 0};
+#if defined(__SSE2__)
+  const __m128i spaces = _mm_set1_epi8(' '), dots = _mm_set1_epi8('.'), zeros = _mm_set1_epi8('0');
+  const __m128i below = _mm_set1_epi8('0' - 1), above = _mm_set1_epi8('9' + 1);
+  for (int k = 0; k < 4; ++k) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    auto bits = [](__m128i m) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+    };
+    // Signed comparisons: bytes from 0x80 up are negative and no digit.
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(b, below), _mm_cmplt_epi8(b, above));
+    c.space |= bits(_mm_cmpeq_epi8(b, spaces)) << (16 * k);
+    c.dot |= bits(_mm_cmpeq_epi8(b, dots)) << (16 * k);
+    c.zero |= bits(_mm_cmpeq_epi8(b, zeros)) << (16 * k);
+    c.digit |= bits(digit) << (16 * k);
+  }
+#else
+  for (int k = 0; k < 64; ++k) {
+    const std::uint64_t bit = std::uint64_t(1) << k;
+    const char ch = p[k];
+    if (ch == ' ') c.space |= bit;
+    if (ch == '.') c.dot |= bit;
+    if (ch == '0') c.zero |= bit;
+    if (static_cast<unsigned char>(ch - '0') < 10) c.digit |= bit;
+  }
+#endif
+  return c;
+}
+
+// The bits of `x` moved k bytes later in the line, the previous block's
+// last bits coming in at the bottom.
+inline std::uint64_t later(std::uint64_t x, std::uint64_t previous, int k) {
+  return x << k | previous >> (64 - k);
+}
+
 }  // namespace
 
 token_verdicts::token_verdicts() : tokens_(10), triples_(13) {
@@ -69,34 +110,65 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   std::uint32_t* const first = starts_.data();
   std::uint32_t* out = first;
   *out++ = 0;
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // 64 bytes at a time; the positions of a block's spaces are written eight
-  // at a time whatever their number (the extra slots are overwritten later),
-  // which spares a hard-to-predict branch per space.
-  const __m128i spaces = _mm_set1_epi8(' ');
-  auto space_bits = [&](std::size_t at) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + at));
-    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, spaces))));
-  };
-  for (; i + 64 <= length && static_cast<std::size_t>(out - first) <= limit; i += 64) {
-    std::uint64_t mask = space_bits(i) | space_bits(i + 16) << 16 | space_bits(i + 32) << 32 |
-                         space_bits(i + 48) << 48;
-    const std::size_t count = bit_count(mask);
-    const std::uint32_t base = static_cast<std::uint32_t>(i + 1);
-    std::uint32_t* o = out;
-    do {
-      for (int b = 0; b < 8; ++b) {
-        o[b] = base + static_cast<std::uint32_t>(__builtin_ctzll(mask | (std::uint64_t(1) << 63)));
-        mask &= mask - 1;
-      }
-      o += 8;
-    } while (mask);
-    out += count;
+  // The same pass checks the whole line, 64 bytes at a time, for the common
+  // form of every token: one digit, or a digit, a point and digits, eight
+  // characters at most and more than seven only after "0.", not ending in
+  // "0", not starting "0.0000"; single spaces between. Such a token is
+  // canonical, so a line made of them needs no check token by token. Each
+  // rule looks back from a byte; the previous block's bits carry over, and
+  // the line ends in a virtual space.
+  std::uint64_t faults = 0;
+  std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
+                was_start = 0, was_start_zero = 0;
+  char tail[64];
+  for (std::size_t i = 0; i <= length; i += 64) {
+    const char* p = begin + i;
+    std::uint64_t inside = ~std::uint64_t(0), live = ~std::uint64_t(0);
+    if (length - i < 64) {
+      const std::size_t rest = length - i;
+      std::memset(tail, ' ', sizeof tail);
+      std::memcpy(tail, p, rest);
+      p = tail;
+      inside = (std::uint64_t(1) << rest) - 1;
+      live = rest == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (rest + 1)) - 1;
+    }
+    const block_classes c = classify(p);
+    const std::uint64_t token = ~c.space;
+    const std::uint64_t start = token & later(c.space, was_space, 1);
+    const std::uint64_t start_zero = start & c.zero;
+    const std::uint64_t second = later(start, was_start, 1);  // one past a token start
+    const std::uint64_t after_zero = later(c.zero, was_zero, 1);
+    std::uint64_t run8 = token;
+    for (int k = 1; k < 8; ++k) run8 &= later(token, was_token, k);
+    const std::uint64_t bad =
+        ~(c.space | c.dot | c.digit) | (c.space & later(c.space, was_space, 1)) |
+        (c.dot & ~second) | (second & token & ~c.dot) | (later(c.dot, was_dot, 1) & ~c.digit) |
+        (c.space & after_zero & ~second) | (run8 & ~later(start_zero, was_start_zero, 7)) |
+        (run8 & later(token, was_token, 8)) |
+        (later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) &
+         later(c.zero, was_zero, 2) & after_zero & c.zero);
+    faults |= bad & live;
+    was_space = c.space, was_dot = c.dot, was_zero = c.zero, was_token = token;
+    was_start = start, was_start_zero = start_zero;
+
+    // The positions of the block's spaces are written eight at a time
+    // whatever their number (the extra slots are overwritten later), which
+    // spares a hard-to-predict branch per space.
+    std::uint64_t mask = c.space & inside;
+    if (static_cast<std::size_t>(out - first) <= limit && mask) {
+      const std::size_t count = bit_count(mask);
+      const std::uint32_t base = static_cast<std::uint32_t>(i + 1);
+      std::uint32_t* o = out;
+      do {
+        for (int b = 0; b < 8; ++b) {
+          o[b] = base + static_cast<std::uint32_t>(__builtin_ctzll(mask | (std::uint64_t(1) << 63)));
+          mask &= mask - 1;
+        }
+        o += 8;
+      } while (mask);
+      out += count;
+    }
   }
-#endif
-  for (; i < length && static_cast<std::size_t>(out - first) <= limit; ++i)
-    if (begin[i] == ' ') *out++ = static_cast<std::uint32_t>(i + 1);
   std::size_t tokens = static_cast<std::size_t>(out - first);
   if (tokens > limit)
     tokens = limit;
@@ -111,6 +183,17 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
       if (begin[c] != ' ' && is_blank(begin[c])) return false;
   if (missing_.size() < m) missing_.resize(m);
   const std::uint32_t* s = starts_.data();
+  if (!faults) {
+    // Every token is one of the common forms: "0 0 0" is the only triple of
+    // five characters whose tokens are all "0".
+    for (std::size_t j = 0; j < m; ++j) {
+      const std::uint32_t* t = s + 3 * j;
+      missing_[j] = static_cast<std::uint8_t>((t[3] - t[0] == 6) & (begin[t[0]] == '0') &
+                                              (begin[t[1]] == '0') & (begin[t[2]] == '0'));
+    }
+    triples_ = m;
+    return true;
+  }
   // Remembered triples, sixteen bytes readable from each start, take no
   // branch; anything else is checked token by token.
   for (std::size_t j = 0; j < m; ++j) {
