@@ -155,10 +155,7 @@ struct merge_run {
     double x[3];
     for (std::uint32_t j : columns) {
       if (j >= line.triples()) break;
-      for (int t = 0; t < 3; ++t) {
-        std::string_view token = line.token(j, t);
-        read_probability(token.data(), token.data() + token.size(), x[t]);
-      }
+      line.values(j, x);
       if (e.flip()) std::swap(x[0], x[2]);
       double* c = &probs[3 * static_cast<std::size_t>(rows[j])];
       double before[3] = {c[0], c[1], c[2]};

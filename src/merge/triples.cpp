@@ -99,6 +99,8 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   while (end != begin && is_blank(end[-1])) --end;
   const std::size_t length = static_cast<std::size_t>(end - begin);
   text_ = begin;
+  length_ = length;
+  common_ = false;
   triples_ = 0;
   if (length == 0 || wanted == 0) return true;
   if (length >= UINT32_MAX - 64) return false;
@@ -191,6 +193,7 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
       missing_[j] = static_cast<std::uint8_t>((t[3] - t[0] == 6) & (begin[t[0]] == '0') &
                                               (begin[t[1]] == '0') & (begin[t[2]] == '0'));
     }
+    common_ = true;
     triples_ = m;
     return true;
   }

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "merge/numbers.hpp"
+
 namespace varnex {
 
 // Remembers the verdicts of recent texts of up to sixteen characters, by
@@ -88,11 +90,26 @@ class line_triples {
     const std::size_t i = 3 * j + static_cast<std::size_t>(t);
     return std::string_view(text_ + starts_[i], starts_[i + 1] - 1 - starts_[i]);
   }
+  // The values of triple j, read as read_probability reads them.
+  void values(std::size_t j, double x[3]) const {
+    const std::uint32_t* t = starts_.data() + 3 * j;
+    for (int k = 0; k < 3; ++k) {
+      const char* p = text_ + t[k];
+      const std::size_t n = t[k + 1] - 1 - t[k];
+      if (common_ && t[k] + 8 <= length_) {
+        x[k] = read_short_decimal(p, n);
+      } else {
+        read_probability(p, p + n, x[k]);
+      }
+    }
+  }
   // True when triple j is "0 0 0".
   bool missing(std::size_t j) const { return missing_[j] != 0; }
 
  private:
   const char* text_ = nullptr;
+  std::size_t length_ = 0;
+  bool common_ = false;  // every token of the line in a common form
   std::size_t triples_ = 0;
   std::vector<std::uint32_t> starts_;  // token i is [starts_[i], starts_[i+1] - 1)
   std::vector<std::uint8_t> missing_;  // per triple
