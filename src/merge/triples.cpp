@@ -121,7 +121,11 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   // the line ends in a virtual space.
   std::uint64_t faults = 0;
   std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
-                was_start = 0, was_start_zero = 0;
+                was_start = 0, was_start_zero = 0, was_run2 = 0, was_run4 = 0, was_lone_zero = 0;
+  // "0 0 0" triples are found in the same pass (kept only when the line
+  // turns out common): marked at the space after their third token.
+  if (missing_.size() < wanted) missing_.resize(wanted);
+  std::memset(missing_.data(), 0, wanted);
   char tail[64];
   for (std::size_t i = 0; i <= length; i += 64) {
     const char* p = begin + i;
@@ -140,8 +144,11 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
     const std::uint64_t start_zero = start & c.zero;
     const std::uint64_t second = later(start, was_start, 1);  // one past a token start
     const std::uint64_t after_zero = later(c.zero, was_zero, 1);
-    std::uint64_t run8 = token;
-    for (int k = 1; k < 8; ++k) run8 &= later(token, was_token, k);
+    // Eight non-space bytes ending here.
+    const std::uint64_t run2 = token & later(token, was_token, 1);
+    const std::uint64_t run4 = run2 & later(run2, was_run2, 2);
+    const std::uint64_t run8 = run4 & later(run4, was_run4, 4);
+    const std::uint64_t lone_zero = c.space & after_zero & second;  // after a token "0"
     const std::uint64_t bad =
         ~(c.space | c.dot | c.digit) | (c.space & later(c.space, was_space, 1)) |
         (c.dot & ~second) | (second & token & ~c.dot) | (later(c.dot, was_dot, 1) & ~c.digit) |
@@ -150,14 +157,28 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
         (later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) &
          later(c.zero, was_zero, 2) & after_zero & c.zero);
     faults |= bad & live;
+    std::uint64_t zeros3 =
+        lone_zero & later(lone_zero, was_lone_zero, 2) & later(lone_zero, was_lone_zero, 4) & live;
     was_space = c.space, was_dot = c.dot, was_zero = c.zero, was_token = token;
     was_start = start, was_start_zero = start_zero;
+    was_run2 = run2, was_run4 = run4, was_lone_zero = lone_zero;
 
     // The positions of the block's spaces are written eight at a time
     // whatever their number (the extra slots are overwritten later), which
     // spares a hard-to-predict branch per space.
     std::uint64_t mask = c.space & inside;
-    if (static_cast<std::size_t>(out - first) <= limit && mask) {
+    if (static_cast<std::size_t>(out - first) > limit) continue;
+    // Three tokens "0" in a row, and the token index of the last: a triple
+    // when the first one's index is a multiple of three. (Past the tokens
+    // wanted, none could be.)
+    while (zeros3) {
+      const int q = __builtin_ctzll(zeros3);
+      const std::size_t third = static_cast<std::size_t>(out - first) - 1 +
+                                bit_count(mask & ((std::uint64_t(1) << q) - 1));
+      if ((third - 2) % 3 == 0 && (third - 2) / 3 < wanted) missing_[(third - 2) / 3] = 1;
+      zeros3 &= zeros3 - 1;
+    }
+    if (mask) {
       const std::size_t count = bit_count(mask);
       const std::uint32_t base = static_cast<std::uint32_t>(i + 1);
       std::uint32_t* o = out;
@@ -183,16 +204,8 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   if (m < wanted)
     for (std::size_t c = starts_[3 * m]; c < length; ++c)
       if (begin[c] != ' ' && is_blank(begin[c])) return false;
-  if (missing_.size() < m) missing_.resize(m);
   const std::uint32_t* s = starts_.data();
   if (!faults) {
-    // Every token is one of the common forms: "0 0 0" is the only triple of
-    // five characters whose tokens are all "0".
-    for (std::size_t j = 0; j < m; ++j) {
-      const std::uint32_t* t = s + 3 * j;
-      missing_[j] = static_cast<std::uint8_t>((t[3] - t[0] == 6) & (begin[t[0]] == '0') &
-                                              (begin[t[1]] == '0') & (begin[t[2]] == '0'));
-    }
     common_ = true;
     triples_ = m;
     return true;
