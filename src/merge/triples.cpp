@@ -1,5 +1,6 @@
 #include "merge/triples.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -92,6 +93,44 @@ bool token_verdicts::canonical(const char* p, std::size_t n, const char* end) {
   return passes;
 }
 
+void line_triples::starts(std::size_t i, int n, std::uint32_t* out) const {
+  if (!common_) {
+    for (int k = 0; k < n; ++k) out[k] = starts_[i + static_cast<std::size_t>(k)];
+    return;
+  }
+  int k = 0;
+  if (i == 0) out[k++] = 0, ++i;
+  // Token i starts after space number i (from 1).
+  if (k < n && i > spaces_) {
+    for (; k < n; ++k) out[k] = static_cast<std::uint32_t>(length_ + 1);
+    return;
+  }
+  if (k == n) return;
+  if (rank_ == 0 || rank_ > i || i - rank_ > 64) {
+    std::size_t w = rank_ != 0 && rank_ <= i ? word_ : 0;
+    while (spaces_before_[w + 1] < i) ++w;
+    word_ = w;
+    bits_ = space_bits_[w];
+    rank_ = spaces_before_[w] + 1;
+  }
+  // Below rank_ < spaces_ a further space always exists.
+  auto step = [this] {
+    bits_ &= bits_ - 1;
+    ++rank_;
+    while (!bits_) bits_ = space_bits_[++word_];
+  };
+  while (rank_ < i) step();
+  for (;;) {
+    out[k++] = static_cast<std::uint32_t>(64 * word_ + static_cast<std::size_t>(__builtin_ctzll(bits_)) + 1);
+    if (k == n) break;
+    if (rank_ == spaces_) {
+      for (; k < n; ++k) out[k] = static_cast<std::uint32_t>(length_ + 1);
+      break;
+    }
+    step();
+  }
+}
+
 bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdicts& verdicts) {
   const char* begin = text.data();
   const char* end = begin + text.size();
@@ -105,20 +144,16 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   if (length == 0 || wanted == 0) return true;
   if (length >= UINT32_MAX - 64) return false;
 
-  // Token starts: 0, then one past every space, until the start after the
-  // last wanted token; a sentinel one past the end when the line ends first.
-  const std::size_t limit = 3 * wanted;
-  if (starts_.size() < limit + 96) starts_.resize(limit + 96);
-  std::uint32_t* const first = starts_.data();
-  std::uint32_t* out = first;
-  *out++ = 0;
-  // The same pass checks the whole line, 64 bytes at a time, for the common
-  // form of every token: one digit, or a digit, a point and digits, eight
-  // characters at most and more than seven only after "0.", not ending in
-  // "0", not starting "0.0000"; single spaces between. Such a token is
-  // canonical, so a line made of them needs no check token by token. Each
-  // rule looks back from a byte; the previous block's bits carry over, and
-  // the line ends in a virtual space.
+  // One pass, 64 bytes at a time, keeps the space bits and checks the whole
+  // line for the common form of every token: one digit, or a digit, a point
+  // and digits, eight characters at most and more than seven only after
+  // "0.", not ending in "0", not starting "0.0000"; single spaces between.
+  // Such a token is canonical, so a line made of them needs no check token
+  // by token. Each rule looks back from a byte; the previous block's bits
+  // carry over, and the line ends in a virtual space.
+  const std::size_t words = length / 64 + 1;
+  if (space_bits_.size() < words) space_bits_.resize(words);
+  if (spaces_before_.size() < words + 1) spaces_before_.resize(words + 1);
   std::uint64_t faults = 0;
   std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
                 was_start = 0, was_start_zero = 0, was_run2 = 0, was_run4 = 0, was_lone_zero = 0;
@@ -126,8 +161,9 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   // turns out common): marked at the space after their third token.
   if (missing_.size() < wanted) missing_.resize(wanted);
   std::memset(missing_.data(), 0, wanted);
+  std::uint32_t spaces = 0;
   char tail[64];
-  for (std::size_t i = 0; i <= length; i += 64) {
+  for (std::size_t i = 0, w = 0; i <= length; i += 64, ++w) {
     const char* p = begin + i;
     std::uint64_t inside = ~std::uint64_t(0), live = ~std::uint64_t(0);
     if (length - i < 64) {
@@ -157,59 +193,55 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
         (later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) &
          later(c.zero, was_zero, 2) & after_zero & c.zero);
     faults |= bad & live;
+    // Three tokens "0" in a row, and the token index of the last: a triple
+    // when the first one's index is a multiple of three.
     std::uint64_t zeros3 =
         lone_zero & later(lone_zero, was_lone_zero, 2) & later(lone_zero, was_lone_zero, 4) & live;
     was_space = c.space, was_dot = c.dot, was_zero = c.zero, was_token = token;
     was_start = start, was_start_zero = start_zero;
     was_run2 = run2, was_run4 = run4, was_lone_zero = lone_zero;
 
-    // The positions of the block's spaces are written eight at a time
-    // whatever their number (the extra slots are overwritten later), which
-    // spares a hard-to-predict branch per space.
-    std::uint64_t mask = c.space & inside;
-    if (static_cast<std::size_t>(out - first) > limit) continue;
-    // Three tokens "0" in a row, and the token index of the last: a triple
-    // when the first one's index is a multiple of three. (Past the tokens
-    // wanted, none could be.)
+    const std::uint64_t mask = c.space & inside;
     while (zeros3) {
       const int q = __builtin_ctzll(zeros3);
-      const std::size_t third = static_cast<std::size_t>(out - first) - 1 +
-                                bit_count(mask & ((std::uint64_t(1) << q) - 1));
+      const std::size_t third = spaces + bit_count(mask & ((std::uint64_t(1) << q) - 1));
       if ((third - 2) % 3 == 0 && (third - 2) / 3 < wanted) missing_[(third - 2) / 3] = 1;
       zeros3 &= zeros3 - 1;
     }
-    if (mask) {
-      const std::size_t count = bit_count(mask);
-      const std::uint32_t base = static_cast<std::uint32_t>(i + 1);
-      std::uint32_t* o = out;
-      do {
-        for (int b = 0; b < 8; ++b) {
-          o[b] = base + static_cast<std::uint32_t>(__builtin_ctzll(mask | (std::uint64_t(1) << 63)));
-          mask &= mask - 1;
-        }
-        o += 8;
-      } while (mask);
-      out += count;
-    }
+    space_bits_[w] = mask;
+    spaces_before_[w] = spaces;
+    spaces += static_cast<std::uint32_t>(bit_count(mask));
   }
-  std::size_t tokens = static_cast<std::size_t>(out - first);
-  if (tokens > limit)
-    tokens = limit;
-  else
-    *out = static_cast<std::uint32_t>(length + 1);
+  spaces_before_[words] = spaces;
+  spaces_ = spaces;
 
+  const std::size_t tokens = std::min<std::size_t>(std::size_t(spaces) + 1, 3 * wanted);
   const std::size_t m = tokens / 3 < wanted ? tokens / 3 : wanted;
+  if (!faults) {
+    common_ = true;
+    rank_ = 0;
+    triples_ = m;
+    return true;
+  }
+
+  // Token starts: 0, then one past every space, until the start after the
+  // last wanted token; a sentinel one past the end when the line ends first.
+  const std::size_t limit = 3 * wanted;
+  if (starts_.size() < limit + 2) starts_.resize(limit + 2);
+  std::uint32_t* out = starts_.data();
+  std::uint32_t* const stop = out + limit + 1;
+  *out++ = 0;
+  for (std::size_t w = 0; w < words && out != stop; ++w)
+    for (std::uint64_t bits = space_bits_[w]; bits && out != stop; bits &= bits - 1)
+      *out++ = static_cast<std::uint32_t>(64 * w + static_cast<std::size_t>(__builtin_ctzll(bits)) + 1);
+  if (out != stop) *out = static_cast<std::uint32_t>(length + 1);
+
   // A short line must not hide a further triple behind other white space
   // ("0.5\t0.5\t0" is three tokens to a reader of numbers).
   if (m < wanted)
     for (std::size_t c = starts_[3 * m]; c < length; ++c)
       if (begin[c] != ' ' && is_blank(begin[c])) return false;
   const std::uint32_t* s = starts_.data();
-  if (!faults) {
-    common_ = true;
-    triples_ = m;
-    return true;
-  }
   // Remembered triples, sixteen bytes readable from each start, take no
   // branch; anything else is checked token by token.
   for (std::size_t j = 0; j < m; ++j) {

@@ -182,6 +182,12 @@ TEST(LineTriples, AgreesWithTokenByTokenReading) {
         EXPECT_EQ(x[t], expected) << token;
       }
     }
+    // Tokens found in any order, as the runs of a merge ask for them.
+    for (int probe = 0; probe < 8 && m; ++probe) {
+      const std::size_t j = random() % m;
+      const int t = static_cast<int>(random() % 3);
+      EXPECT_EQ(line.token(j, t), split[3 * j + static_cast<std::size_t>(t)]);
+    }
     std::string joined;
     for (std::size_t i = 0; i < 3 * m; ++i) joined += (i ? " " : "") + split[i];
     if (m) {
