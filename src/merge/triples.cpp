@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "formats/text.hpp"
 #include "merge/numbers.hpp"
@@ -57,11 +60,119 @@ inline block_classes classify(const char* p) {
   return c;
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VARNEX_WIDE_SCAN 1
+// The same with 32-byte registers, for processors that have them.
+__attribute__((target("avx2"))) inline block_classes classify_wide(const char* p) {
+  block_classes c{0, 0, 0, 0};
+  const __m256i spaces = _mm256_set1_epi8(' '), dots = _mm256_set1_epi8('.'),
+                zeros = _mm256_set1_epi8('0');
+  const __m256i below = _mm256_set1_epi8('0' - 1), above = _mm256_set1_epi8('9' + 1);
+  for (int k = 0; k < 2; ++k) {
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
+    auto bits = [](__m256i m) __attribute__((target("avx2"))) {
+      return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(m)));
+    };
+    const __m256i digit = _mm256_and_si256(_mm256_cmpgt_epi8(b, below), _mm256_cmpgt_epi8(above, b));
+    c.space |= bits(_mm256_cmpeq_epi8(b, spaces)) << (32 * k);
+    c.dot |= bits(_mm256_cmpeq_epi8(b, dots)) << (32 * k);
+    c.zero |= bits(_mm256_cmpeq_epi8(b, zeros)) << (32 * k);
+    c.digit |= bits(digit) << (32 * k);
+  }
+  return c;
+}
+#endif
+
 // The bits of `x` moved k bytes later in the line, the previous block's
 // last bits coming in at the bottom.
 inline std::uint64_t later(std::uint64_t x, std::uint64_t previous, int k) {
   return x << k | previous >> (64 - k);
 }
+
+// The pass over the bytes of line_triples::scan: space bits per 64 bytes
+// and the spaces before each, "0 0 0" triples (in the first `wanted`) in
+// `missing`; returns the fault bits (0: every token in a common form).
+template <bool wide>
+inline std::uint64_t scan_blocks(
+    const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
+    std::uint32_t* spaces_before, std::uint8_t* missing, std::uint32_t& spaces) {
+  auto count = [](std::uint64_t x) {
+    if constexpr (wide) return static_cast<std::size_t>(__builtin_popcountll(x));
+    return bit_count(x);
+  };
+  std::uint64_t faults = 0;
+  std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
+                was_start = 0, was_start_zero = 0, was_run2 = 0, was_run4 = 0, was_lone_zero = 0;
+  // "0 0 0" triples are found in the same pass (kept only when the line
+  // turns out common): marked at the space after their third token.
+  std::memset(missing, 0, wanted);
+  char tail[64];
+  for (std::size_t i = 0, w = 0; i <= length; i += 64, ++w) {
+    const char* p = begin + i;
+    std::uint64_t inside = ~std::uint64_t(0), live = ~std::uint64_t(0);
+    if (length - i < 64) {
+      const std::size_t rest = length - i;
+      std::memset(tail, ' ', sizeof tail);
+      std::memcpy(tail, p, rest);
+      p = tail;
+      inside = (std::uint64_t(1) << rest) - 1;
+      live = rest == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (rest + 1)) - 1;
+    }
+    block_classes c;
+#if VARNEX_WIDE_SCAN
+    if constexpr (wide)
+      c = classify_wide(p);
+    else
+#endif
+      c = classify(p);
+    const std::uint64_t token = ~c.space;
+    const std::uint64_t start = token & later(c.space, was_space, 1);
+    const std::uint64_t start_zero = start & c.zero;
+    const std::uint64_t second = later(start, was_start, 1);  // one past a token start
+    const std::uint64_t after_zero = later(c.zero, was_zero, 1);
+    // Eight non-space bytes ending here.
+    const std::uint64_t run2 = token & later(token, was_token, 1);
+    const std::uint64_t run4 = run2 & later(run2, was_run2, 2);
+    const std::uint64_t run8 = run4 & later(run4, was_run4, 4);
+    const std::uint64_t lone_zero = c.space & after_zero & second;  // after a token "0"
+    const std::uint64_t bad =
+        ~(c.space | c.dot | c.digit) | (c.space & later(c.space, was_space, 1)) |
+        (c.dot & ~second) | (second & token & ~c.dot) | (later(c.dot, was_dot, 1) & ~c.digit) |
+        (c.space & after_zero & ~second) | (run8 & ~later(start_zero, was_start_zero, 7)) |
+        (run8 & later(token, was_token, 8)) |
+        (later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) &
+         later(c.zero, was_zero, 2) & after_zero & c.zero);
+    faults |= bad & live;
+    // Three tokens "0" in a row, and the token index of the last: a triple
+    // when the first one's index is a multiple of three.
+    std::uint64_t zeros3 =
+        lone_zero & later(lone_zero, was_lone_zero, 2) & later(lone_zero, was_lone_zero, 4) & live;
+    was_space = c.space, was_dot = c.dot, was_zero = c.zero, was_token = token;
+    was_start = start, was_start_zero = start_zero;
+    was_run2 = run2, was_run4 = run4, was_lone_zero = lone_zero;
+
+    const std::uint64_t mask = c.space & inside;
+    while (zeros3) {
+      const int q = __builtin_ctzll(zeros3);
+      const std::size_t third = spaces + count(mask & ((std::uint64_t(1) << q) - 1));
+      if ((third - 2) % 3 == 0 && (third - 2) / 3 < wanted) missing[(third - 2) / 3] = 1;
+      zeros3 &= zeros3 - 1;
+    }
+    space_bits[w] = mask;
+    spaces_before[w] = spaces;
+    spaces += static_cast<std::uint32_t>(count(mask));
+  }
+  return faults;
+}
+
+#if VARNEX_WIDE_SCAN
+// Flattened: the loop and its helpers compiled for these processors.
+__attribute__((target("avx2,popcnt"), flatten)) std::uint64_t scan_blocks_wide(
+    const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
+    std::uint32_t* spaces_before, std::uint8_t* missing, std::uint32_t& spaces) {
+  return scan_blocks<true>(begin, length, wanted, space_bits, spaces_before, missing, spaces);
+}
+#endif
 
 }  // namespace
 
@@ -131,6 +242,12 @@ void line_triples::starts(std::size_t i, int n, std::uint32_t* out) const {
   }
 }
 
+#if VARNEX_WIDE_SCAN
+bool line_triples::wide_scan = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+#else
+bool line_triples::wide_scan = false;
+#endif
+
 bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdicts& verdicts) {
   const char* begin = text.data();
   const char* end = begin + text.size();
@@ -154,64 +271,18 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   const std::size_t words = length / 64 + 1;
   if (space_bits_.size() < words) space_bits_.resize(words);
   if (spaces_before_.size() < words + 1) spaces_before_.resize(words + 1);
-  std::uint64_t faults = 0;
-  std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
-                was_start = 0, was_start_zero = 0, was_run2 = 0, was_run4 = 0, was_lone_zero = 0;
-  // "0 0 0" triples are found in the same pass (kept only when the line
-  // turns out common): marked at the space after their third token.
   if (missing_.size() < wanted) missing_.resize(wanted);
-  std::memset(missing_.data(), 0, wanted);
   std::uint32_t spaces = 0;
-  char tail[64];
-  for (std::size_t i = 0, w = 0; i <= length; i += 64, ++w) {
-    const char* p = begin + i;
-    std::uint64_t inside = ~std::uint64_t(0), live = ~std::uint64_t(0);
-    if (length - i < 64) {
-      const std::size_t rest = length - i;
-      std::memset(tail, ' ', sizeof tail);
-      std::memcpy(tail, p, rest);
-      p = tail;
-      inside = (std::uint64_t(1) << rest) - 1;
-      live = rest == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (rest + 1)) - 1;
-    }
-    const block_classes c = classify(p);
-    const std::uint64_t token = ~c.space;
-    const std::uint64_t start = token & later(c.space, was_space, 1);
-    const std::uint64_t start_zero = start & c.zero;
-    const std::uint64_t second = later(start, was_start, 1);  // one past a token start
-    const std::uint64_t after_zero = later(c.zero, was_zero, 1);
-    // Eight non-space bytes ending here.
-    const std::uint64_t run2 = token & later(token, was_token, 1);
-    const std::uint64_t run4 = run2 & later(run2, was_run2, 2);
-    const std::uint64_t run8 = run4 & later(run4, was_run4, 4);
-    const std::uint64_t lone_zero = c.space & after_zero & second;  // after a token "0"
-    const std::uint64_t bad =
-        ~(c.space | c.dot | c.digit) | (c.space & later(c.space, was_space, 1)) |
-        (c.dot & ~second) | (second & token & ~c.dot) | (later(c.dot, was_dot, 1) & ~c.digit) |
-        (c.space & after_zero & ~second) | (run8 & ~later(start_zero, was_start_zero, 7)) |
-        (run8 & later(token, was_token, 8)) |
-        (later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) &
-         later(c.zero, was_zero, 2) & after_zero & c.zero);
-    faults |= bad & live;
-    // Three tokens "0" in a row, and the token index of the last: a triple
-    // when the first one's index is a multiple of three.
-    std::uint64_t zeros3 =
-        lone_zero & later(lone_zero, was_lone_zero, 2) & later(lone_zero, was_lone_zero, 4) & live;
-    was_space = c.space, was_dot = c.dot, was_zero = c.zero, was_token = token;
-    was_start = start, was_start_zero = start_zero;
-    was_run2 = run2, was_run4 = run4, was_lone_zero = lone_zero;
-
-    const std::uint64_t mask = c.space & inside;
-    while (zeros3) {
-      const int q = __builtin_ctzll(zeros3);
-      const std::size_t third = spaces + bit_count(mask & ((std::uint64_t(1) << q) - 1));
-      if ((third - 2) % 3 == 0 && (third - 2) / 3 < wanted) missing_[(third - 2) / 3] = 1;
-      zeros3 &= zeros3 - 1;
-    }
-    space_bits_[w] = mask;
-    spaces_before_[w] = spaces;
-    spaces += static_cast<std::uint32_t>(bit_count(mask));
-  }
+#if VARNEX_WIDE_SCAN
+  const std::uint64_t faults =
+      wide_scan ? scan_blocks_wide(begin, length, wanted, space_bits_.data(), spaces_before_.data(),
+                              missing_.data(), spaces)
+           : scan_blocks<false>(begin, length, wanted, space_bits_.data(), spaces_before_.data(),
+                                missing_.data(), spaces);
+#else
+  const std::uint64_t faults = scan_blocks<false>(begin, length, wanted, space_bits_.data(),
+                                                  spaces_before_.data(), missing_.data(), spaces);
+#endif
   spaces_before_[words] = spaces;
   spaces_ = spaces;
 

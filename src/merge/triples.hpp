@@ -80,6 +80,10 @@ class line_triples {
   // spaces stand between them; the accessors are valid only then.
   bool scan(std::string_view text, std::size_t wanted, token_verdicts& verdicts);
 
+  // True when scan uses 32-byte registers (the processor has them); tests
+  // turn it off to check the other way.
+  static bool wide_scan;
+
   std::size_t triples() const { return triples_; }
   // Triples [first, last) as they stand in the line, without outer spaces.
   std::string_view span(std::size_t first, std::size_t last) const {
