@@ -136,20 +136,21 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
   return static_cast<std::size_t>(s.gcount());
 }
 
-// --------------------------------------------------------------- line_reader
+// ------------------------------------------------------------- line_splitter
 
-line_reader::line_reader(input_file& input) : input_(input), buffer_(block_size) {}
+line_splitter::line_splitter() : buffer_(block_size) {}
 
-bool line_reader::fill() {
+bool line_splitter::fill() {
   if (eof_) return false;
   // Keep the unfinished line at the front; grow when it fills the buffer.
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
+    buffer_offset_ += begin_;
     begin_ = 0;
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  std::size_t got = input_.read(buffer_.data() + end_, buffer_.size() - end_);
+  std::size_t got = read_block(buffer_.data() + end_, buffer_.size() - end_);
   if (got == 0) {
     eof_ = true;
     return false;
@@ -158,7 +159,7 @@ bool line_reader::fill() {
   return true;
 }
 
-bool line_reader::next(std::string_view& line) {
+bool line_splitter::next(std::string_view& line) {
   std::size_t scanned = begin_;
   for (;;) {
     const char* start = buffer_.data() + scanned;
@@ -166,6 +167,7 @@ bool line_reader::next(std::string_view& line) {
     if (nl) {
       const char* p = static_cast<const char*>(nl);
       line = std::string_view(buffer_.data() + begin_, p - (buffer_.data() + begin_));
+      line_offset_ = buffer_offset_ + begin_;
       begin_ = p + 1 - buffer_.data();
       ++line_number_;
       return true;
@@ -174,12 +176,19 @@ bool line_reader::next(std::string_view& line) {
     if (!fill()) {
       if (pending == 0) return false;
       line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+      line_offset_ = buffer_offset_ + begin_;
       begin_ = end_;
       ++line_number_;
       return true;
     }
     scanned = begin_ + pending;
   }
+}
+
+void line_splitter::restart_at(std::uint64_t offset) {
+  buffer_offset_ = offset;
+  begin_ = end_ = 0;
+  eof_ = false;
 }
 
 // --------------------------------------------------------------- output_file
@@ -320,7 +329,7 @@ void output_file::close() {
 
 // ------------------------------------------------------------ gz_line_reader
 
-gz_line_reader::gz_line_reader(const std::string& name) : name_(name), buffer_(block_size) {
+gz_line_reader::gz_line_reader(const std::string& name) : name_(name) {
   int fd = open_input_fd(name);
   gzFile f = gzdopen(fd, "rb");
   if (!f) {
@@ -335,55 +344,17 @@ gz_line_reader::~gz_line_reader() {
   if (file_) gzclose(static_cast<gzFile>(file_));
 }
 
-bool gz_line_reader::fill() {
-  if (eof_) return false;
-  if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
-    buffer_offset_ += begin_;
-    begin_ = 0;
-  }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  std::size_t room = buffer_.size() - end_;
-  if (room > (1u << 30)) room = 1u << 30;
-  int got = gzread(static_cast<gzFile>(file_), buffer_.data() + end_, static_cast<unsigned>(room));
+std::size_t gz_line_reader::read_block(char* to, std::size_t n) {
+  if (n > (1u << 30)) n = 1u << 30;
+  int got = gzread(static_cast<gzFile>(file_), to, static_cast<unsigned>(n));
   if (got < 0) throw io_error("Can't read " + name_);
   if (got == 0) {
     int err = 0;
     gzerror(static_cast<gzFile>(file_), &err);
     // A truncated gzip member reads as Z_BUF_ERROR at the end.
     if (err != Z_OK && err != Z_STREAM_END) throw io_error("Can't read " + name_);
-    eof_ = true;
-    return false;
   }
-  end_ += static_cast<std::size_t>(got);
-  return true;
-}
-
-bool gz_line_reader::next(std::string_view& line) {
-  std::size_t scanned = begin_;
-  for (;;) {
-    const char* start = buffer_.data() + scanned;
-    const void* nl = std::memchr(start, '\n', end_ - scanned);
-    if (nl) {
-      const char* p = static_cast<const char*>(nl);
-      line = std::string_view(buffer_.data() + begin_, p - (buffer_.data() + begin_));
-      line_offset_ = buffer_offset_ + begin_;
-      begin_ = p + 1 - buffer_.data();
-      ++line_number_;
-      return true;
-    }
-    std::size_t pending = end_ - begin_;
-    if (!fill()) {
-      if (pending == 0) return false;
-      line = std::string_view(buffer_.data() + begin_, end_ - begin_);
-      line_offset_ = buffer_offset_ + begin_;
-      begin_ = end_;
-      ++line_number_;
-      return true;
-    }
-    scanned = begin_ + pending;
-  }
+  return static_cast<std::size_t>(got);
 }
 
 void gz_line_reader::seek(std::uint64_t offset) {
@@ -394,9 +365,7 @@ void gz_line_reader::seek(std::uint64_t offset) {
   }
   if (gzseek(static_cast<gzFile>(file_), static_cast<z_off_t>(offset), SEEK_SET) < 0)
     throw io_error("Can't read " + name_);
-  buffer_offset_ = offset;
-  begin_ = end_ = 0;
-  eof_ = false;
+  restart_at(offset);
 }
 
 }  // namespace varnex

@@ -67,23 +67,44 @@ class input_file {
   std::unique_ptr<chain> chain_;
 };
 
-// Hands out the lines of an input_file as views into one reused buffer.
-class line_reader {
+// Splits blocks of text into lines. The two readers below differ only in
+// where the blocks come from.
+class line_splitter {
  public:
-  explicit line_reader(input_file& input);
+  virtual ~line_splitter() = default;
   // False at the end of the input.
   bool next(std::string_view& line);
   // 1-based number of the line last returned.
   std::uint64_t line_number() const { return line_number_; }
+  // Position of the line last returned in the (uncompressed) text.
+  std::uint64_t offset() const { return line_offset_; }
+
+ protected:
+  line_splitter();
+  // Reads up to n bytes into `to`; 0 only at the end of the data.
+  virtual std::size_t read_block(char* to, std::size_t n) = 0;
+  // Forgets the buffered text: the next block read starts at `offset`.
+  void restart_at(std::uint64_t offset);
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;            // start of unread data
+  std::size_t end_ = 0;              // end of valid data
+  std::uint64_t buffer_offset_ = 0;  // text offset of buffer_[0]
 
  private:
   bool fill();
-  input_file& input_;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;  // start of unread data
-  std::size_t end_ = 0;    // end of valid data
   bool eof_ = false;
+  std::uint64_t line_offset_ = 0;
   std::uint64_t line_number_ = 0;
+};
+
+// Hands out the lines of an input_file as views into one reused buffer.
+class line_reader : public line_splitter {
+ public:
+  explicit line_reader(input_file& input) : input_(input) {}
+
+ private:
+  std::size_t read_block(char* to, std::size_t n) override { return input_.read(to, n); }
+  input_file& input_;
 };
 
 // Buffered writer: gzip output through a Boost.Iostreams chain (gzip
@@ -135,16 +156,13 @@ class output_file {
 // Reader of gzip or plain text through zlib's own file functions, whatever the
 // name. Lines are whole, however long; `offset()` is the position of the line
 // last returned in the uncompressed text, and `seek` moves to such a position.
-class gz_line_reader {
+class gz_line_reader : public line_splitter {
  public:
   explicit gz_line_reader(const std::string& name);
-  ~gz_line_reader();
+  ~gz_line_reader() override;
   gz_line_reader(const gz_line_reader&) = delete;
   gz_line_reader& operator=(const gz_line_reader&) = delete;
 
-  bool next(std::string_view& line);
-  std::uint64_t offset() const { return line_offset_; }
-  std::uint64_t line_number() const { return line_number_; }
   // Positions the reader so that the next line starts at `offset`. Inside the
   // current buffer this costs nothing; elsewhere zlib decompresses up to the
   // offset, from the start of the file when seeking backwards in gzip data.
@@ -152,16 +170,9 @@ class gz_line_reader {
   const std::string& name() const { return name_; }
 
  private:
-  bool fill();
+  std::size_t read_block(char* to, std::size_t n) override;
   std::string name_;
   void* file_ = nullptr;  // gzFile
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool eof_ = false;
-  std::uint64_t buffer_offset_ = 0;  // uncompressed offset of buffer_[0]
-  std::uint64_t line_offset_ = 0;
-  std::uint64_t line_number_ = 0;
 };
 
 }  // namespace varnex
