@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/log.hpp"
 #include "driver/varnex.hpp"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -31,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // elsewhere (the fuzzer runs as whoever starts it).
   for (const std::string& a : args)
     if (a.find('/') != std::string::npos) return 0;
+  log_file = "varnex.log";  // a global: an earlier "--log" must not carry over
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
