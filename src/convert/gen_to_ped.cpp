@@ -1,12 +1,312 @@
+// GEN to PED (-G): calls every genotype of a GEN file with a threshold and
+// writes a PED file (one line per individual) and its MAP file (one per SNP).
+//
+//   1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1
+//
+// At threshold 0.9 this SNP gives the MAP line "1 rs1 0 1000", the call A A to
+// the first individual and N N to the second, whose best probability (0.8)
+// falls short; every missing call is reported with the SNP and the ID. Whether
+// the first column goes to the MAP as chromosome depends on the whole file
+// (every SNP must have a chromosome code there), so the counting pass looks at
+// the first word of each line; the calling pass can then write the MAP as it
+// goes. GEN is SNP-major and PED individual-major, so the calls are held,
+// packed, until the GEN file has been read.
+//
+// A file that does not have the same number of fields on every line, a
+// probability that is not a number, or fewer SAMPLE rows than GEN samples
+// stop the run with the file and line; the outputs are then removed.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/gen_to_ped_calls.hpp"
+#include "convert/gen_to_ped_rules.hpp"
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/gen.hpp"
+#include "formats/ped_writer.hpp"
+#include "formats/streams.hpp"
+#include "formats/text.hpp"
 
 namespace varnex {
 
-int gen_to_ped(std::string, std::string, std::string, std::string, std::string, std::string,
-               double, bool) {
-  print_out("Not built yet: -G\n");
-  return 1;
+namespace {
+
+// "FILE, line N: ", the start of a message about input that cannot be converted.
+std::string at(const std::string& file, std::uint64_t line) {
+  return file + ", line " + std::to_string(line) + ": ";
+}
+
+std::string quoted(std::string_view field) {
+  constexpr std::size_t longest = 40;
+  if (field.size() > longest) return "\"" + std::string(field.substr(0, longest)) + "...\"";
+  return "\"" + std::string(field) + "\"";
+}
+
+// One "Missing data at locus: " line per missing call: millions of them in a
+// poorly imputed file, so they are built in a block of memory (the part that
+// names the SNP once per SNP) and handed to the log a block at a time.
+class missing_messages {
+ public:
+  explicit missing_messages(tee& log) : log_(log), text_(block) {}
+  // The SNP of the calls that follow.
+  void snp(std::string_view rs_id, std::int32_t position) {
+    locus_ = "Missing data at locus: ";
+    locus_ += rs_id;
+    locus_ += ' ';
+    char number[16];
+    locus_.append(number, std::to_chars(number, number + sizeof number, position).ptr);
+    locus_ += ' ';
+  }
+  void add(std::string_view id) {
+    std::size_t size = locus_.size() + id.size() + 1;
+    if (text_.size() - used_ < size) {
+      flush();
+      if (text_.size() < size) text_.resize(size);
+    }
+    char* p = text_.data() + used_;
+    std::memcpy(p, locus_.data(), locus_.size());
+    std::memcpy(p + locus_.size(), id.data(), id.size());
+    p[size - 1] = '\n';
+    used_ += size;
+  }
+  void flush() {
+    if (used_ == 0) return;
+    log_.note(std::string_view(text_.data(), used_));
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t block = 1 << 16;
+  tee& log_;
+  std::string locus_;
+  std::vector<char> text_;
+  std::size_t used_ = 0;
+};
+
+struct gen_shape {
+  std::uint64_t snps = 0;
+  std::uint64_t samples = 0;
+  std::size_t fields = 0;       // of every line, as the first line has them
+  bool all_chromosomes = true;  // every first column a chromosome code
+};
+
+// The counting pass: lines, the fields of the first line, and the chromosome
+// codes of the first column.
+gen_shape count_gen(const std::string& name) {
+  input_file input(name, is_gz_name(name));
+  line_reader lines(input);
+  gen_shape shape;
+  std::string_view line;
+  while (lines.next(line)) {
+    if (shape.snps == 0) {
+      shape.fields = count_fields(line);
+      if (shape.fields < 5)
+        throw io_error(at(name, 1) + std::to_string(shape.fields) +
+                       " fields; a GEN line has at least 5");
+      if ((shape.fields - 5) % 3 != 0)
+        throw io_error(at(name, 1) + std::to_string(shape.fields) +
+                       " fields; a GEN line has 5, then 3 per sample");
+      shape.samples = (shape.fields - 5) / 3;
+    }
+    ++shape.snps;
+    if (shape.all_chromosomes) {
+      field_cursor cursor(line);
+      std::string_view snp_id;
+      shape.all_chromosomes = cursor.next(snp_id) && snp_id_check(snp_id);
+    }
+  }
+  return shape;
+}
+
+// The first `samples` individuals of the SAMPLE file.
+sample_table read_samples(const std::string& name, const std::string& genotype_file,
+                          std::uint64_t samples, const std::string& phenotype_name,
+                          const std::string& sex_name) {
+  input_file input(name, is_gz_name(name));
+  line_reader lines(input);
+  std::string_view line;
+  sample_columns columns;
+  if (lines.next(line)) columns = find_sample_columns(line, phenotype_name, sex_name);
+  lines.next(line);  // the column types are not consulted
+  sample_table table(columns);
+  table.reserve(samples);
+  while (table.size() < samples && lines.next(line)) table.add_row(line);
+  if (table.size() < samples)
+    throw io_error(at(name, lines.line_number() + 1) + "end of file, but " + genotype_file +
+                   " has " + std::to_string(samples) + " samples");
+  return table;
+}
+
+[[noreturn]] void wrong_field_count(const std::string& name, std::uint64_t line_number,
+                                    std::string_view line, std::size_t expected) {
+  throw io_error(at(name, line_number) + std::to_string(count_fields(line)) +
+                 " fields, line 1 has " + std::to_string(expected));
+}
+
+// The calling pass: every SNP's MAP line and allele texts, every individual's
+// call. Returns the number of missing calls.
+std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
+                       const threshold_test& threshold, bool with_alleles, output_file& map,
+                       snp_alleles& alleles, call_matrix& calls, missing_messages& missing) {
+  input_file input(name, is_gz_name(name));
+  line_reader lines(input);
+  const std::uint64_t n = shape.samples;
+  std::uint64_t missing_count = 0;
+  std::uint64_t k = 0;
+  std::vector<std::uint64_t> pending(n);  // the calls of up to 32 SNPs per individual
+  std::string_view line;
+  while (lines.next(line)) {
+    if (k == shape.snps)
+      throw io_error(at(name, lines.line_number()) +
+                     "more lines than counted before; the file changed while being read");
+    gen_line g = split_gen_line(line);
+    if (g.leading_fields < 5) wrong_field_count(name, lines.line_number(), line, shape.fields);
+    std::string_view chromosome = map_chromosome(g.snp_id, shape.all_chromosomes);
+    std::string_view snp_name = map_snp_name(g.snp_id, g.rs_id, shape.all_chromosomes);
+    if (with_alleles)
+      write_map_line(map, chromosome, snp_name, g.position, g.allele_a, g.allele_b);
+    else
+      write_map_line(map, chromosome, snp_name, g.position);
+    alleles.add(g.allele_a, g.allele_b);
+
+    const unsigned shift = 2 * (k % 32);
+    const std::uint64_t missing_before = missing_count;
+    const char* p = g.probabilities.data();
+    const char* const end = p + g.probabilities.size();
+    for (std::uint64_t j = 0; j < n; ++j) {
+      bool reaches[3];
+      for (int i = 0; i < 3; ++i) {
+        while (p != end && is_blank(*p)) ++p;
+        if (p == end) wrong_field_count(name, lines.line_number(), line, shape.fields);
+        const char* field = p;
+        p = threshold.read(field, end, reaches[i]);
+        if (!p) {
+          std::string_view text;
+          field_cursor(std::string_view(field, end - field)).next(text);
+          throw io_error(at(name, lines.line_number()) + "field " + std::to_string(6 + 3 * j + i) +
+                         ", probability " + quoted(text) + " is not a number");
+        }
+      }
+      genotype_call call = call_genotype(reaches[0], reaches[1], reaches[2]);
+      pending[j] |= std::uint64_t(call) << shift;
+      if (call == call_missing) {
+        if (missing_count == missing_before) missing.snp(g.rs_id, g.position);
+        ++missing_count;
+        missing.add(samples.id(j));
+      }
+    }
+    while (p != end && is_blank(*p)) ++p;
+    if (p != end) wrong_field_count(name, lines.line_number(), line, shape.fields);
+    if (k % 32 == 31 || k + 1 == shape.snps) {
+      for (std::uint64_t j = 0; j < n; ++j) calls.put_word(j, k / 32, pending[j]);
+      std::fill(pending.begin(), pending.end(), 0);
+    }
+    ++k;
+  }
+  if (k != shape.snps)
+    throw io_error(
+        at(name, lines.line_number() + 1) +
+        "end of file before the lines counted before; the file changed while being read");
+  return missing_count;
+}
+
+void remove_if_regular(const std::string& name) {
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name.c_str());
+}
+
+void run(const std::string& genotype_file, const std::string& sample_file,
+         const std::string& ped_file, const std::string& map_file,
+         const std::string& phenotype_name, const std::string& sex_name, double threshold,
+         bool with_alleles, tee& log, missing_messages& missing) {
+  check_readable(genotype_file);
+  check_readable(sample_file);
+  for (const std::string* out : {&map_file, &ped_file}) {
+    for (const std::string* in : {&genotype_file, &sample_file})
+      if (same_file(*out, *in))
+        throw io_error("Output file " + *out + " is the same file as input " + *in);
+    if (same_file(*out, log_file))
+      throw io_error("Output file " + *out + " is the same file as the log file " + log_file);
+  }
+  if (same_file(ped_file, map_file))
+    throw io_error("Output file " + ped_file + " is the same file as output " + map_file);
+
+  log.say("Count SNPs and samples...\n");
+  const gen_shape shape = count_gen(genotype_file);
+  const std::uint64_t n = shape.samples;
+  const std::uint64_t m = shape.snps;
+  log.say("Number of samples: " + std::to_string(n) + "\n");
+  log.say("Number of SNPs: " + std::to_string(m) + "\n");
+
+  log.say("Sample...\n");
+  const sample_table samples =
+      read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
+
+  log.say("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
+  std::unique_ptr<call_matrix> calls;
+  try {
+    calls = std::make_unique<call_matrix>(n, m);
+  } catch (const std::bad_alloc&) {
+    throw io_error("Not enough memory for the genotypes of " + std::to_string(n) + " samples and " +
+                   std::to_string(m) + " SNPs");
+  }
+
+  log.say("Gen...\n");
+  const bool compressed = is_gz_name(genotype_file);
+  output_file map(map_file, compressed);
+  output_file ped(ped_file, compressed);
+  snp_alleles alleles;
+  alleles.reserve(m);
+  std::uint64_t missing_count = call_gen(genotype_file, shape, samples, threshold_test(threshold),
+                                         with_alleles, map, alleles, *calls, missing);
+  missing.flush();
+  log.say("Number of missing loci: " + std::to_string(missing_count) + "\n");
+
+  log.say("Output...\n");
+  for (std::uint64_t j = 0; j < n; ++j)
+    write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
+                   samples.phenotype(j), alleles, calls->row(j));
+  // Neither output may stay behind alone when the other fails.
+  map.close();
+  try {
+    ped.close();
+  } catch (...) {
+    remove_if_regular(map_file);
+    throw;
+  }
+}
+
+}  // namespace
+
+int gen_to_ped(std::string genotype_file, std::string sample_file, std::string ped_file,
+               std::string map_file, std::string phenotype_name, std::string sex_name,
+               double threshold, bool alleles) {
+  tee log;
+  if (!log.open(false)) {
+    print_out("Can't open log file: " + log_file + "\n");
+    return 1;
+  }
+  missing_messages missing(log);
+  try {
+    run(genotype_file, sample_file, ped_file, map_file, phenotype_name, sex_name, threshold,
+        alleles, log, missing);
+  } catch (const io_error& e) {
+    missing.flush();
+    return log.fail(e.what());
+  }
+  return 0;
 }
 
 }  // namespace varnex
