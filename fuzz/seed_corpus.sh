@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 real=../shared/realdata
 c=fuzz/corpus
 rm -rf "$c"
-mkdir -p "$c"/{fuzz_text,fuzz_lines,fuzz_cli,fuzz_ped,fuzz_map,fuzz_modes}
+mkdir -p "$c"/{fuzz_text,fuzz_lines,fuzz_cli,fuzz_ped,fuzz_map,fuzz_gen,fuzz_modes}
 
 # Field splitting and numbers: GEN lines and odd number spellings.
 head -2 examples/example.gen > $c/fuzz_text/gen_lines
@@ -37,6 +37,12 @@ printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 AC 0 0\nF3 I3 0 0 x -9 1\t2 N N\n' 
 cat $real/plink_ng_tests/toy.map > $c/fuzz_map/toy
 cat $real/genotypeio_tests/test.map > $c/fuzz_map/tabs_no_final_newline
 printf '1 rs1 0 1000 A G\n1 rs2\n0 2000\n1 rs3 x 3000\n' > $c/fuzz_map/split_and_stop
+
+# GEN lines for the calling threshold: 8 bytes of threshold, then lines (the
+# first also serves as a SAMPLE header).
+{ printf '\x01\x00\0\0\0\0\0\0'; head -1 examples/example.sample; head -3 examples/example.gen; } > $c/fuzz_gen/usual_09
+{ printf '\x01\x01\0\0\0\0\0\0'; head -1 examples/example.sample; printf 'S r 1 A G 0.5 0.50000001 .5 5e-1 +0.5 -0.5 0.4999999999999999999999 1e999 nan 0.5x\n'; } > $c/fuzz_gen/edges_05
+{ printf '\x00\x00\0\0\0\0\xec\x3f'; head -5 $real/bcftools_test/convert.gs.pl.gen | cut -c1-400; } > $c/fuzz_gen/real_0875
 
 # Whole runs: mode byte, two gz bits per file, then 0x1e-separated sections
 # (extra arguments, then files f1..f5; "@k" names file k).
