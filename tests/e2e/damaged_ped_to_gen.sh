@@ -288,4 +288,32 @@ printf 'old\n' | expect_file x.ped.gen
 expect_absent x.ped.sample
 case_end
 
+case_start "standard streams closed: nothing lands in the log or an output"
+map_text | write x.map
+ped_text | write x.ped
+varnex -P --ped x.ped --map x.map >&- 2> stderr.txt
+STATUS=$?
+[ -s stderr.txt ] && fail "wrote to standard error"
+# The progress lines could not be shown: reported by the exit status.
+expect_status 1
+expect_log <<'EOF'
+varnex -P --ped x.ped --map x.map
+MAP...
+Number of SNPs: 2
+Count Samples...
+Number of samples: 2
+memory...12
+PED...
+Output...
+EOF
+rm -f x.ped.gen x.ped.sample
+varnex -P --ped x.ped --map x.map > stdout.txt 2>&- <&-
+STATUS=$?
+BEFORE_LIST="./x.map
+./x.ped"
+AFTER_LIST=$(_listing)
+expect_good_run
+expect_log < stdout.txt
+case_end
+
 finish
