@@ -1,11 +1,280 @@
+// Merge mode (-M): several GEN/SAMPLE pairs into one.
+//
+//   varnex -M --g a.gen b.gen.gz --s a.sample b.sample
+//   a.gen:     SNP_A rs1001 10250 A G 1 0 0 0 1 0
+//   b.gen.gz:  SNP_A rs1001 10250 C T 0 0 1 0.5 0.5 0
+//
+// Individuals are matched by (ID_1, ID_2), SNPs by position alone; here the
+// second line is the first on the other strand and reversed, so its P(AA) and
+// P(BB) are exchanged before the triples are merged. No GEN input is ever held
+// in memory: a first pass indexes where each line stands, a second reads the
+// lines again position by position, in ascending order.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/gen.hpp"
+#include "formats/streams.hpp"
+#include "formats/text.hpp"
+#include "merge/line_store.hpp"
+#include "merge/numbers.hpp"
+#include "merge/positions.hpp"
+#include "merge/reconcile.hpp"
+#include "merge/samples.hpp"
 
 namespace varnex {
 
-int merge(std::vector<std::string>&, std::string, std::string, double) {
-  print_out("Not built yet: -M\n");
-  return 1;
+namespace {
+
+std::string directory_of(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return name.substr(0, slash);
+}
+
+// The second read of one GEN input.
+class gen_source {
+ public:
+  gen_source(const std::string& name, spill_file& spill) : name_(name) {
+    if (has_gzip_content(name)) {
+      gz_ = std::make_unique<gz_line_reader>(name);
+    } else {
+      check_readable(name);
+      fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd_ < 0) throw io_error("Can't open " + name);
+      plain_ = std::make_unique<range_reader>(fd_, name);
+    }
+    if (spill.used()) spilled_ = std::make_unique<range_reader>(spill.fd(), spill.description());
+  }
+  ~gen_source() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  // The line of `e`, checked to be the line the first pass saw there.
+  std::string_view line(const position_entry& e) {
+    std::string_view text;
+    if (e.spilled()) {
+      text = spilled_->get(e.offset(), e.length);
+    } else if (plain_) {
+      text = plain_->get(e.offset(), e.length);
+    } else {
+      gz_->seek(e.offset());
+      if (!gz_->next(text) || text.size() != e.length) throw io_error("Can't read " + name_);
+    }
+    gen_line f = split_gen_line(text);
+    if (f.leading_fields < 5 || !f.position_ok || f.position != e.pos)
+      throw io_error("Can't read " + name_ + ": it changed during the merge");
+    return f.probabilities;
+  }
+
+ private:
+  std::string name_;
+  int fd_ = -1;
+  std::unique_ptr<gz_line_reader> gz_;
+  std::unique_ptr<range_reader> plain_;
+  std::unique_ptr<range_reader> spilled_;
+};
+
+// Phase 4: the merged triples of the current position and what they add up to.
+struct merge_run {
+  const sample_union& samples;
+  double threshold;
+  tee& log;
+  std::vector<double> probs;            // 3 per merged individual
+  std::vector<std::uint32_t> missing;   // per merged individual
+  std::int64_t mismatch_loci = 0;
+  probability_writer writer;
+
+  std::string text(double v) {
+    char buffer[32];
+    return std::string(buffer, writer.put(buffer, v));
+  }
+
+  // Reads the triples of one line into the merged triples. A field that
+  // starts with a number but goes on with other text gives that number and
+  // ends the line after it, as reading with a stream would.
+  void merge_line(const position_entry& e, std::string_view probabilities, const descriptor& d) {
+    const std::vector<std::uint32_t>& rows = samples.rows_of(e.input);
+    const char* p = probabilities.data();
+    const char* const end = p + probabilities.size();
+    bool last = false;
+    double x[3];
+    for (std::size_t j = 0; j < rows.size() && !last; ++j) {
+      for (int t = 0; t < 3; ++t) {
+        while (p != end && is_blank(*p)) ++p;
+        const char* q = read_probability(p, end, x[t]);
+        if (q == p) return;
+        p = q;
+        if (p != end && !is_blank(*p)) {
+          if (t < 2) return;
+          last = true;
+        }
+      }
+      if (e.flip()) std::swap(x[0], x[2]);
+      double* c = &probs[3 * static_cast<std::size_t>(rows[j])];
+      double before[3] = {c[0], c[1], c[2]};
+      if (merge_triple(x, c, threshold) == triple_outcome::conflict)
+        report_conflict(d, rows[j], e.input, j, x, before);
+    }
+  }
+
+  void report_conflict(const descriptor& d, std::uint32_t s, std::uint32_t input, std::size_t j,
+                       const double x[3], const double c[3]) {
+    std::string head = "Mismatched overlap locus. rs_id: ";
+    head.append(d.rs_id).append(" pos: ").append(std::to_string(d.pos));
+    head.append(" subject: ").append(samples.key_text(s));
+    head.append(" file: ").append(std::to_string(input));
+    std::string tail = " probs: ";
+    tail.append(text(x[0])).append(" ").append(text(x[1]));
+    tail.append(" ").append(text(x[2])).append(" probs: ");
+    tail.append(text(c[0])).append(" ").append(text(c[1]));
+    tail.append(" ").append(text(c[2])).append("\n");
+    // The column goes to the screen only.
+    log.out(head + " col: " + std::to_string(j) + tail);
+    log.log(head + tail);
+    ++mismatch_loci;
+  }
+
+  void write_line(output_file& out, const descriptor& d) {
+    out.put(d.snp_id);
+    out.put(' ');
+    out.put(d.rs_id);
+    out.put(' ');
+    out.put_int(d.pos);
+    out.put(' ');
+    out.put(d.allele_a);
+    out.put(' ');
+    out.put(d.allele_b);
+    const std::size_t n = missing.size();
+    for (std::size_t s = 0; s < n; ++s) {
+      const double* c = &probs[3 * s];
+      if (!(c[0] > 0.0) && !(c[1] > 0.0) && !(c[2] > 0.0)) ++missing[s];
+      char* p = out.reserve(3 * 17);
+      char* start = p;
+      if (c[0] == conflict_value && c[1] == conflict_value && c[2] == conflict_value) {
+        std::memcpy(p, " 0 0 0", 6);
+        p += 6;
+      } else {
+        for (int i = 0; i < 3; ++i) {
+          *p++ = ' ';
+          p = writer.put(p, c[i]);
+        }
+      }
+      out.advance(static_cast<std::size_t>(p - start));
+    }
+    out.put('\n');
+  }
+};
+
+// Refuses outputs that would overwrite an input, the log or each other.
+void check_outputs(const std::string& out_gen, const std::string& out_sample,
+                   const std::vector<std::string>& inputs) {
+  for (const std::string* out : {&out_gen, &out_sample}) {
+    for (const std::string& in : inputs)
+      if (same_file(*out, in)) throw io_error("Output file " + *out + " is the same file as input " + in);
+    if (same_file(*out, log_file))
+      throw io_error("Output file " + *out + " is the same file as the log " + log_file);
+  }
+  if (same_file(out_gen, out_sample))
+    throw io_error("Output file " + out_sample + " is the same file as output " + out_gen);
+}
+
+void remove_regular_file(const std::string& name) {
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name.c_str());
+}
+
+}  // namespace
+
+int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
+          std::string out_sample_file, double threshold) {
+  tee log;
+  if (!log.open(false)) {
+    print_out("Can't open log file: " + log_file + "\n");
+    return 1;
+  }
+  try {
+    const std::size_t k = merge_files.size() / 2;
+    const std::vector<std::string> gen_files(merge_files.begin(), merge_files.begin() + k);
+    const std::vector<std::string> sample_files(merge_files.begin() + k, merge_files.begin() + 2 * k);
+    for (const std::string& name : merge_files) check_readable(name);
+    check_outputs(out_genotype_file, out_sample_file, merge_files);
+
+    log.say("Organise Samples...\n");
+    sample_union samples;
+    samples.organise(sample_files, log);
+
+    log.say("Create ordered list of positions...\n");
+    position_index index;
+    spill_file spill(directory_of(out_genotype_file));
+    for (std::size_t g = 0; g < k; ++g) {
+      print_out(gen_files[g] + "\n");
+      std::fflush(stdout);
+      gz_line_reader reader(gen_files[g]);
+      std::uint64_t lines = index.add_input(static_cast<std::uint32_t>(g), reader,
+                                            has_gzip_content(gen_files[g]), spill, log);
+      log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(lines) + "\n");
+    }
+    log.say("Number of SNPs with mismatched alleles: " + std::to_string(index.mismatched_alleles()) +
+            "\n");
+    spill.finish();
+    std::vector<position_entry> entries = index.take_sorted_entries();
+
+    log.say("Open all GEN files for reading...\n");
+    std::vector<std::unique_ptr<gen_source>> sources;
+    for (const std::string& name : gen_files) sources.push_back(std::make_unique<gen_source>(name, spill));
+
+    log.say("Merge...\n");
+    output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
+    output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
+    merge_run run{samples, threshold, log, {}, {}, 0, {}};
+    run.probs.assign(3 * samples.size(), 0.0);
+    run.missing.assign(samples.size(), 0);
+    std::uint64_t written = 0;
+    for (std::size_t i = 0; i < entries.size();) {
+      std::size_t end = i;
+      while (end < entries.size() && entries[end].pos == entries[i].pos) ++end;
+      if (!index.bad(entries[i].slot)) {
+        std::fill(run.probs.begin(), run.probs.end(), 0.0);
+        const descriptor d = index.describe(entries[i].slot);
+        for (std::size_t e = i; e < end; ++e)
+          run.merge_line(entries[e], sources[entries[e].input]->line(entries[e]), d);
+        run.write_line(gen_out, d);
+        if (written % 1000 == 0) {
+          print_out(std::to_string(written) + "\r");
+          std::fflush(stdout);
+        }
+        ++written;
+      }
+      i = end;
+    }
+    gen_out.close();
+    log.say("Number of mismatched overlapping loci: " + std::to_string(run.mismatch_loci) + "\n");
+    log.say("Number of merged SNPs: " + std::to_string(written) + "\n");
+    sources.clear();
+
+    samples.write(sample_out, run.missing);
+    try {
+      sample_out.close();
+    } catch (const io_error&) {
+      // A merged GEN file without its SAMPLE file is no result.
+      remove_regular_file(out_genotype_file);
+      throw;
+    }
+  } catch (const io_error& e) {
+    return log.fail(e.what());
+  }
+  return 0;
 }
 
 }  // namespace varnex

@@ -1,0 +1,80 @@
+// Probabilities in and out of the merged GEN text, fast.
+//
+//   SNP_A rs1001 10250 A G 1 0 0 0.0123 0.9811 0.0066
+//
+// Almost every probability is a short decimal ("1", "0.9811"), and the same
+// few values recur over millions of triples. Short decimals are read with one
+// exact division; everything else falls back to the general parser. Written
+// values are the default six-significant-digit style, remembered per value.
+#pragma once
+
+#include <cstdint>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace varnex {
+
+// The general case of read_probability.
+const char* read_probability_slowly(const char* p, const char* end, double& value);
+
+// Reads the number that starts at `p` (no leading white space) the way
+// parse_double_prefix does; returns the end of the number, `p` when there is
+// none.
+inline const char* read_probability(const char* p, const char* end, double& value) {
+  static constexpr double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* q = p;
+  if (q == end || *q == '-' || *q == '+') return read_probability_slowly(p, end, value);
+  std::uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
+  while (q != end && static_cast<unsigned char>(*q - '0') < 10) mantissa = mantissa * 10 + (*q++ - '0'), ++digits;
+  if (q != end && *q == '.') {
+    ++q;
+    while (q != end && static_cast<unsigned char>(*q - '0') < 10)
+      mantissa = mantissa * 10 + (*q++ - '0'), ++digits, ++decimals;
+  }
+  // Up to 15 digits the mantissa and the power of ten are exact doubles, so
+  // one division gives the correctly rounded value.
+  if (digits == 0 || digits > 15 || (q != end && (*q == 'e' || *q == 'E')))
+    return read_probability_slowly(p, end, value);
+  value = decimals ? static_cast<double>(mantissa) / powers_of_ten[decimals]
+                   : static_cast<double>(mantissa);
+  return q;
+}
+
+// Writes `value` in the default floating-point style ("1", "0.333333",
+// "1e-05"); at most 16 characters.
+class probability_writer {
+ public:
+  probability_writer();
+  char* put(char* p, double value) {
+    if (value == 0.0 && !std::signbit(value)) {
+      *p = '0';
+      return p + 1;
+    }
+    if (value == 1.0) {
+      *p = '1';
+      return p + 1;
+    }
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    std::size_t i = (bits * 0x9E3779B97F4A7C15ull) >> (64 - cache_bits);
+    entry& e = cache_[i];
+    if (e.bits != bits) fill(e, bits, value);
+    std::memcpy(p, e.text, sizeof e.text);
+    return p + e.length;
+  }
+
+ private:
+  static constexpr int cache_bits = 14;
+  struct entry {
+    std::uint64_t bits;
+    char text[16];
+    std::uint8_t length;
+  };
+  static void fill(entry& e, std::uint64_t bits, double value);
+  std::vector<entry> cache_;
+};
+
+}  // namespace varnex

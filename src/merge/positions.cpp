@@ -1,0 +1,120 @@
+#include "merge/positions.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "formats/gen.hpp"
+#include "formats/text.hpp"
+#include "merge/reconcile.hpp"
+
+namespace varnex {
+
+descriptor position_index::describe(std::uint32_t s) const {
+  const slot& sl = slots_[s];
+  field_cursor cursor(std::string_view(text_.data() + sl.text, sl.text_length));
+  descriptor d;
+  cursor.next(d.snp_id);
+  cursor.next(d.rs_id);
+  cursor.next(d.allele_a);
+  cursor.next(d.allele_b);
+  d.pos = sl.pos;
+  if (sl.flags & snp_unknown) d.snp_id = "-9";
+  if (sl.flags & rs_unknown) d.rs_id = "-9";
+  return d;
+}
+
+std::uint64_t position_index::add_input(std::uint32_t input, gz_line_reader& reader,
+                                        bool compressed, spill_file& spill, tee& log) {
+  std::uint64_t taken = 0;
+  std::int32_t previous = std::numeric_limits<std::int32_t>::min();
+  bool spilling = false;
+  std::string_view line;
+  std::string message;
+  while (reader.next(line)) {
+    gen_line f = split_gen_line(line);
+    if (f.leading_fields == 0) continue;
+    if (f.leading_fields < 5 || !f.position_ok)
+      throw io_error("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
+                     reader.name() +
+                     ": it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B");
+    if (line.size() > std::numeric_limits<std::uint32_t>::max())
+      throw io_error("Line " + std::to_string(reader.line_number()) + " of GEN file " +
+                     reader.name() + " is too long");
+
+    std::uint64_t where = reader.offset();
+    if (compressed && f.position < previous) spilling = true;
+    previous = f.position;
+    if (spilling) where = spill.append(line) | position_entry::in_spill;
+
+    auto [it, inserted] = slot_of_.try_emplace(f.position, static_cast<std::uint32_t>(slots_.size()));
+    const std::uint32_t s = it->second;
+    if (inserted) {
+      slot sl{};
+      sl.text = text_.size();
+      sl.pos = f.position;
+      sl.last_input = std::numeric_limits<std::uint32_t>::max();
+      for (std::string_view field : {f.snp_id, f.rs_id, f.allele_a, f.allele_b}) {
+        if (text_.size() != sl.text) text_ += ' ';
+        text_ += field;
+      }
+      sl.text_length = static_cast<std::uint32_t>(text_.size() - sl.text);
+      slots_.push_back(sl);
+    } else {
+      slot& sl = slots_[s];
+      descriptor d = describe(s);
+      if (d.snp_id != f.snp_id && d.rs_id != f.snp_id) {
+        message = "Mismatched overlap SNP snp_id: ";
+        message.append(f.snp_id).append(" ").append(d.snp_id).append("\n");
+        log.note(message);
+        sl.flags |= snp_unknown;
+        d.snp_id = "-9";
+      }
+      if (d.rs_id != f.rs_id && d.snp_id != f.rs_id) {
+        message = "Mismatched overlap SNP rs_id: ";
+        message.append(f.rs_id).append(" ").append(d.rs_id).append("\n");
+        log.note(message);
+        sl.flags |= rs_unknown;
+      }
+      if (f.allele_a != d.allele_a || f.allele_b != d.allele_b) {
+        allele_verdict verdict = compare_alleles(f.allele_a, f.allele_b, d.allele_a, d.allele_b);
+        message = "Mismatched alleles: ";
+        message.append(std::to_string(f.position)).append(" ");
+        message.append(f.allele_a).append(" ").append(f.allele_b).append(" ");
+        message.append(d.allele_a).append(" ").append(d.allele_b).append(" ");
+        message.append(verdict_word(verdict)).append("\n");
+        log.note(message);
+        ++mismatched_alleles_;
+        if (verdict_flips(verdict)) where |= position_entry::flipped;
+        if (verdict == allele_verdict::different) sl.flags |= bad_flag;
+      }
+    }
+
+    // The flip travels with the line it was found on: a repeated position
+    // uses its last line, read the way that line's own alleles say.
+    slot& sl = slots_[s];
+    const std::uint32_t length = static_cast<std::uint32_t>(line.size());
+    if (sl.last_input == input) {
+      position_entry& e = entries_[sl.last_entry];
+      e.where = where;
+      e.length = length;
+    } else {
+      sl.last_input = input;
+      sl.last_entry = static_cast<std::uint32_t>(entries_.size());
+      entries_.push_back({f.position, input, s, length, where});
+    }
+    ++taken;
+  }
+  return taken;
+}
+
+std::vector<position_entry> position_index::take_sorted_entries() {
+  std::vector<position_entry> entries;
+  entries.swap(entries_);
+  std::sort(entries.begin(), entries.end(), [](const position_entry& a, const position_entry& b) {
+    return a.pos != b.pos ? a.pos < b.pos : a.input < b.input;
+  });
+  slot_of_ = {};
+  return entries;
+}
+
+}  // namespace varnex

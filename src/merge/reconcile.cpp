@@ -1,0 +1,38 @@
+#include "merge/reconcile.hpp"
+
+namespace varnex {
+
+std::string_view complement_allele(std::string_view allele) {
+  if (allele.size() != 1) return {};
+  switch (allele[0]) {
+    case 'A': return "T";
+    case 'C': return "G";
+    case 'G': return "C";
+    case 'T': return "A";
+    default: return {};
+  }
+}
+
+allele_verdict compare_alleles(std::string_view a, std::string_view b, std::string_view ref_a,
+                               std::string_view ref_b) {
+  if (a == ref_a && b == ref_b) return allele_verdict::same;
+  if (a == ref_b && b == ref_a) return allele_verdict::reverse;
+  std::string_view ca = complement_allele(a), cb = complement_allele(b);
+  // An empty complement matches nothing: alleles are never empty tokens.
+  if (ca.empty() || cb.empty()) return allele_verdict::different;
+  if (ca == ref_a && cb == ref_b) return allele_verdict::complement;
+  if (cb == ref_a && ca == ref_b) return allele_verdict::reverse_complement;
+  return allele_verdict::different;
+}
+
+std::string_view verdict_word(allele_verdict verdict) {
+  switch (verdict) {
+    case allele_verdict::same: return "same";
+    case allele_verdict::reverse: return "reverse";
+    case allele_verdict::complement: return "complement";
+    case allele_verdict::reverse_complement: return "reverse_complement";
+    default: return "different alleles";
+  }
+}
+
+}  // namespace varnex
