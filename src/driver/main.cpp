@@ -1,7 +1,9 @@
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "driver/varnex.hpp"
 
@@ -17,6 +19,17 @@ int main(int argc, char** argv) {
       ::dup2(null, fd);
       ::close(null);
     }
+  }
+  // A reader that goes away (varnex ... | head) must not kill the run halfway
+  // through an output file: the failed write to standard output is reported
+  // by the exit status instead, after the outputs are complete.
+  std::signal(SIGPIPE, SIG_IGN);
+  // Merge keeps every GEN input open at once: allow as many files as the
+  // system lets this process have, not just the usual soft limit of 1024.
+  struct rlimit files;
+  if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &files);
   }
   return varnex::varnex_main(argc, argv);
 }

@@ -20,29 +20,17 @@
 export TMPDIR="$SCRATCH/tmp"
 mkdir -p "$TMPDIR"
 
-# Files the harness itself keeps in a case directory.
-_own_files() {
-  case "$1" in
-    ./stdout.txt | ./stderr.txt | ./.expected | ./.actual | ./varnex.log) return 0 ;;
-  esac
-  return 1
+# Files the harness itself keeps in a case directory are left out.
+_find() {
+  find . -mindepth 1 ! -path ./stdout.txt ! -path ./stderr.txt ! -path ./status.txt \
+    ! -path ./.expected ! -path ./.actual ! -path ./varnex.log "$@"
 }
 
 # Every path below the case directory (files, directories, links), sorted.
-_listing() {
-  local p
-  find . -mindepth 1 | LC_ALL=C sort | while IFS= read -r p; do
-    _own_files "$p" || printf '%s\n' "$p"
-  done
-}
+_listing() { _find | LC_ALL=C sort; }
 
-# "checksum size path" of every regular file, sorted by path.
-_sums() {
-  local p
-  find . -mindepth 1 -type f | LC_ALL=C sort | while IFS= read -r p; do
-    _own_files "$p" || printf '%s %s\n' "$(cksum < "$p" | tr ' ' :)" "$p"
-  done | LC_ALL=C sort
-}
+# "checksum size path" of every regular file (one cksum for all of them).
+_sums() { _find -type f -print0 | xargs -0 -r cksum | LC_ALL=C sort; }
 
 BEFORE_LIST=""
 AFTER_LIST=""
