@@ -9,9 +9,10 @@
 #include "driver/log.hpp"
 #include "driver/varnex.hpp"
 
+#include "scratch.hpp"
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static char dir[] = "/tmp/varnex-fuzz-cli.XXXXXX";
-  if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
+  fuzz::enter_scratch_dir("varnex-fuzz-cli");
   return 0;
 }
 

@@ -15,16 +15,12 @@
 #include "formats/ped_reader.hpp"
 #include "formats/streams.hpp"
 
+#include "scratch.hpp"
+
 namespace {
 
 std::string scratch_file() {
-  static std::string name = [] {
-    char path[] = "/tmp/varnex-fuzz-map.XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0) std::abort();
-    close(fd);
-    return std::string(path);
-  }();
+  static std::string name = fuzz::scratch_file("varnex-fuzz-map");
   return name;
 }
 

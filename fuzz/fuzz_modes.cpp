@@ -26,6 +26,8 @@
 #include "driver/log.hpp"
 #include "driver/varnex.hpp"
 
+#include "scratch.hpp"
+
 namespace {
 
 constexpr int files = 5;
@@ -139,11 +141,7 @@ std::set<std::string> inputs_named(int mode, const std::vector<std::string>& arg
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/varnex-fuzz-modes.XXXXXX";
-  std::vector<char> path(pattern.begin(), pattern.end());
-  path.push_back('\0');
-  if (!mkdtemp(path.data()) || chdir(path.data()) != 0) std::abort();
+  fuzz::enter_scratch_dir("varnex-fuzz-modes");
   // Standard output of the runs goes nowhere, and never fails.
   int null = open("/dev/null", O_WRONLY);
   if (null < 0 || dup2(null, STDOUT_FILENO) < 0) std::abort();
