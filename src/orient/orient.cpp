@@ -1,11 +1,318 @@
+// Orient to strand (-O): every GEN line rewritten on the strand that the
+// strand file gives for its position.
+//
+//   SNP_A rs1001 10250 A G 0.1 0.2 0.7 1.0 0 0
+//
+// With "10250 -" in the strand file this line becomes
+// "SNP_A rs1001 10250 T C 0.1 0.2 0.7 1.0 0 0", and under --order
+// "SNP_A rs1001 10250 C T 0.7 0.2 0.1 0 0 1.0". The probabilities are never
+// read as numbers: each token is copied byte for byte (1.0 stays 1.0), so a
+// single-spaced line is checked and copied in one piece, and only a swapped
+// SNP or irregular white space is taken apart token by token.
+#include "orient/orient.hpp"
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/gen.hpp"
+#include "formats/streams.hpp"
+#include "formats/strand.hpp"
+#include "formats/text.hpp"
 
 namespace varnex {
 
-int orient_to_strand(std::string, std::string, std::string, bool, bool) {
-  print_out("Not built yet: -O\n");
+namespace {
+
+char* copy(std::string_view text, char* out) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+// Number of tokens when `text` is exactly " t1 t2 ... tn" (one space before
+// each token, no other white space, nothing after the last), else -1.
+long single_spaced_tokens(std::string_view text) {
+  const std::size_t n = text.size();
+  if (n == 0) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  if (p[0] != ' ' || p[n - 1] == ' ') return -1;
+  std::size_t spaces = 1;
+  std::size_t i = 1;
+#if defined(__SSE2__)
+  // 16 bytes a step: spaces counted in byte lanes (at most 255 steps before
+  // they are summed), a space after a space or a byte from \t to \r marks
+  // the text irregular.
+  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8(9), four = _mm_set1_epi8(4);
+  __m128i irregular = _mm_setzero_si128();
+  while (n - i >= 16) {
+    std::size_t steps = (n - i) / 16;
+    if (steps > 255) steps = 255;
+    __m128i counts = _mm_setzero_si128();
+    for (; steps > 0; --steps, i += 16) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+      __m128i is_space = _mm_cmpeq_epi8(bytes, space);
+      irregular = _mm_or_si128(irregular, _mm_and_si128(is_space, _mm_cmpeq_epi8(before, space)));
+      __m128i from_tab = _mm_sub_epi8(bytes, tab);
+      irregular = _mm_or_si128(irregular, _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab));
+      counts = _mm_sub_epi8(counts, is_space);
+    }
+    __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    spaces += static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
+              static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  }
+  if (_mm_movemask_epi8(irregular) != 0) return -1;
+#endif
+  for (; i < n; ++i) {
+    unsigned char c = p[i];
+    if (c == ' ') {
+      if (p[i - 1] == ' ') return -1;
+      ++spaces;
+    } else if (static_cast<unsigned char>(c - 9) < 5) {  // \t \n \v \f \r
+      return -1;
+    }
+  }
+  return static_cast<long>(spaces);
+}
+
+// Hands out the spaces of a text in order. A 64-bit mask marks the spaces of
+// each 64-byte block, so finding the next one is a bit scan that does not
+// wait for the previous token to be copied.
+class space_scanner {
+ public:
+  space_scanner(const char* begin, const char* end) : block_(begin), end_(end) {
+    mask_ = block_mask(block_);
+  }
+  // The next space; there must be one left.
+  const char* next() {
+    while (mask_ == 0) {
+      block_ += 64;
+      mask_ = block_mask(block_);
+    }
+    const char* space = block_ + __builtin_ctzll(mask_);
+    mask_ &= mask_ - 1;
+    return space;
+  }
+
+ private:
+  std::uint64_t block_mask(const char* p) const {
+    std::uint64_t mask = 0;
+#if defined(__SSE2__)
+    if (end_ - p >= 64) {
+      const __m128i space = _mm_set1_epi8(' ');
+      for (int k = 0; k < 4; ++k) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)));
+        mask |= std::uint64_t{bits} << (16 * k);
+      }
+      return mask;
+    }
+#endif
+    const std::ptrdiff_t n = end_ - p < 64 ? end_ - p : 64;
+    for (std::ptrdiff_t k = 0; k < n; ++k) mask |= std::uint64_t{p[k] == ' '} << k;
+    return mask;
+  }
+
+  const char* block_;
+  const char* end_;
+  std::uint64_t mask_;
+};
+
+// Copies [from, to) to out; a short token moves as one 8-byte word when the
+// source has 8 bytes before `end` (the output has the slack for it).
+char* copy_token(const char* from, const char* to, const char* end, char* out) {
+  std::size_t n = to - from;
+  if (n <= 8 && end - from >= 8)
+    std::memcpy(out, from, 8);
+  else
+    std::memcpy(out, from, n);
+  return out + n;
+}
+
+// " t1 t2 t3 t4 t5 t6" (single-spaced, `triples` whole triples) as
+// " t3 t2 t1 t6 t5 t4".
+char* reverse_single_spaced_triples(std::string_view text, long triples, char* out) {
+  if (triples == 0) return out;
+  const char* end = text.data() + text.size();
+  space_scanner spaces(text.data(), end);
+  const char* s0 = spaces.next();  // the space before t1
+  for (long k = 1; k <= triples; ++k) {
+    const char* s1 = spaces.next();
+    const char* s2 = spaces.next();
+    const char* s3 = k < triples ? spaces.next() : end;
+    *out++ = ' ';
+    out = copy_token(s2 + 1, s3, end, out);
+    out = copy_token(s1, s2 + 1, end, out);  // " t2 "
+    out = copy_token(s0 + 1, s1, end, out);
+    s0 = s3;
+  }
+  return out;
+}
+
+// Any white space: complete triples re-joined with single spaces.
+char* copy_triples(std::string_view text, bool swap, char* out) {
+  field_cursor cursor(text);
+  std::string_view t1, t2, t3;
+  while (cursor.next(t1) && cursor.next(t2) && cursor.next(t3)) {
+    if (swap) std::swap(t1, t3);
+    *out++ = ' ';
+    out = copy(t1, out);
+    *out++ = ' ';
+    out = copy(t2, out);
+    *out++ = ' ';
+    out = copy(t3, out);
+  }
+  return out;
+}
+
+// "Can't open" of the GEN input and of the output: the log hears it first.
+int fail_log_first(tee& log, const std::string& message) {
+  log.log(message + "\n");
+  log.out(message + "\n");
+  log.flush();
   return 1;
+}
+
+std::string position_shown(const gen_line& g) {
+  return g.position_ok ? std::to_string(g.position) : std::string(g.position_text);
+}
+
+}  // namespace
+
+std::string_view complement(std::string_view allele) {
+  if (allele.size() == 1) {
+    switch (allele[0]) {
+      case 'A': return "T";
+      case 'C': return "G";
+      case 'G': return "C";
+      case 'T': return "A";
+      default: break;
+    }
+  }
+  return allele;
+}
+
+char* orient_snp(std::string_view probabilities, std::string_view allele_a,
+                 std::string_view allele_b, char orientation, bool order, char* out) {
+  if (orientation == '-') {
+    allele_a = complement(allele_a);
+    allele_b = complement(allele_b);
+  }
+  const bool swap = order && allele_b < allele_a;
+  if (swap) std::swap(allele_a, allele_b);
+  out = copy(allele_a, out);
+  *out++ = ' ';
+  out = copy(allele_b, out);
+
+  long tokens = single_spaced_tokens(probabilities);
+  if (tokens < 0) return copy_triples(probabilities, swap, out);
+  // Cut one or two tokens after the last whole triple.
+  std::size_t keep = probabilities.size();
+  for (long extra = tokens % 3; extra > 0; --extra) keep = probabilities.rfind(' ', keep - 1);
+  std::string_view whole = probabilities.substr(0, keep);
+  if (swap) return reverse_single_spaced_triples(whole, tokens / 3, out);
+  return copy(whole, out);
+}
+
+int orient_to_strand(std::string genotype_file, std::string strand_file,
+                     std::string out_genotype_file, bool excl, bool order) {
+  bool compress_out = is_gz_name(out_genotype_file);
+  if (!compress_out && is_gz_name(genotype_file)) {
+    out_genotype_file += ".gz";
+    compress_out = true;
+  }
+
+  tee log;
+  if (!log.open(false)) {
+    print_out("Can't open log file: " + log_file + "\n");
+    return 1;
+  }
+  for (const std::string* input : {&genotype_file, &strand_file})
+    if (same_file(out_genotype_file, *input))
+      return log.fail("Output file " + out_genotype_file + " is the same file as input " + *input);
+
+  try {
+    log.say("Processing strand file...\n");
+    strand_map strand;
+    {
+      input_file input(strand_file, is_gz_name(strand_file));
+      line_reader reader(input);
+      std::string_view line;
+      while (reader.next(line)) {
+        strand_line s = parse_strand_line(line);
+        if (s.orientation) {
+          strand.add(s.position, s.orientation);
+          continue;
+        }
+        std::string shown = s.position_ok ? std::to_string(s.position) : std::string(s.position_text);
+        log.note("Unknown orientation: " + std::string(s.token) + " " + shown + "\n");
+      }
+      strand.finish();
+    }
+    log.say("Processing GEN file...\n");
+
+    // The input is opened before the output is created, so that a missing
+    // GEN file leaves no empty output behind.
+    std::unique_ptr<input_file> gen;
+    std::unique_ptr<output_file> out;
+    try {
+      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file));
+      out = std::make_unique<output_file>(out_genotype_file, compress_out);
+    } catch (const io_error& e) {
+      return fail_log_first(log, e.what());
+    }
+
+    line_reader reader(*gen);
+    std::string_view line;
+    std::uint64_t n_in_snps = 0, n_out_snps = 0;
+    while (reader.next(line)) {
+      gen_line g = split_gen_line(line);
+      // A line without five fields or with a position that is not an integer
+      // cannot be written back as a SNP: it is reported and left out.
+      bool readable = g.leading_fields == 5 && g.position_ok;
+      char orientation = readable ? strand.find(g.position) : 0;
+      if (!orientation) {
+        std::string message = "No orientation for SNP: " + position_shown(g) + " " +
+                              std::string(g.snp_id) + " " + std::string(g.rs_id) + "\n";
+        log.log(message);
+        log.out(message);
+        if (readable && !excl) orientation = '+';
+      }
+      if (orientation) {
+        std::size_t bound = g.snp_id.size() + g.rs_id.size() + 16 +
+                            orient_snp_bound(g.probabilities, g.allele_a, g.allele_b);
+        char* start = out->reserve(bound);
+        char* p = copy(g.snp_id, start);
+        *p++ = ' ';
+        p = copy(g.rs_id, p);
+        *p++ = ' ';
+        p = std::to_chars(p, p + 11, g.position).ptr;
+        *p++ = ' ';
+        p = orient_snp(g.probabilities, g.allele_a, g.allele_b, orientation, order, p);
+        *p++ = '\n';
+        out->advance(p - start);
+        ++n_out_snps;
+      }
+      if (n_in_snps % 1000 == 0) print_out(std::to_string(n_in_snps) + "\n");
+      ++n_in_snps;
+    }
+    out->close();
+    print_out("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
+              std::to_string(n_out_snps) + "\n");
+  } catch (const io_error& e) {
+    return log.fail(e.what());
+  }
+  return 0;
 }
 
 }  // namespace varnex
