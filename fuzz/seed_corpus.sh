@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 real=../shared/realdata
 c=fuzz/corpus
 rm -rf "$c"
-mkdir -p "$c"/{fuzz_text,fuzz_lines,fuzz_cli,fuzz_ped,fuzz_map,fuzz_gen,fuzz_modes}
+mkdir -p "$c"/{fuzz_text,fuzz_lines,fuzz_cli,fuzz_ped,fuzz_map,fuzz_gen,fuzz_strand,fuzz_modes}
 
 # Field splitting and numbers: GEN lines and odd number spellings.
 head -2 examples/example.gen > $c/fuzz_text/gen_lines
@@ -43,6 +43,12 @@ printf '1 rs1 0 1000 A G\n1 rs2\n0 2000\n1 rs3 x 3000\n' > $c/fuzz_map/split_and
 { printf '\x01\x00\0\0\0\0\0\0'; head -1 examples/example.sample; head -3 examples/example.gen; } > $c/fuzz_gen/usual_09
 { printf '\x01\x01\0\0\0\0\0\0'; head -1 examples/example.sample; printf 'S r 1 A G 0.5 0.50000001 .5 5e-1 +0.5 -0.5 0.4999999999999999999999 1e999 nan 0.5x\n'; } > $c/fuzz_gen/edges_05
 { printf '\x00\x00\0\0\0\0\xec\x3f'; head -5 $real/bcftools_test/convert.gs.pl.gen | cut -c1-400; } > $c/fuzz_gen/real_0875
+
+# Strand lines and GEN lines for the orient rewrite: a flag byte (1 --order,
+# 2 orientation '-'), then lines read both ways.
+{ printf '\x03'; cat examples/example.strand; head -3 examples/example.gen; } > $c/fuzz_strand/order_minus
+{ printf '\x00'; printf '10 +\n10 -\n-0 +\n99999999999 -\n5 x\n\n2147483647 -\n'; printf 'S r 1 G A 0.1  0.2\t0.7 1 0\r\n'; } > $c/fuzz_strand/edges
+{ printf '\x01'; head -3 $real/genotypeio_tests/test10.gen; } > $c/fuzz_strand/odd_alleles
 
 # Whole runs: mode byte, two gz bits per file, then 0x1e-separated sections
 # (extra arguments, then files f1..f5; "@k" names file k).
