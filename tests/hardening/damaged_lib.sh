@@ -74,6 +74,13 @@ expect_last_line() {
   fi
 }
 
+# expect_last_stdout_line TEXT: for messages that go to standard output only.
+expect_last_stdout_line() {
+  local out
+  out=$(tail -n 1 stdout.txt)
+  [ "$out" = "$1" ] || fail "last line of standard output: '$out', expected '$1'"
+}
+
 # expect_last_line_like GLOB: the same, for messages that carry a line number
 # or a count that depends on arbitrary bytes.
 expect_last_line_like() {
