@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 real=../shared/realdata
 c=fuzz/corpus
 rm -rf "$c"
-mkdir -p "$c"/{fuzz_text,fuzz_lines,fuzz_cli,fuzz_ped,fuzz_map,fuzz_gen,fuzz_strand,fuzz_modes}
+mkdir -p "$c"/{fuzz_text,fuzz_lines,fuzz_cli,fuzz_ped,fuzz_map,fuzz_gen,fuzz_strand,fuzz_sample,fuzz_modes}
 
 # Field splitting and numbers: GEN lines and odd number spellings.
 head -2 examples/example.gen > $c/fuzz_text/gen_lines
@@ -43,6 +43,10 @@ printf '1 rs1 0 1000 A G\n1 rs2\n0 2000\n1 rs3 x 3000\n' > $c/fuzz_map/split_and
 { printf '\x01\x00\0\0\0\0\0\0'; head -1 examples/example.sample; head -3 examples/example.gen; } > $c/fuzz_gen/usual_09
 { printf '\x01\x01\0\0\0\0\0\0'; head -1 examples/example.sample; printf 'S r 1 A G 0.5 0.50000001 .5 5e-1 +0.5 -0.5 0.4999999999999999999999 1e999 nan 0.5x\n'; } > $c/fuzz_gen/edges_05
 { printf '\x00\x00\0\0\0\0\xec\x3f'; head -5 $real/bcftools_test/convert.gs.pl.gen | cut -c1-400; } > $c/fuzz_gen/real_0875
+
+# SAMPLE rows and identifier lists.
+cat examples/example.sample > $c/fuzz_sample/sample
+printf 'ind1 ind3\nfam2\n\tind4  \r\n' > $c/fuzz_sample/list
 
 # Strand lines and GEN lines for the orient rewrite: a flag byte (1 --order,
 # 2 orientation '-'), then lines read both ways.
