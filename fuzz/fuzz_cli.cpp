@@ -8,6 +8,7 @@
 
 #include "driver/log.hpp"
 #include "driver/varnex.hpp"
+#include "formats/streams.hpp"
 
 #include "scratch.hpp"
 
@@ -38,5 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   varnex::varnex_main(static_cast<int>(args.size()), argv.data());
+  varnex::keep_outputs();
   return 0;
 }

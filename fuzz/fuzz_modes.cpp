@@ -25,6 +25,7 @@
 
 #include "driver/log.hpp"
 #include "driver/varnex.hpp"
+#include "formats/streams.hpp"
 
 #include "scratch.hpp"
 
@@ -209,6 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::clearerr(stdout);
   const int status = varnex::varnex_main(static_cast<int>(args.size()), argv.data());
   std::fflush(stdout);
+  varnex::keep_outputs();
 
   for (const std::string& name : inputs_named(mode, args)) {
     auto it = written.find(name);

@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "driver/varnex.hpp"
+#include "formats/streams.hpp"
 
 int main(int argc, char** argv) {
   // A standard stream closed by the caller would hand its descriptor to the
@@ -31,5 +32,9 @@ int main(int argc, char** argv) {
     files.rlim_cur = files.rlim_max;
     ::setrlimit(RLIMIT_NOFILE, &files);
   }
-  return varnex::varnex_main(argc, argv);
+  // Interrupted, a run leaves none of its outputs behind.
+  varnex::remove_outputs_on_signal();
+  int status = varnex::varnex_main(argc, argv);
+  varnex::keep_outputs();
+  return status;
 }

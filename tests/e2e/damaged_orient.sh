@@ -195,4 +195,28 @@ run_checked -O --g x.gen --strand x.strand --log /dev/full
 expect_oriented x.gen.orient
 case_end
 
+case_start "a run stopped by a signal leaves no output behind"
+printf '1000 -\n' > x.strand
+for sig in TERM INT HUP; do
+  rm -f x.gen
+  mkfifo x.gen
+  # The GEN input stays open and unfinished: the run waits inside the output.
+  { printf '1 rs1 1000 A G 1 0 0\n'; sleep 2; } > x.gen &
+  writer=$!
+  # Started from a script, a background job has SIGINT ignored; undo that.
+  ( trap - INT; exec varnex -O --g x.gen --strand x.strand --og out.gen > stdout.txt 2> stderr.txt ) &
+  pid=$!
+  for i in $(seq 100); do [ -e out.gen ] && break; sleep 0.05; done
+  [ -e out.gen ] || fail "SIG$sig: the output was never created"
+  kill -$sig $pid
+  wait $pid 2>/dev/null
+  STATUS=$?
+  kill $writer 2>/dev/null
+  wait $writer 2>/dev/null
+  [ "$STATUS" -gt 128 ] || fail "SIG$sig: exit status $STATUS"
+  [ -s stderr.txt ] && fail "SIG$sig: wrote to standard error"
+  expect_absent out.gen
+done
+case_end
+
 finish
