@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@
 #include "merge/positions.hpp"
 #include "merge/reconcile.hpp"
 #include "merge/samples.hpp"
+#include "merge/triples.hpp"
 
 namespace varnex {
 
@@ -145,7 +147,27 @@ struct merge_run {
     ++mismatch_loci;
   }
 
-  void write_line(output_file& out, const descriptor& d) {
+  // The shared individuals of a line already split into triples: the only
+  // ones that need their values as numbers.
+  void merge_columns(const position_entry& e, const line_triples& line,
+                     const std::vector<std::uint32_t>& columns, const descriptor& d) {
+    const std::vector<std::uint32_t>& rows = samples.rows_of(e.input);
+    double x[3];
+    for (std::uint32_t j : columns) {
+      if (j >= line.triples()) break;
+      for (int t = 0; t < 3; ++t) {
+        std::string_view token = line.token(j, t);
+        read_probability(token.data(), token.data() + token.size(), x[t]);
+      }
+      if (e.flip()) std::swap(x[0], x[2]);
+      double* c = &probs[3 * static_cast<std::size_t>(rows[j])];
+      double before[3] = {c[0], c[1], c[2]};
+      if (merge_triple(x, c, threshold) == triple_outcome::conflict)
+        report_conflict(d, rows[j], e.input, j, x, before);
+    }
+  }
+
+  void write_head(output_file& out, const descriptor& d) {
     out.put(d.snp_id);
     out.put(' ');
     out.put(d.rs_id);
@@ -155,9 +177,25 @@ struct merge_run {
     out.put(d.allele_a);
     out.put(' ');
     out.put(d.allele_b);
-    const std::size_t n = missing.size();
-    for (std::size_t s = 0; s < n; ++s) {
-      const double* c = &probs[3 * s];
+  }
+
+  // Individuals [first, first + n) that no line supplies.
+  void write_absent(output_file& out, std::size_t first, std::size_t n) {
+    static constexpr char zeros[] = " 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
+    constexpr std::size_t per_copy = (sizeof zeros - 1) / 6;
+    for (std::size_t s = first; s < first + n; ++s) ++missing[s];
+    while (n) {
+      const std::size_t now = n < per_copy ? n : per_copy;
+      out.put(std::string_view(zeros, 6 * now));
+      n -= now;
+    }
+  }
+
+  // Individuals [first, first + n) from the merged values, which are reset
+  // to 0 for the next position.
+  void write_numbers(output_file& out, std::size_t first, std::size_t n) {
+    for (std::size_t s = first; s < first + n; ++s) {
+      double* c = &probs[3 * s];
       if (!(c[0] > 0.0) && !(c[1] > 0.0) && !(c[2] > 0.0)) ++missing[s];
       char* p = out.reserve(3 * 17);
       char* start = p;
@@ -171,8 +209,84 @@ struct merge_run {
         }
       }
       out.advance(static_cast<std::size_t>(p - start));
+      c[0] = c[1] = c[2] = 0.0;
     }
-    out.put('\n');
+  }
+
+  // Individuals [first, first + n), supplied by triples [column, column + n)
+  // of a split line alone: its text is what the numbers would print.
+  void write_copied(output_file& out, const line_triples& line, bool flip, std::size_t column,
+                    std::size_t first, std::size_t n) {
+    const std::size_t held = line.triples() > column ? std::min(n, line.triples() - column) : 0;
+    if (held) {
+      if (!flip) {
+        std::string_view text = line.span(column, column + held);
+        char* p = out.reserve(text.size() + 1);
+        *p = ' ';
+        std::memcpy(p + 1, text.data(), text.size());
+        out.advance(text.size() + 1);
+      } else {
+        for (std::size_t j = column; j < column + held; ++j) {
+          std::string_view t[3] = {line.token(j, 2), line.token(j, 1), line.token(j, 0)};
+          char* p = out.reserve(t[0].size() + t[1].size() + t[2].size() + 3);
+          char* start = p;
+          for (std::string_view v : t) {
+            *p++ = ' ';
+            std::memcpy(p, v.data(), v.size());
+            p += v.size();
+          }
+          out.advance(static_cast<std::size_t>(p - start));
+        }
+      }
+      for (std::size_t i = 0; i < held; ++i) missing[first + i] += line.missing(column + i);
+    }
+    if (held < n) write_absent(out, first + held, n - held);
+  }
+};
+
+// Where the merged individuals of a position get their triples from, for one
+// set of inputs holding the position. Runs cover the individuals in merged
+// order: nobody supplies them, one line alone supplies them (neighbouring
+// columns for neighbouring individuals), or several lines do and their
+// values are merged as numbers.
+struct layout {
+  enum kind : std::uint8_t { absent, copied, merged };
+  struct run {
+    kind what;
+    std::uint32_t line;    // index among the lines of the position (copied)
+    std::uint32_t column;  // first triple in that line (copied)
+    std::uint32_t first;   // first merged individual
+    std::uint32_t count;
+  };
+  std::vector<run> runs;
+  // Per line: the columns of individuals that other lines supply too.
+  std::vector<std::vector<std::uint32_t>> shared_columns;
+
+  layout(const sample_union& samples, const std::vector<std::uint32_t>& inputs) {
+    const std::size_t n = samples.size();
+    std::vector<std::uint32_t> supplies(n, 0), owner_line(n, 0), owner_column(n, 0);
+    for (std::uint32_t t = 0; t < inputs.size(); ++t) {
+      const std::vector<std::uint32_t>& rows = samples.rows_of(inputs[t]);
+      for (std::uint32_t j = 0; j < rows.size(); ++j)
+        if (supplies[rows[j]]++ == 0) owner_line[rows[j]] = t, owner_column[rows[j]] = j;
+    }
+    shared_columns.resize(inputs.size());
+    for (std::uint32_t t = 0; t < inputs.size(); ++t) {
+      const std::vector<std::uint32_t>& rows = samples.rows_of(inputs[t]);
+      for (std::uint32_t j = 0; j < rows.size(); ++j)
+        if (supplies[rows[j]] > 1) shared_columns[t].push_back(j);
+    }
+    for (std::uint32_t s = 0; s < n; ++s) {
+      const kind what = supplies[s] == 0 ? absent : supplies[s] == 1 ? copied : merged;
+      if (!runs.empty()) {
+        run& r = runs.back();
+        if (r.what == what && (what != copied || (r.line == owner_line[s] && r.column + r.count == owner_column[s]))) {
+          ++r.count;
+          continue;
+        }
+      }
+      runs.push_back({what, owner_line[s], owner_column[s], s, 1});
+    }
   }
 };
 
@@ -240,16 +354,51 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     merge_run run{samples, threshold, log, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
     run.missing.assign(samples.size(), 0);
+    // With a threshold above 0 an individual that one line alone supplies
+    // gets that line's triple unchanged, so a split line can be copied.
+    const bool copy_text = threshold > 0.0;
+    std::map<std::vector<std::uint32_t>, layout> layouts;
+    std::vector<std::uint32_t> inputs, current_inputs;
+    const layout* current = nullptr;
+    std::vector<line_triples> lines(k);
+    token_verdicts verdicts;
+    std::vector<std::string_view> texts(k);
+    std::vector<char> split(k);
     std::uint64_t written = 0;
     for (std::size_t i = 0; i < entries.size();) {
       std::size_t end = i;
       while (end < entries.size() && entries[end].pos == entries[i].pos) ++end;
       if (!index.bad(entries[i].slot)) {
-        std::fill(run.probs.begin(), run.probs.end(), 0.0);
         const descriptor d = index.describe(entries[i].slot);
-        for (std::size_t e = i; e < end; ++e)
-          run.merge_line(entries[e], sources[entries[e].input]->line(entries[e]), d);
-        run.write_line(gen_out, d);
+        inputs.clear();
+        for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
+        if (!current || inputs != current_inputs) {
+          auto it = layouts.find(inputs);
+          if (it == layouts.end()) it = layouts.emplace(inputs, layout(samples, inputs)).first;
+          current = &it->second;
+          current_inputs = inputs;
+        }
+        for (std::size_t t = 0; t < end - i; ++t) {
+          const position_entry& e = entries[i + t];
+          texts[t] = sources[e.input]->line(e);
+          split[t] = copy_text && lines[t].scan(texts[t], samples.rows_of(e.input).size(), verdicts);
+          if (split[t])
+            run.merge_columns(e, lines[t], current->shared_columns[t], d);
+          else
+            run.merge_line(e, texts[t], d);
+        }
+        run.write_head(gen_out, d);
+        for (const layout::run& r : current->runs) {
+          if (r.what == layout::absent) {
+            run.write_absent(gen_out, r.first, r.count);
+          } else if (r.what == layout::copied && split[r.line]) {
+            run.write_copied(gen_out, lines[r.line], entries[i + r.line].flip(), r.column, r.first,
+                             r.count);
+          } else {
+            run.write_numbers(gen_out, r.first, r.count);
+          }
+        }
+        gen_out.put('\n');
         if (written % 1000 == 0) {
           print_out(std::to_string(written) + "\r");
           std::fflush(stdout);

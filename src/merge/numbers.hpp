@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace varnex {
@@ -42,6 +43,15 @@ inline const char* read_probability(const char* p, const char* end, double& valu
                    : static_cast<double>(mantissa);
   return q;
 }
+
+// True when `token` reads as a number of at least 0 that probability_writer
+// writes back as exactly `token`, without an exponent: "0", "1", "0.25",
+// "0.0001", "999999", "12.3456" (at most six significant digits, no leading
+// or trailing zeros that the writer would drop). Such a token can be copied
+// to the output instead of being read and written. False for anything else,
+// including numbers the writer would change ("1.0", ".5", "5.", "00.5",
+// "0.00001") and signed or exponent forms ("-0", "+1", "1e3").
+bool is_canonical_probability(std::string_view token);
 
 // Writes `value` in the default floating-point style ("1", "0.333333",
 // "1e-05"); at most 16 characters.
