@@ -138,8 +138,11 @@ void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
 
 // ---------------------------------------------------------------- input_file
 
+// Plain files are read straight from the descriptor: the chain would only add
+// a copy through its own buffer.
 struct input_file::chain {
   int fd = -1;
+  bool direct = false;
   io::filtering_istream stream;
   ~chain() {
     try {
@@ -153,7 +156,11 @@ struct input_file::chain {
 input_file::input_file(const std::string& name, bool compressed)
     : name_(name), chain_(std::make_unique<chain>()) {
   chain_->fd = open_input_fd(name);
-  if (compressed) chain_->stream.push(io::gzip_decompressor(15, chain_buffer), chain_buffer);
+  if (!compressed) {
+    chain_->direct = true;
+    return;
+  }
+  chain_->stream.push(io::gzip_decompressor(15, chain_buffer), chain_buffer);
   chain_->stream.push(io::file_descriptor_source(chain_->fd, io::never_close_handle),
                       chain_buffer);
 }
@@ -161,6 +168,13 @@ input_file::input_file(const std::string& name, bool compressed)
 input_file::~input_file() = default;
 
 std::size_t input_file::read(char* buffer, std::size_t n) {
+  if (chain_->direct) {
+    for (;;) {
+      ssize_t got = ::read(chain_->fd, buffer, n);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) throw io_error("Can't read " + name_);
+    }
+  }
   auto& s = chain_->stream;
   if (s.bad()) throw io_error("Can't read " + name_);
   if (s.eof()) return 0;
@@ -221,10 +235,32 @@ bool line_reader::next(std::string_view& line) {
 
 // --------------------------------------------------------------- output_file
 
+// Plain outputs are written straight to the descriptor; only gzip output
+// goes through the chain.
 struct output_file::chain {
   int fd = -1;
+  bool direct = false;
   bool failed = false;  // set by the sink on any failed write
   io::filtering_ostream stream;
+
+  void write(const std::string& name, const char* data, std::size_t n) {
+    if (direct) {
+      while (n > 0) {
+        ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) throw io_error("Can't write " + name);
+        data += w;
+        n -= static_cast<std::size_t>(w);
+      }
+      return;
+    }
+    try {
+      stream.write(data, static_cast<std::streamsize>(n));
+    } catch (...) {
+      throw io_error("Can't write " + name);
+    }
+    if (failed) throw io_error("Can't write " + name);
+  }
 };
 
 output_file::output_file(const std::string& name, bool compressed)
@@ -240,28 +276,32 @@ output_file::output_file(const std::string& name, bool compressed)
   // Only a regular file is ever removed after a failure (never /dev/stdout).
   created_regular_ = ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode);
   if (created_regular_) register_output(name);
-  if (compressed) {
-    io::gzip_params params;  // zlib default level, deflate, 15 bits, level 8
-    params.level = io::zlib::default_compression;
-    params.method = io::zlib::deflated;
-    params.window_bits = 15;
-    params.mem_level = 8;
-    params.strategy = io::zlib::default_strategy;
-    params.file_name = "";
-    params.comment = "";
-    params.mtime = 0;
-    chain_->stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
+  if (!compressed) {
+    chain_->direct = true;
+    return;
   }
+  io::gzip_params params;  // zlib default level, deflate, 15 bits, level 8
+  params.level = io::zlib::default_compression;
+  params.method = io::zlib::deflated;
+  params.window_bits = 15;
+  params.mem_level = 8;
+  params.strategy = io::zlib::default_strategy;
+  params.file_name = "";
+  params.comment = "";
+  params.mtime = 0;
+  chain_->stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
   chain_->stream.push(fd_sink(fd, &chain_->failed), chain_buffer);
   chain_->stream.exceptions(std::ios::badbit | std::ios::failbit);
 }
 
 output_file::~output_file() {
   if (closed_) return;
-  try {
-    chain_->stream.exceptions(std::ios::goodbit);
-    chain_->stream.reset();
-  } catch (...) {
+  if (!chain_->direct) {
+    try {
+      chain_->stream.exceptions(std::ios::goodbit);
+      chain_->stream.reset();
+    } catch (...) {
+    }
   }
   ::close(chain_->fd);
   if (created_regular_) ::unlink(name_.c_str());
@@ -269,12 +309,7 @@ output_file::~output_file() {
 
 void output_file::drain() {
   if (used_ == 0) return;
-  try {
-    chain_->stream.write(buffer_.data(), static_cast<std::streamsize>(used_));
-  } catch (...) {
-    throw io_error("Can't write " + name_);
-  }
-  if (chain_->failed) throw io_error("Can't write " + name_);
+  chain_->write(name_, buffer_.data(), used_);
   used_ = 0;
 }
 
@@ -287,12 +322,7 @@ void output_file::put(std::string_view text) {
   if (buffer_.size() - used_ < text.size()) {
     drain();
     if (text.size() > buffer_.size()) {
-      try {
-        chain_->stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-      } catch (...) {
-        throw io_error("Can't write " + name_);
-      }
-      if (chain_->failed) throw io_error("Can't write " + name_);
+      chain_->write(name_, text.data(), text.size());
       return;
     }
   }
@@ -321,13 +351,15 @@ void output_file::put_general6(double value) {
 void output_file::close() {
   if (closed_) return;
   drain();
-  try {
-    chain_->stream.flush();
-    chain_->stream.reset();  // finishes the gzip stream
-  } catch (...) {
-    throw io_error("Can't write " + name_);
+  if (!chain_->direct) {
+    try {
+      chain_->stream.flush();
+      chain_->stream.reset();  // finishes the gzip stream
+    } catch (...) {
+      throw io_error("Can't write " + name_);
+    }
+    if (chain_->failed) throw io_error("Can't write " + name_);
   }
-  if (chain_->failed) throw io_error("Can't write " + name_);
   int fd = chain_->fd;
   chain_->fd = -1;
   if (::close(fd) != 0) {

@@ -48,8 +48,8 @@ bool same_file(const std::string& a, const std::string& b);
 // Throws io_error("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
 
-// Sequential reader over a Boost.Iostreams chain (gzip decompressor when
-// `compressed`, over a file source), in large blocks.
+// Sequential reader in large blocks: gzip data through a Boost.Iostreams chain
+// (gzip decompressor over a file source); plain text straight from the file.
 class input_file {
  public:
   input_file(const std::string& name, bool compressed);
@@ -86,9 +86,9 @@ class line_reader {
   std::uint64_t line_number_ = 0;
 };
 
-// Buffered writer over a Boost.Iostreams chain (gzip compressor when
-// `compressed`, over a file sink). Text is formatted into a large buffer and
-// written in blocks.
+// Buffered writer: gzip output through a Boost.Iostreams chain (gzip
+// compressor over a file sink), plain output straight to the file. Text is
+// formatted into a large buffer and written in blocks.
 class output_file {
  public:
   output_file(const std::string& name, bool compressed);

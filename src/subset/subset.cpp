@@ -1,12 +1,207 @@
+// Subset mode: keeps chosen samples and SNPs of a GEN/SAMPLE pair.
+//
+//   SNP_A rs1001 10250 A G 1 0 0 0.333333 0.5 0.166667
+//
+// Kept lines are rewritten, not copied: single spaces, a space after every
+// field (the last probability too), and each kept probability in the fixed
+// four-decimal style (0.333333 -> 0.3333, 1 -> 1). The GEN file is streamed
+// once; its first line gives the sample count and is then the first SNP. A
+// line that is not kept is never parsed beyond its five leading fields.
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/gen.hpp"
+#include "formats/sample.hpp"
+#include "formats/streams.hpp"
+#include "formats/text.hpp"
+#include "subset/snp_filter.hpp"
+#include "subset/triples.hpp"
 
 namespace varnex {
 
-int subset(std::string, std::string, std::string, std::string, std::string, std::string,
-           std::string, std::string, int, int, bool, bool, bool, bool, bool, double, double) {
-  print_out("Not built yet: -S\n");
-  return 1;
+namespace {
+
+void put_leading(output_file& out, const gen_line& g) {
+  out.put(g.snp_id);
+  out.put(' ');
+  out.put(g.rs_id);
+  out.put(' ');
+  if (g.position_ok)
+    out.put_int(g.position);
+  else
+    out.put(g.position_text);
+  out.put(' ');
+  out.put(g.allele_a);
+  out.put(' ');
+  out.put(g.allele_b);
+  out.put(' ');
+}
+
+// Refuses an output that would overwrite an input or the other output (the
+// driver has already refused one that names the log).
+int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
+                      const std::vector<const std::string*>& outputs) {
+  for (std::size_t o = 0; o < outputs.size(); ++o) {
+    const std::string& out = *outputs[o];
+    for (const std::string* in : inputs)
+      if (same_file(out, *in))
+        return log.fail("Output file " + out + " is the same file as input " + *in);
+    for (std::size_t p = o + 1; p < outputs.size(); ++p)
+      if (same_file(out, *outputs[p]))
+        return log.fail("Output files " + out + " and " + *outputs[p] + " are the same file");
+  }
+  return 0;
+}
+
+// Copies the SAMPLE header and the selected rows to `out` and marks the
+// selected rows' triples in `keep`; returns the number of rows selected.
+long select_samples(tee& log, line_reader& rows, output_file& out, const id_set& id_list,
+                    const id_set& excl_list, std::vector<char>& keep) {
+  std::string_view text;
+  for (int header = 0; header < 2; ++header) {
+    if (!rows.next(text)) text = {};
+    out.put(text);
+    out.put('\n');
+  }
+  long selected_rows = 0;
+  const bool by_id = !id_list.empty();
+  sample_row row;
+  for (long i = 0; rows.next(text) && split_sample_row(text, row); ++i) {
+    bool selected;
+    if (by_id) {
+      log.log("sample_file: ");
+      log.log(row.id_2);
+      log.log("\n");
+      selected = id_list.contains(row.id_2) || id_list.contains(row.id_1);
+    } else {
+      selected = !excl_list.contains(row.id_2) && !excl_list.contains(row.id_1);
+    }
+    if (!selected) continue;
+    // Rows beyond the GEN file's samples are copied but have no triple.
+    if (static_cast<std::size_t>(i) < keep.size()) keep[i] = 1;
+    out.put(text);
+    out.put('\n');
+    ++selected_rows;
+    if (by_id) {
+      log.log(std::string(row.id_2) + " " + std::to_string(i) + " ");
+      log.log(text);
+      log.log("\n");
+    }
+  }
+  return selected_rows;
+}
+
+}  // namespace
+
+int subset(std::string genotype_file, std::string out_genotype_file, std::string inclusion_file,
+           std::string sample_id_file, std::string sample_excl_file, std::string sample_file,
+           std::string out_sample_file, std::string exclusion_file, int start, int end,
+           bool range_flag, bool inclusion_flag, bool sample_flag, bool exclusion_flag,
+           bool missing_flag, double missing, double threshold) {
+  const bool gz_input = is_gz_name(genotype_file);
+  tee log;
+  if (!log.open(false)) {
+    print_out("Can't open log file: " + log_file + "\n");
+    return 1;
+  }
+  try {
+    log.say("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
+
+    // Every input is opened, and the lists read, before anything is created:
+    // a misspelt name stops the run instead of silently selecting nothing
+    // (or everything). The GEN file is read once, so it may be a pipe.
+    input_file gen_in(genotype_file, gz_input);
+    std::unique_ptr<input_file> sample_in;
+    if (sample_flag)
+      sample_in = std::make_unique<input_file>(sample_file, is_gz_name(sample_file));
+    else if (!sample_file.empty())
+      check_readable(sample_file);
+    const id_set id_list = read_id_list(sample_id_file);
+    const id_set excl_list = read_id_list(sample_excl_file);
+    const id_set incl_snps = read_id_list(inclusion_file);
+    const id_set excl_snps = read_id_list(exclusion_file);
+
+    std::vector<const std::string*> inputs;
+    for (const std::string* name : {&genotype_file, &sample_file, &sample_id_file,
+                                    &sample_excl_file, &inclusion_file, &exclusion_file})
+      if (!name->empty()) inputs.push_back(name);
+    std::vector<const std::string*> outputs = {&out_genotype_file};
+    if (sample_flag) outputs.push_back(&out_sample_file);
+    if (refuse_clobbering(log, inputs, outputs)) return 1;
+
+    // The first line gives the sample count and is then the first SNP.
+    line_reader gen_lines(gen_in);
+    std::string_view line;
+    bool have_line = gen_lines.next(line);
+    const long n_samples = samples_in_first_line(have_line ? line : std::string_view());
+    log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
+    const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
+
+    // keep[i]: sample i's triple goes to the GEN output. The SAMPLE output
+    // stays open until the GEN output is complete, so that a failed run
+    // leaves neither.
+    std::vector<char> keep(n, sample_flag ? 0 : 1);
+    long n_out_samples = n_samples;
+    std::unique_ptr<output_file> sample_out;
+    if (sample_flag) {
+      log.say("Samples...\n");
+      log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
+      log.flush();
+      line_reader rows(*sample_in);
+      sample_out = std::make_unique<output_file>(out_sample_file, gz_input);
+      n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep);
+      sample_in.reset();
+    }
+    log.say("Number of output samples: " + std::to_string(n_out_samples) + "\n");
+
+    snp_filter filter;
+    filter.range_flag = range_flag;
+    filter.inclusion_flag = inclusion_flag;
+    filter.exclusion_flag = exclusion_flag;
+    filter.start = start == -1 ? 0 : start;
+    filter.end = end;
+    filter.inclusion = &incl_snps;
+    filter.exclusion = &excl_snps;
+    if (range_flag) log.say("positions...\n");
+    if (inclusion_flag) log.say("Snp_id...\n");
+    if (exclusion_flag) log.say("Exclusion...\n");
+    log.say("Gen...\n");
+
+    const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
+    output_file gen_out(out_genotype_file, gz_input);
+    std::vector<double> probs(missing_flag ? 3 * n : 0);
+    std::uint64_t n_in_snps = 0, n_out_snps = 0;
+    for (; have_line; have_line = gen_lines.next(line)) {
+      gen_line g = split_gen_line(line);
+      // A line without its five leading fields (a blank line) is no SNP.
+      if (g.leading_fields < 5) continue;
+      ++n_in_snps;
+      if (!filter.selects(g.snp_id, g.rs_id, g.position)) continue;
+      if (missing_flag) {
+        read_probabilities(g.probabilities, probs);
+        if (too_missing(probs.data(), n, threshold, missing)) continue;
+      }
+      put_leading(gen_out, g);
+      if (keep_all)
+        put_all_triples(gen_out, g.probabilities, n);
+      else
+        put_kept_triples(gen_out, g.probabilities, keep);
+      gen_out.put('\n');
+      ++n_out_snps;
+    }
+    gen_out.close();
+    if (sample_out) sample_out->close();
+    log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
+    log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
+    return 0;
+  } catch (const io_error& e) {
+    return log.fail(e.what());
+  }
 }
 
 }  // namespace varnex

@@ -1,0 +1,236 @@
+#include "subset/triples.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/text.hpp"
+#include "subset/field_starts.hpp"
+#include "subset/probability.hpp"
+#include "temp_dir.hpp"
+
+namespace varnex {
+namespace {
+
+// Runs `write` on an output_file and returns what it wrote.
+template <typename F>
+std::string written(F write) {
+  varnex::testing::temp_dir dir;
+  const std::string name = dir / "out";
+  {
+    output_file out(name, false);
+    write(out);
+    out.close();
+  }
+  return varnex::testing::read_file(name);
+}
+
+// The reference: the field parsed as a double, then put_fixed4.
+std::string by_double(const std::vector<std::string>& fields) {
+  return written([&](output_file& out) {
+    for (const std::string& f : fields) {
+      double v = 0;
+      parse_double_prefix(f, v);
+      out.put_fixed4(v);
+      out.put('\n');
+    }
+  });
+}
+
+std::string by_text(const std::vector<std::string>& fields, std::vector<bool>& done) {
+  std::string text;
+  done.clear();
+  for (const std::string& f : fields) {
+    // Once as a whole field, once followed by more of the line (the
+    // word-at-a-time path needs room to read ahead): same result.
+    char buffer[fixed4_text_max];
+    char* o = buffer;
+    done.push_back(fixed4_from_text(f, o));
+    std::string result(buffer, done.back() ? o - buffer : 0);
+    std::string line = f + " 0.25 1 0";
+    char* o2 = buffer;
+    const char* end = fixed4_field(line.data(), line.data() + line.size(), o2);
+    if (done.back()) {
+      EXPECT_EQ(end, line.data() + f.size()) << f;
+      EXPECT_EQ(std::string(buffer, o2 - buffer), result) << f;
+    } else {
+      EXPECT_EQ(end, nullptr) << f;
+    }
+    text += result;
+    text += '\n';
+  }
+  return text;
+}
+
+TEST(Fixed4FromText, KnownValues) {
+  std::vector<std::string> fields = {"0",      "1",       "0.5",     "0.123456", "1.000", "00",
+                                     ".5",     "5.",      "0.00001", "0.99996",  "0.99994",
+                                     "999.99996", "0.1234500001", "12.3", "0.0000"};
+  std::vector<bool> done;
+  EXPECT_EQ(by_text(fields, done),
+            "0\n1\n0.5000\n0.1235\n1\n0\n0.5000\n5\n0.0000\n1.0000\n0.9999\n1000.0000\n0.1235\n"
+            "12.3000\n0\n");
+  for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_TRUE(done[i]) << fields[i];
+}
+
+TEST(Fixed4FromText, LeavesWhatItCannotDoExactly) {
+  // Signs, exponents, long numbers, exact ties, text that is no number.
+  for (const char* f : {"-0.5", "+1", "1e-3", "1000", "0.1234567890123", "0.03125", "0.00005",
+                        "0.12345", ".", "", "abc", "0.5x", "1..2", "nan"}) {
+    char buffer[fixed4_text_max];
+    char* o = buffer;
+    EXPECT_FALSE(fixed4_from_text(f, o)) << f;
+  }
+}
+
+TEST(Fixed4FromText, AgreesWithFormattingTheDouble) {
+  std::mt19937_64 rng(7);
+  std::vector<std::string> fields;
+  for (int i = 0; i < 200000; ++i) {
+    std::string f;
+    int whole = static_cast<int>(rng() % 4), frac = static_cast<int>(rng() % 13);
+    for (int d = 0; d < whole; ++d) f += static_cast<char>('0' + rng() % 10);
+    if (frac > 0 || rng() % 2) f += '.';
+    // Mostly digits near the rounding points: runs of 9s, 0s and 5s.
+    for (int d = 0; d < frac; ++d) {
+      int kind = static_cast<int>(rng() % 4);
+      f += kind == 0 ? '9' : kind == 1 ? '0' : kind == 2 ? '5' : static_cast<char>('0' + rng() % 10);
+    }
+    if (f.empty() || f == ".") f = "0";
+    fields.push_back(f);
+  }
+  std::vector<bool> done;
+  std::string fast = by_text(fields, done);
+  std::string slow = by_double(fields);
+  std::istringstream fast_lines(fast), slow_lines(slow);
+  std::string a, b;
+  std::size_t handled = 0;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    std::getline(fast_lines, a);
+    std::getline(slow_lines, b);
+    if (!done[i]) continue;
+    ++handled;
+    ASSERT_EQ(a, b) << fields[i];
+  }
+  EXPECT_GT(handled, fields.size() / 2);
+}
+
+TEST(Probability, PlainDecimalsMatchTheFullParser) {
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 100000; ++i) {
+    std::string f = std::to_string(rng() % 1000) + "." + std::to_string(rng() % 1000000000000ull);
+    double expected = 0;
+    parse_double_prefix(f, expected);
+    ASSERT_EQ(probability(f), expected) << f;
+  }
+  EXPECT_EQ(probability("abc"), 0.0);
+  EXPECT_EQ(probability("0.5x"), 0.5);
+  EXPECT_EQ(probability("1e-3"), 1e-3);
+  EXPECT_EQ(probability("-0.25"), -0.25);
+  EXPECT_EQ(probability(""), 0.0);
+}
+
+TEST(FieldStarts, FindsTheSameFieldsAsTheCursor) {
+  std::mt19937 rng(3);
+  const char alphabet[] = " \t\r\v\f\n0.1a\x80\x01";
+  for (int round = 0; round < 2000; ++round) {
+    std::string line;
+    std::size_t length = rng() % 300;
+    for (std::size_t i = 0; i < length; ++i) line += alphabet[rng() % (sizeof alphabet - 1)];
+    std::vector<std::size_t> expected, actual;
+    field_cursor cursor(line);
+    std::string_view f;
+    while (cursor.next(f)) expected.push_back(f.data() - line.data());
+    field_starts starts(line);
+    const char* p;
+    while (starts.next(p)) actual.push_back(p - line.data());
+    ASSERT_EQ(actual, expected) << line;
+  }
+}
+
+TEST(PutKeptTriples, WritesKeptSamplesOnly) {
+  std::vector<char> keep = {1, 0, 1};
+  EXPECT_EQ(written([&](output_file& out) {
+              put_kept_triples(out, " 1 0 0 0.5 0.25 0.25 0.123456 0.876544 0", keep);
+            }),
+            "1 0 0 0.1235 0.8765 0 ");
+  keep = {1, 1};
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, "\t1\t\t0  0.5 1e-1 -0 .25\r", keep); }),
+            "1 0 0.5000 0.1000 -0 0.2500 ");
+}
+
+TEST(PutKeptTriples, ShortLinesReadAsZerosAndSurplusIsIgnored) {
+  std::vector<char> keep = {1, 0, 1, 1};
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 1 0", keep); }),
+            "1 0 0 0 0 0 0 0 0 ");
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 1 0 0 1 1", keep); }),
+            "1 0 0 0 0 0 0 0 0 ");
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, "", keep); }),
+            "0 0 0 0 0 0 0 0 0 ");
+  keep = {1};
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 0 0 1 7 7 7", keep); }),
+            "0 0 1 ");
+  keep = {};
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 0 0 1", keep); }), "");
+}
+
+TEST(PutKeptTriples, NonNumbersReadAsZeroWithoutMovingOtherValues) {
+  std::vector<char> keep = {1, 1};
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " abc 0.5x 1 NA 0 1", keep); }),
+            "0 0.5000 1 0 0 1 ");
+}
+
+TEST(PutKeptTriples, LongLinesAcrossBlocks) {
+  // 2000 samples of varied widths, every other one kept.
+  std::mt19937 rng(5);
+  const char* values[] = {"0", "1", "0.012345", "0.5", "0.99996", "0.333333333", "1.0"};
+  const char* expect[] = {"0", "1", "0.0123", "0.5000", "1.0000", "0.3333", "1"};
+  std::string line, expected;
+  std::vector<char> keep;
+  for (int i = 0; i < 2000; ++i) {
+    keep.push_back(i % 2 == 0);
+    for (int k = 0; k < 3; ++k) {
+      int v = static_cast<int>(rng() % 7);
+      line += (rng() % 5 == 0) ? "  " : " ";
+      line += values[v];
+      if (keep.back()) expected += std::string(expect[v]) + " ";
+    }
+  }
+  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, line, keep); }), expected);
+}
+
+TEST(PutAllTriples, SameAsKeepingEverySample) {
+  std::mt19937 rng(9);
+  const char* values[] = {"0", "1", "0.012345", "0.5", "0.99996", "1.0", "abc", "1e-3", "0.03125",
+                          "0.129", "-0", "12.5"};
+  const char* gaps[] = {" ", " ", " ", "  ", "\t", " \r"};
+  for (int round = 0; round < 300; ++round) {
+    std::size_t n = rng() % 40;
+    std::size_t fields = 3 * n + rng() % 7 - std::min<std::size_t>(3 * n, rng() % 7);
+    std::string line;
+    for (std::size_t f = 0; f < fields; ++f) {
+      line += gaps[rng() % 6];
+      line += values[rng() % (rng() % 2 ? 2 : 12)];
+    }
+    if (rng() % 2) line += " ";
+    std::vector<char> keep(n, 1);
+    std::string expected = written([&](output_file& out) { put_kept_triples(out, line, keep); });
+    ASSERT_EQ(written([&](output_file& out) { put_all_triples(out, line, n); }), expected) << line;
+  }
+  EXPECT_EQ(written([&](output_file& out) { put_all_triples(out, " 1 0 0 0.5 0.25 0.25 7", 2); }),
+            "1 0 0 0.5000 0.2500 0.2500 ");
+  EXPECT_EQ(written([&](output_file& out) { put_all_triples(out, " 1 0 0 1 0", 2); }), "1 0 0 1 0 0 ");
+}
+
+TEST(ReadProbabilities, ZerosWhereTheLineIsShort) {
+  std::vector<double> probs(6, 7.0);
+  read_probabilities(" 0.9 0.05\tx 1", probs);
+  EXPECT_EQ(probs, (std::vector<double>{0.9, 0.05, 0, 1, 0, 0}));
+}
+
+}  // namespace
+}  // namespace varnex
