@@ -7,6 +7,9 @@
 // four-decimal style (0.333333 -> 0.3333, 1 -> 1). The GEN file is streamed
 // once; its first line gives the sample count and is then the first SNP. A
 // line that is not kept is never parsed beyond its five leading fields.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -195,7 +198,17 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       ++n_out_snps;
     }
     gen_out.close();
-    if (sample_out) sample_out->close();
+    if (sample_out) {
+      try {
+        sample_out->close();
+      } catch (const io_error&) {
+        // The GEN output is complete, but without its SAMPLE file it is no result.
+        struct stat st;
+        if (::stat(out_genotype_file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+          ::unlink(out_genotype_file.c_str());
+        throw;
+      }
+    }
     log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
     log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
     return 0;
