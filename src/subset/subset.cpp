@@ -184,7 +184,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       // A line without its five leading fields (a blank line) is no SNP.
       if (g.leading_fields < 5) continue;
       ++n_in_snps;
-      if (!filter.selects(g.snp_id, g.rs_id, g.position)) continue;
+      if (!filter.selects(g.snp_id, g.rs_id, g.position, g.position_ok)) continue;
       if (missing_flag) {
         read_probabilities(g.probabilities, probs);
         if (too_missing(probs.data(), n, threshold, missing)) continue;

@@ -141,6 +141,18 @@ expect_status 0
 expect_last_line "Number of output SNPs: 1"
 case_end
 
+case_start "positions beyond 32 bits lie in no range, and are copied as they stand"
+printf '1 rs1 99999999999 A G 1 0 0\n2 rs2 abc C T 0 1 0\n3 rs3 50 C T 0 0 1\n' > x.gen
+run_checked -S --g x.gen --start 0 --end 100
+expect_status 0
+printf '3 rs3 50 C T 0 0 1 \n' | expect_file x.gen.subset
+rm x.gen.subset
+printf 'rs3\n' > excl
+run_checked -S --g x.gen --exclusion excl
+expect_status 0
+printf '1 rs1 99999999999 A G 1 0 0 \n2 rs2 abc C T 0 1 0 \n' | expect_file x.gen.subset
+case_end
+
 case_start "missingness with 1e999, nan and -0"
 inputs
 # With a threshold no probability reaches every sample is missing.
