@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default 5)
-# on its seed corpus in fuzz/corpus/<target>, one target at a time. New inputs
+# on its seed corpus in fuzz/corpus/<target> and the inputs that once found a
+# fault, fuzz/regressions/<target>, one target at a time. New inputs
 # are kept in build-fuzz/corpus/<target>, so later runs go on from there; a
 # crash, a run over 1 s or over 2 GB leaves its reproducer in fuzz/findings/.
 # Prints one line per target: runs, coverage (edges, features), corpus size.
@@ -38,6 +39,8 @@ for t in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$t
   mkdir -p "$corpus"
   [ -d "fuzz/corpus/$t" ] && cp -r "fuzz/corpus/$t/." "$corpus/"
+  # Inputs that once found a fault stay in every run.
+  [ -d "fuzz/regressions/$t" ] && cp -r "fuzz/regressions/$t/." "$corpus/"
   log=$work/$t.log
   # Scratch files of the targets go to $work, removed at the end.
   if ! (cd "$work" && TMPDIR="$work" "$root/build-fuzz/fuzz/$t" "$root/$corpus" \

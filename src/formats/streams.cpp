@@ -319,6 +319,8 @@ void output_file::make_room(std::size_t n) {
 }
 
 void output_file::put(std::string_view text) {
+  // An empty view may have no data at all ({}): nothing to copy from.
+  if (text.empty()) return;
   if (buffer_.size() - used_ < text.size()) {
     drain();
     if (text.size() > buffer_.size()) {
