@@ -7,6 +7,9 @@
 #
 #   bench/merge.sh [varnex binary] [work directory]
 #
+# RUNS=n times every command n times and reports the median, with the
+# minimum in brackets (CPU and wall); peak memory is the largest seen.
+#
 # Goals: sorted runs within 1.3x of the floor; shuffled gzip within 2x of
 # sorted gzip; peak memory below 64 MiB + 200 bytes per position and input.
 set -euo pipefail
@@ -14,6 +17,7 @@ VARNEX=$(realpath "${1:-build/varnex}")
 WORK=${2:-build/bench-merge}
 SAMPLES=${SAMPLES:-1000}
 SNPS=${SNPS:-20000}
+RUNS=${RUNS:-1}
 mkdir -p "$WORK"
 WORK=$(realpath "$WORK")
 cd "$WORK"
@@ -107,24 +111,35 @@ budget=$((64 * 1024 + 200 * positions * 2 / 1024))
 echo "memory budget: $budget KiB (64 MiB + 200 B x $positions positions x 2 inputs)"
 # Wall seconds and CPU seconds (user + system): on a shared machine the CPU
 # ratio is the steadier one.
-printf '%-16s %9s %9s %7s %9s %9s %7s %10s\n' run varnex_s floor_s ratio varnex_cpu floor_cpu ratio maxrss_KiB
+# median_min FILE: "median (min)" of the numbers in FILE, one a line.
+median_min() {
+  sort -g "$1" | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    if (NR == 1) printf "%.2f", m; else printf "%.2f(%.2f)", m, v[1] }'
+}
+median() { sort -g "$1" | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+printf '%-16s %15s %15s %7s %15s %15s %7s %10s\n' run varnex_s floor_s ratio varnex_cpu floor_cpu ratio maxrss_KiB
 declare -A took cputook
 for z in "" .gz; do
   for order in sorted shuffled; do
     out=merged.$order.gen$z
-    rm -f "$out" merged.sample
-    /usr/bin/time -f "%e %U %S %M" -o time.txt "$VARNEX" -M --g a.$order.gen$z b.$order.gen$z \
-      --s a.sample b.sample --og "$out" --os merged.sample --log bench.log > /dev/null
-    read -r secs user sys rss < time.txt
-    cpu=$(awk -v a="$user" -v b="$sys" 'BEGIN { printf "%.2f", a + b }')
-    if [ -n "$z" ]; then gzip -dc "$out" > expected.txt; else cp "$out" expected.txt; fi
-    /usr/bin/time -f "%e %U %S" -o floor.txt ./floor floor.out$z expected.txt a.$order.gen$z b.$order.gen$z 2>/dev/null
-    read -r fsecs fuser fsys < floor.txt
-    fcpu=$(awk -v a="$fuser" -v b="$fsys" 'BEGIN { printf "%.2f", a + b }')
+    : > v_wall; : > v_cpu; : > f_wall; : > f_cpu; rss=0
+    for ((run = 0; run < RUNS; run++)); do
+      rm -f "$out" merged.sample
+      /usr/bin/time -f "%e %U %S %M" -o time.txt "$VARNEX" -M --g a.$order.gen$z b.$order.gen$z \
+        --s a.sample b.sample --og "$out" --os merged.sample --log bench.log > /dev/null
+      read -r secs user sys peak < time.txt
+      echo "$secs" >> v_wall; awk -v a="$user" -v b="$sys" 'BEGIN { print a + b }' >> v_cpu
+      [ "$peak" -gt "$rss" ] && rss=$peak
+      if [ -n "$z" ]; then gzip -dc "$out" > expected.txt; else cp "$out" expected.txt; fi
+      /usr/bin/time -f "%e %U %S" -o floor.txt ./floor floor.out$z expected.txt a.$order.gen$z b.$order.gen$z 2>/dev/null
+      read -r fsecs fuser fsys < floor.txt
+      echo "$fsecs" >> f_wall; awk -v a="$fuser" -v b="$fsys" 'BEGIN { print a + b }' >> f_cpu
+    done
+    secs=$(median v_wall); cpu=$(median v_cpu); fsecs=$(median f_wall); fcpu=$(median f_cpu)
     name="${z:-.plain}"; name="${name#.} $order"
     took[$name]=$secs; cputook[$name]=$cpu
-    printf '%-16s %9s %9s %7s %9s %9s %7s %10s\n' "$name" "$secs" "$fsecs" \
-      "$(awk -v a="$secs" -v b="$fsecs" 'BEGIN { printf "%.2f", a / b }')" "$cpu" "$fcpu" \
+    printf '%-16s %15s %15s %7s %15s %15s %7s %10s\n' "$name" "$(median_min v_wall)" "$(median_min f_wall)" \
+      "$(awk -v a="$secs" -v b="$fsecs" 'BEGIN { printf "%.2f", a / b }')" "$(median_min v_cpu)" "$(median_min f_cpu)" \
       "$(awk -v a="$cpu" -v b="$fcpu" 'BEGIN { printf "%.2f", a / b }')" "$rss"
   done
 done

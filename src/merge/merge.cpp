@@ -93,6 +93,11 @@ struct merge_run {
   double threshold;
   tee& log;
   std::vector<double> probs;            // 3 per merged individual
+  // An individual whose lines so far all gave one triple text (besides
+  // "0 0 0") has that text's value; it stays text until a line differs, and
+  // is then read into `probs` (still 0 0 0 until then).
+  std::vector<std::string_view> texts;  // per merged individual
+  std::vector<std::uint8_t> by_text;    // 1: the value is texts[s]
   std::vector<std::uint32_t> missing;   // per merged individual
   std::int64_t mismatch_loci = 0;
   probability_writer writer;
@@ -123,11 +128,28 @@ struct merge_run {
         }
       }
       if (e.flip()) std::swap(x[0], x[2]);
-      double* c = &probs[3 * static_cast<std::size_t>(rows[j])];
-      double before[3] = {c[0], c[1], c[2]};
-      if (merge_triple(x, c, threshold) == triple_outcome::conflict)
-        report_conflict(d, rows[j], e.input, j, x, before);
+      merge_numbers(e, rows[j], j, x, d);
     }
+  }
+
+  // The triple x of column j of the line of `e` into the value of merged
+  // individual s.
+  void merge_numbers(const position_entry& e, std::uint32_t s, std::size_t j, const double x[3],
+                     const descriptor& d) {
+    double* c = &probs[3 * static_cast<std::size_t>(s)];
+    if (by_text[s]) {
+      std::string_view t = texts[s];
+      const char* p = t.data();
+      const char* const end = p + t.size();
+      for (int k = 0; k < 3; ++k) {
+        p = read_probability(p, end, c[k]);
+        if (p != end) ++p;
+      }
+      by_text[s] = 0;
+    }
+    double before[3] = {c[0], c[1], c[2]};
+    if (merge_triple(x, c, threshold) == triple_outcome::conflict)
+      report_conflict(d, s, e.input, j, x, before);
   }
 
   void report_conflict(const descriptor& d, std::uint32_t s, std::uint32_t input, std::size_t j,
@@ -155,15 +177,23 @@ struct merge_run {
     double x[3];
     for (std::uint32_t j : columns) {
       if (j >= line.triples()) break;
-      for (int t = 0; t < 3; ++t) {
-        std::string_view token = line.token(j, t);
-        read_probability(token.data(), token.data() + token.size(), x[t]);
+      const std::uint32_t s = rows[j];
+      if (!e.flip()) {
+        // Canonical text: "0 0 0" changes nothing, the first other text is
+        // taken as it stands and the same text again keeps it (the numbers
+        // would do the same, and print that very text).
+        if (line.missing(j)) continue;
+        std::string_view t = line.span(j, j + 1);
+        const double* c = &probs[3 * static_cast<std::size_t>(s)];
+        if (by_text[s] ? texts[s] == t : c[0] == 0.0 && c[1] == 0.0 && c[2] == 0.0) {
+          texts[s] = t;
+          by_text[s] = 1;
+          continue;
+        }
       }
+      line.values(j, x);
       if (e.flip()) std::swap(x[0], x[2]);
-      double* c = &probs[3 * static_cast<std::size_t>(rows[j])];
-      double before[3] = {c[0], c[1], c[2]};
-      if (merge_triple(x, c, threshold) == triple_outcome::conflict)
-        report_conflict(d, rows[j], e.input, j, x, before);
+      merge_numbers(e, s, j, x, d);
     }
   }
 
@@ -195,6 +225,16 @@ struct merge_run {
   // to 0 for the next position.
   void write_numbers(output_file& out, std::size_t first, std::size_t n) {
     for (std::size_t s = first; s < first + n; ++s) {
+      if (by_text[s]) {
+        // Never "0 0 0", so never missing.
+        std::string_view t = texts[s];
+        char* p = out.reserve(t.size() + 1);
+        *p = ' ';
+        std::memcpy(p + 1, t.data(), t.size());
+        out.advance(t.size() + 1);
+        by_text[s] = 0;
+        continue;
+      }
       double* c = &probs[3 * s];
       if (!(c[0] > 0.0) && !(c[1] > 0.0) && !(c[2] > 0.0)) ++missing[s];
       char* p = out.reserve(3 * 17);
@@ -351,8 +391,10 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     log.say("Merge...\n");
     output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
     output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
-    merge_run run{samples, threshold, log, {}, {}, 0, {}};
+    merge_run run{samples, threshold, log, {}, {}, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
+    run.texts.assign(samples.size(), std::string_view());
+    run.by_text.assign(samples.size(), 0);
     run.missing.assign(samples.size(), 0);
     // With a threshold above 0 an individual that one line alone supplies
     // gets that line's triple unchanged, so a split line can be copied.

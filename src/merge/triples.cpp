@@ -1,9 +1,13 @@
 #include "merge/triples.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 
 #include "formats/text.hpp"
@@ -20,6 +24,155 @@ inline std::size_t bit_count(std::uint64_t x) {
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
   return static_cast<std::size_t>((x * 0x0101010101010101ull) >> 56);
 }
+
+// Byte classes of 64 bytes, one bit per byte.
+struct block_classes {
+  std::uint64_t space, dot, zero, digit;
+};
+
+inline block_classes classify(const char* p) {
+  block_classes c{0, 0, 0, 0};
+#if defined(__SSE2__)
+  const __m128i spaces = _mm_set1_epi8(' '), dots = _mm_set1_epi8('.'), zeros = _mm_set1_epi8('0');
+  const __m128i below = _mm_set1_epi8('0' - 1), above = _mm_set1_epi8('9' + 1);
+  for (int k = 0; k < 4; ++k) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    auto bits = [](__m128i m) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+    };
+    // Signed comparisons: bytes from 0x80 up are negative and no digit.
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(b, below), _mm_cmplt_epi8(b, above));
+    c.space |= bits(_mm_cmpeq_epi8(b, spaces)) << (16 * k);
+    c.dot |= bits(_mm_cmpeq_epi8(b, dots)) << (16 * k);
+    c.zero |= bits(_mm_cmpeq_epi8(b, zeros)) << (16 * k);
+    c.digit |= bits(digit) << (16 * k);
+  }
+#else
+  for (int k = 0; k < 64; ++k) {
+    const std::uint64_t bit = std::uint64_t(1) << k;
+    const char ch = p[k];
+    if (ch == ' ') c.space |= bit;
+    if (ch == '.') c.dot |= bit;
+    if (ch == '0') c.zero |= bit;
+    if (static_cast<unsigned char>(ch - '0') < 10) c.digit |= bit;
+  }
+#endif
+  return c;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VARNEX_WIDE_SCAN 1
+// The same with 32-byte registers, for processors that have them.
+__attribute__((target("avx2"))) inline block_classes classify_wide(const char* p) {
+  block_classes c{0, 0, 0, 0};
+  const __m256i spaces = _mm256_set1_epi8(' '), dots = _mm256_set1_epi8('.'),
+                zeros = _mm256_set1_epi8('0');
+  const __m256i below = _mm256_set1_epi8('0' - 1), above = _mm256_set1_epi8('9' + 1);
+  for (int k = 0; k < 2; ++k) {
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
+    auto bits = [](__m256i m) __attribute__((target("avx2"))) {
+      return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(m)));
+    };
+    const __m256i digit = _mm256_and_si256(_mm256_cmpgt_epi8(b, below), _mm256_cmpgt_epi8(above, b));
+    c.space |= bits(_mm256_cmpeq_epi8(b, spaces)) << (32 * k);
+    c.dot |= bits(_mm256_cmpeq_epi8(b, dots)) << (32 * k);
+    c.zero |= bits(_mm256_cmpeq_epi8(b, zeros)) << (32 * k);
+    c.digit |= bits(digit) << (32 * k);
+  }
+  return c;
+}
+#endif
+
+// The bits of `x` moved k bytes later in the line, the previous block's
+// last bits coming in at the bottom.
+inline std::uint64_t later(std::uint64_t x, std::uint64_t previous, int k) {
+  return x << k | previous >> (64 - k);
+}
+
+// The pass over the bytes of line_triples::scan: space bits per 64 bytes
+// and the spaces before each, "0 0 0" triples (in the first `wanted`) in
+// `missing`; returns the fault bits (0: every token in a common form).
+template <bool wide>
+inline std::uint64_t scan_blocks(
+    const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
+    std::uint32_t* spaces_before, std::uint8_t* missing, std::uint32_t& spaces) {
+  auto count = [](std::uint64_t x) {
+    if constexpr (wide) return static_cast<std::size_t>(__builtin_popcountll(x));
+    return bit_count(x);
+  };
+  std::uint64_t faults = 0;
+  std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
+                was_start = 0, was_start_zero = 0, was_run2 = 0, was_run4 = 0, was_lone_zero = 0;
+  // "0 0 0" triples are found in the same pass (kept only when the line
+  // turns out common): marked at the space after their third token.
+  std::memset(missing, 0, wanted);
+  char tail[64];
+  for (std::size_t i = 0, w = 0; i <= length; i += 64, ++w) {
+    const char* p = begin + i;
+    std::uint64_t inside = ~std::uint64_t(0), live = ~std::uint64_t(0);
+    if (length - i < 64) {
+      const std::size_t rest = length - i;
+      std::memset(tail, ' ', sizeof tail);
+      std::memcpy(tail, p, rest);
+      p = tail;
+      inside = (std::uint64_t(1) << rest) - 1;
+      live = rest == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (rest + 1)) - 1;
+    }
+    block_classes c;
+#if VARNEX_WIDE_SCAN
+    if constexpr (wide)
+      c = classify_wide(p);
+    else
+#endif
+      c = classify(p);
+    const std::uint64_t token = ~c.space;
+    const std::uint64_t start = token & later(c.space, was_space, 1);
+    const std::uint64_t start_zero = start & c.zero;
+    const std::uint64_t second = later(start, was_start, 1);  // one past a token start
+    const std::uint64_t after_zero = later(c.zero, was_zero, 1);
+    // Eight non-space bytes ending here.
+    const std::uint64_t run2 = token & later(token, was_token, 1);
+    const std::uint64_t run4 = run2 & later(run2, was_run2, 2);
+    const std::uint64_t run8 = run4 & later(run4, was_run4, 4);
+    const std::uint64_t lone_zero = c.space & after_zero & second;  // after a token "0"
+    const std::uint64_t bad =
+        ~(c.space | c.dot | c.digit) | (c.space & later(c.space, was_space, 1)) |
+        (c.dot & ~second) | (second & token & ~c.dot) | (later(c.dot, was_dot, 1) & ~c.digit) |
+        (c.space & after_zero & ~second) | (run8 & ~later(start_zero, was_start_zero, 7)) |
+        (run8 & later(token, was_token, 8)) |
+        (later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) &
+         later(c.zero, was_zero, 2) & after_zero & c.zero);
+    faults |= bad & live;
+    // Three tokens "0" in a row, and the token index of the last: a triple
+    // when the first one's index is a multiple of three.
+    std::uint64_t zeros3 =
+        lone_zero & later(lone_zero, was_lone_zero, 2) & later(lone_zero, was_lone_zero, 4) & live;
+    was_space = c.space, was_dot = c.dot, was_zero = c.zero, was_token = token;
+    was_start = start, was_start_zero = start_zero;
+    was_run2 = run2, was_run4 = run4, was_lone_zero = lone_zero;
+
+    const std::uint64_t mask = c.space & inside;
+    while (zeros3) {
+      const int q = __builtin_ctzll(zeros3);
+      const std::size_t third = spaces + count(mask & ((std::uint64_t(1) << q) - 1));
+      if ((third - 2) % 3 == 0 && (third - 2) / 3 < wanted) missing[(third - 2) / 3] = 1;
+      zeros3 &= zeros3 - 1;
+    }
+    space_bits[w] = mask;
+    spaces_before[w] = spaces;
+    spaces += static_cast<std::uint32_t>(count(mask));
+  }
+  return faults;
+}
+
+#if VARNEX_WIDE_SCAN
+// Flattened: the loop and its helpers compiled for these processors.
+__attribute__((target("avx2,popcnt"), flatten)) std::uint64_t scan_blocks_wide(
+    const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
+    std::uint32_t* spaces_before, std::uint8_t* missing, std::uint32_t& spaces) {
+  return scan_blocks<true>(begin, length, wanted, space_bits, spaces_before, missing, spaces);
+}
+#endif
 
 }  // namespace
 
@@ -51,6 +204,50 @@ bool token_verdicts::canonical(const char* p, std::size_t n, const char* end) {
   return passes;
 }
 
+void line_triples::starts(std::size_t i, int n, std::uint32_t* out) const {
+  if (!common_) {
+    for (int k = 0; k < n; ++k) out[k] = starts_[i + static_cast<std::size_t>(k)];
+    return;
+  }
+  int k = 0;
+  if (i == 0) out[k++] = 0, ++i;
+  // Token i starts after space number i (from 1).
+  if (k < n && i > spaces_) {
+    for (; k < n; ++k) out[k] = static_cast<std::uint32_t>(length_ + 1);
+    return;
+  }
+  if (k == n) return;
+  if (rank_ == 0 || rank_ > i || i - rank_ > 64) {
+    std::size_t w = rank_ != 0 && rank_ <= i ? word_ : 0;
+    while (spaces_before_[w + 1] < i) ++w;
+    word_ = w;
+    bits_ = space_bits_[w];
+    rank_ = spaces_before_[w] + 1;
+  }
+  // Below rank_ < spaces_ a further space always exists.
+  auto step = [this] {
+    bits_ &= bits_ - 1;
+    ++rank_;
+    while (!bits_) bits_ = space_bits_[++word_];
+  };
+  while (rank_ < i) step();
+  for (;;) {
+    out[k++] = static_cast<std::uint32_t>(64 * word_ + static_cast<std::size_t>(__builtin_ctzll(bits_)) + 1);
+    if (k == n) break;
+    if (rank_ == spaces_) {
+      for (; k < n; ++k) out[k] = static_cast<std::uint32_t>(length_ + 1);
+      break;
+    }
+    step();
+  }
+}
+
+#if VARNEX_WIDE_SCAN
+bool line_triples::wide_scan = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+#else
+bool line_triples::wide_scan = false;
+#endif
+
 bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdicts& verdicts) {
   const char* begin = text.data();
   const char* end = begin + text.size();
@@ -58,58 +255,63 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   while (end != begin && is_blank(end[-1])) --end;
   const std::size_t length = static_cast<std::size_t>(end - begin);
   text_ = begin;
+  length_ = length;
+  common_ = false;
   triples_ = 0;
   if (length == 0 || wanted == 0) return true;
   if (length >= UINT32_MAX - 64) return false;
 
+  // One pass, 64 bytes at a time, keeps the space bits and checks the whole
+  // line for the common form of every token: one digit, or a digit, a point
+  // and digits, eight characters at most and more than seven only after
+  // "0.", not ending in "0", not starting "0.0000"; single spaces between.
+  // Such a token is canonical, so a line made of them needs no check token
+  // by token. Each rule looks back from a byte; the previous block's bits
+  // carry over, and the line ends in a virtual space.
+  const std::size_t words = length / 64 + 1;
+  if (space_bits_.size() < words) space_bits_.resize(words);
+  if (spaces_before_.size() < words + 1) spaces_before_.resize(words + 1);
+  if (missing_.size() < wanted) missing_.resize(wanted);
+  std::uint32_t spaces = 0;
+#if VARNEX_WIDE_SCAN
+  const std::uint64_t faults =
+      wide_scan ? scan_blocks_wide(begin, length, wanted, space_bits_.data(), spaces_before_.data(),
+                              missing_.data(), spaces)
+           : scan_blocks<false>(begin, length, wanted, space_bits_.data(), spaces_before_.data(),
+                                missing_.data(), spaces);
+#else
+  const std::uint64_t faults = scan_blocks<false>(begin, length, wanted, space_bits_.data(),
+                                                  spaces_before_.data(), missing_.data(), spaces);
+#endif
+  spaces_before_[words] = spaces;
+  spaces_ = spaces;
+
+  const std::size_t tokens = std::min<std::size_t>(std::size_t(spaces) + 1, 3 * wanted);
+  const std::size_t m = tokens / 3 < wanted ? tokens / 3 : wanted;
+  if (!faults) {
+    common_ = true;
+    rank_ = 0;
+    triples_ = m;
+    return true;
+  }
+
   // Token starts: 0, then one past every space, until the start after the
   // last wanted token; a sentinel one past the end when the line ends first.
   const std::size_t limit = 3 * wanted;
-  if (starts_.size() < limit + 96) starts_.resize(limit + 96);
-  std::uint32_t* const first = starts_.data();
-  std::uint32_t* out = first;
+  if (starts_.size() < limit + 2) starts_.resize(limit + 2);
+  std::uint32_t* out = starts_.data();
+  std::uint32_t* const stop = out + limit + 1;
   *out++ = 0;
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // 64 bytes at a time; the positions of a block's spaces are written eight
-  // at a time whatever their number (the extra slots are overwritten later),
-  // which spares a hard-to-predict branch per space.
-  const __m128i spaces = _mm_set1_epi8(' ');
-  auto space_bits = [&](std::size_t at) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + at));
-    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, spaces))));
-  };
-  for (; i + 64 <= length && static_cast<std::size_t>(out - first) <= limit; i += 64) {
-    std::uint64_t mask = space_bits(i) | space_bits(i + 16) << 16 | space_bits(i + 32) << 32 |
-                         space_bits(i + 48) << 48;
-    const std::size_t count = bit_count(mask);
-    const std::uint32_t base = static_cast<std::uint32_t>(i + 1);
-    std::uint32_t* o = out;
-    do {
-      for (int b = 0; b < 8; ++b) {
-        o[b] = base + static_cast<std::uint32_t>(__builtin_ctzll(mask | (std::uint64_t(1) << 63)));
-        mask &= mask - 1;
-      }
-      o += 8;
-    } while (mask);
-    out += count;
-  }
-#endif
-  for (; i < length && static_cast<std::size_t>(out - first) <= limit; ++i)
-    if (begin[i] == ' ') *out++ = static_cast<std::uint32_t>(i + 1);
-  std::size_t tokens = static_cast<std::size_t>(out - first);
-  if (tokens > limit)
-    tokens = limit;
-  else
-    *out = static_cast<std::uint32_t>(length + 1);
+  for (std::size_t w = 0; w < words && out != stop; ++w)
+    for (std::uint64_t bits = space_bits_[w]; bits && out != stop; bits &= bits - 1)
+      *out++ = static_cast<std::uint32_t>(64 * w + static_cast<std::size_t>(__builtin_ctzll(bits)) + 1);
+  if (out != stop) *out = static_cast<std::uint32_t>(length + 1);
 
-  const std::size_t m = tokens / 3 < wanted ? tokens / 3 : wanted;
   // A short line must not hide a further triple behind other white space
   // ("0.5\t0.5\t0" is three tokens to a reader of numbers).
   if (m < wanted)
     for (std::size_t c = starts_[3 * m]; c < length; ++c)
       if (begin[c] != ' ' && is_blank(begin[c])) return false;
-  if (missing_.size() < m) missing_.resize(m);
   const std::uint32_t* s = starts_.data();
   // Remembered triples, sixteen bytes readable from each start, take no
   // branch; anything else is checked token by token.

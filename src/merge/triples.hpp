@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "merge/numbers.hpp"
+
 namespace varnex {
 
 // Remembers the verdicts of recent texts of up to sixteen characters, by
@@ -78,22 +80,62 @@ class line_triples {
   // spaces stand between them; the accessors are valid only then.
   bool scan(std::string_view text, std::size_t wanted, token_verdicts& verdicts);
 
+  // True when scan uses 32-byte registers (the processor has them); tests
+  // turn it off to check the other way.
+  static bool wide_scan;
+
   std::size_t triples() const { return triples_; }
   // Triples [first, last) as they stand in the line, without outer spaces.
   std::string_view span(std::size_t first, std::size_t last) const {
-    return std::string_view(text_ + starts_[3 * first], starts_[3 * last] - 1 - starts_[3 * first]);
+    std::uint32_t from, to;
+    starts(3 * first, 1, &from);
+    starts(3 * last, 1, &to);
+    return std::string_view(text_ + from, to - 1 - from);
   }
   // Token t (from 0) of triple j.
   std::string_view token(std::size_t j, int t) const {
-    const std::size_t i = 3 * j + static_cast<std::size_t>(t);
-    return std::string_view(text_ + starts_[i], starts_[i + 1] - 1 - starts_[i]);
+    std::uint32_t at[2];
+    starts(3 * j + static_cast<std::size_t>(t), 2, at);
+    return std::string_view(text_ + at[0], at[1] - 1 - at[0]);
+  }
+  // The values of triple j, read as read_probability reads them.
+  void values(std::size_t j, double x[3]) const {
+    std::uint32_t t[4];
+    starts(3 * j, 4, t);
+    for (int k = 0; k < 3; ++k) {
+      const char* p = text_ + t[k];
+      const std::size_t n = t[k + 1] - 1 - t[k];
+      if (common_ && t[k] + 8 <= length_) {
+        x[k] = read_short_decimal(p, n);
+      } else {
+        read_probability(p, p + n, x[k]);
+      }
+    }
   }
   // True when triple j is "0 0 0".
   bool missing(std::size_t j) const { return missing_[j] != 0; }
 
  private:
+  // Where tokens i to i + n - 1 start; one past the end of the line for the
+  // token after the last.
+  void starts(std::size_t i, int n, std::uint32_t* out) const;
+
   const char* text_ = nullptr;
+  std::size_t length_ = 0;
+  // A common line keeps only its space bits, 64 bytes a word, with the
+  // number of spaces before each word (one more entry: all of them); token
+  // starts are found from them on demand, the search going on from the
+  // token last found. Any other line lists every token start in starts_.
+  bool common_ = false;
   std::size_t triples_ = 0;
+  std::vector<std::uint64_t> space_bits_;
+  std::vector<std::uint32_t> spaces_before_;
+  std::uint32_t spaces_ = 0;
+  // The search position: space number rank_ (from 1; 0: none yet) is the
+  // lowest bit of bits_, the rest of word word_.
+  mutable std::size_t word_ = 0;
+  mutable std::uint64_t bits_ = 0;
+  mutable std::size_t rank_ = 0;
   std::vector<std::uint32_t> starts_;  // token i is [starts_[i], starts_[i+1] - 1)
   std::vector<std::uint8_t> missing_;  // per triple
 };

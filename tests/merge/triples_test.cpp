@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "formats/text.hpp"
 #include "merge/numbers.hpp"
@@ -99,6 +102,102 @@ TEST(LineTriples, RefusesWhatItCannotCopy) {
   EXPECT_FALSE(line.scan("1\t0\t0", 100, verdicts));
   EXPECT_TRUE(line.scan(good + "0 0 0", 100, verdicts));
   EXPECT_EQ(line.triples(), 7u);
+}
+
+TEST(ShortDecimals, ReadLikeTheGeneralReader) {
+  std::mt19937_64 random(7);
+  auto check = [](const std::string& token) {
+    std::string padded = token + "        ";
+    double fast = read_short_decimal(padded.data(), token.size()), slow = -1;
+    read_probability(token.data(), token.data() + token.size(), slow);
+    ASSERT_EQ(std::memcmp(&fast, &slow, sizeof fast), 0) << token;
+  };
+  for (char d = '0'; d <= '9'; ++d) check(std::string(1, d));
+  for (const char* token : {"0.1", "0.000001", "0.999999", "9.99999", "1.00001", "0.0123", "0.5"})
+    check(token);
+  for (int i = 0; i < 200000; ++i) {
+    std::string token(1, static_cast<char>('0' + random() % 10));
+    token += '.';
+    const int decimals = 1 + static_cast<int>(random() % 6);
+    for (int c = 0; c < decimals; ++c) token += static_cast<char>('0' + random() % 10);
+    check(token);
+  }
+}
+
+// The line as a reader of single-space-separated tokens sees it.
+TEST(LineTriples, AgreesWithTokenByTokenReading) {
+  std::mt19937_64 random(11);
+  const std::vector<std::string> tokens = {
+      "0", "1", "0", "0", "5", "0.5", "0.25", "0.0123", "0.9811", "0.000123", "0.333333",
+      "0.123456", "1.5", "9.99999", "0.0001", "0.00001", "1.0", "-0", "1e-3", ".5", "5.", "00.5",
+      "0.5x", "10", "123456", "12.3456", "0.0000", "0.1000", "0.1234567", "01", "0.", "1.2.3"};
+  token_verdicts verdicts;
+  line_triples line;
+  const bool wide = line_triples::wide_scan;
+  for (int round = 0; round < 20000; ++round) {
+    // Both ways of classifying bytes, where the processor has the wide one.
+    line_triples::wide_scan = wide && round % 2 == 0;
+    // Common tokens only (the first fifteen), or any of them with now and
+    // then a tab, a double space or a carriage return.
+    const std::size_t count = random() % 60;
+    const bool odd = random() % 3 == 0;
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i) {
+        const unsigned r = static_cast<unsigned>(random() % 400);
+        text += odd && r == 0 ? "\t" : odd && r == 1 ? "  " : " ";
+      }
+      text += tokens[odd ? random() % tokens.size() : random() % 15];
+    }
+    if (random() % 5 == 0) text += "\r";
+    const std::size_t wanted = random() % 25;
+
+    std::string trimmed = text;
+    while (!trimmed.empty() && is_blank(trimmed.back())) trimmed.pop_back();
+    std::vector<std::string> split;
+    if (!trimmed.empty())
+      for (std::size_t at = 0;;) {
+        std::size_t space = trimmed.find(' ', at);
+        split.push_back(trimmed.substr(at, space - at));
+        if (space == std::string::npos) break;
+        at = space + 1;
+      }
+    const std::size_t m = std::min(split.size() / 3, wanted);
+    bool fit = true;
+    for (std::size_t i = 0; i < 3 * m; ++i) fit &= is_canonical_probability(split[i]);
+    if (m < wanted) {
+      std::string rest;
+      for (std::size_t i = 3 * m; i < split.size(); ++i) rest += split[i];
+      fit &= rest.find('\t') == std::string::npos && rest.find('\r') == std::string::npos;
+    }
+    ASSERT_EQ(line.scan(text, wanted, verdicts), fit) << text << " / " << wanted;
+    if (!fit) continue;
+    ASSERT_EQ(line.triples(), m) << text;
+    for (std::size_t j = 0; j < m; ++j) {
+      EXPECT_EQ(line.missing(j), split[3 * j] == "0" && split[3 * j + 1] == "0" && split[3 * j + 2] == "0");
+      double x[3];
+      line.values(j, x);
+      for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(line.token(j, t), split[3 * j + static_cast<std::size_t>(t)]);
+        double expected = -1;
+        const std::string& token = split[3 * j + static_cast<std::size_t>(t)];
+        read_probability(token.data(), token.data() + token.size(), expected);
+        EXPECT_EQ(x[t], expected) << token;
+      }
+    }
+    // Tokens found in any order, as the runs of a merge ask for them.
+    for (int probe = 0; probe < 8 && m; ++probe) {
+      const std::size_t j = random() % m;
+      const int t = static_cast<int>(random() % 3);
+      EXPECT_EQ(line.token(j, t), split[3 * j + static_cast<std::size_t>(t)]);
+    }
+    std::string joined;
+    for (std::size_t i = 0; i < 3 * m; ++i) joined += (i ? " " : "") + split[i];
+    if (m) {
+      EXPECT_EQ(line.span(0, m), joined);
+    }
+  }
+  line_triples::wide_scan = wide;
 }
 
 }  // namespace
