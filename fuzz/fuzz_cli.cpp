@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "driver/log.hpp"
 #include "driver/varnex.hpp"
+#include "formats/streams.hpp"
+
+#include "scratch.hpp"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static char dir[] = "/tmp/varnex-fuzz-cli.XXXXXX";
-  if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
+  fuzz::enter_scratch_dir("varnex-fuzz-cli");
   return 0;
 }
 
@@ -31,9 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // elsewhere (the fuzzer runs as whoever starts it).
   for (const std::string& a : args)
     if (a.find('/') != std::string::npos) return 0;
+  log_file = "varnex.log";  // a global: an earlier "--log" must not carry over
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   varnex::varnex_main(static_cast<int>(args.size()), argv.data());
+  varnex::keep_outputs();
   return 0;
 }

@@ -10,15 +10,12 @@
 
 #include "formats/streams.hpp"
 
+#include "scratch.hpp"
+
 namespace {
 
 std::string scratch_file() {
-  static std::string name = [] {
-    char path[] = "/tmp/varnex-fuzz-lines.XXXXXX";
-    int fd = mkstemp(path);
-    if (fd >= 0) close(fd);
-    return std::string(path);
-  }();
+  static std::string name = fuzz::scratch_file("varnex-fuzz-lines");
   return name;
 }
 

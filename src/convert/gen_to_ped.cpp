@@ -173,6 +173,10 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
                      "more lines than counted before; the file changed while being read");
     gen_line g = split_gen_line(line);
     if (g.leading_fields < 5) wrong_field_count(name, lines.line_number(), line, shape.fields);
+    // A MAP line with position 0 would silently lose the SNP's place.
+    if (!g.position_ok)
+      throw io_error(at(name, lines.line_number()) + "position " + quoted(g.position_text) +
+                     " is not a 32-bit integer");
     std::string_view chromosome = map_chromosome(g.snp_id, shape.all_chromosomes);
     std::string_view snp_name = map_snp_name(g.snp_id, g.rs_id, shape.all_chromosomes);
     if (with_alleles)

@@ -204,6 +204,11 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
                      " is not chromosome, SNP name, genetic distance and position");
     throw io_error("No SNPs in MAP file " + map_file);
   }
+  // A record that cannot be read (a position beyond 32 bits, a cut last line)
+  // would silently drop every SNP after it when the PED lines agree.
+  if (map_stop > 0)
+    throw io_error("MAP file " + map_file + ", line " + str(map_stop) +
+                   ": not chromosome, SNP name, genetic distance and position");
   log.say("Number of SNPs: " + str(m) + "\n");
 
   log.say("Count Samples...\n");

@@ -9,8 +9,10 @@
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
 #include <cerrno>
+#include <csignal>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace io = boost::iostreams;
@@ -62,7 +64,56 @@ class fd_sink {
   bool* failed_;
 };
 
+// Every regular file an output_file created in this run, for the signal
+// handler: a run stopped by Ctrl-C or kill must not leave half a file that
+// looks finished. Nodes are only ever pushed at the head, so the handler
+// always sees a whole list.
+struct output_node {
+  char* name;
+  output_node* next;
+};
+output_node* volatile run_outputs = nullptr;
+
+void register_output(const std::string& name) {
+  output_node* node = new output_node{::strdup(name.c_str()), run_outputs};
+  if (!node->name) {
+    delete node;
+    return;
+  }
+  run_outputs = node;
+}
+
+extern "C" void remove_outputs_and_stop(int sig) {
+  for (output_node* n = run_outputs; n; n = n->next) ::unlink(n->name);
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
 }  // namespace
+
+void remove_outputs_on_signal() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = remove_outputs_and_stop;
+  sigfillset(&action.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+    struct sigaction current;
+    if (::sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &action, nullptr);
+  }
+}
+
+void keep_outputs() {
+  output_node* n = run_outputs;
+  run_outputs = nullptr;
+  while (n) {
+    output_node* next = n->next;
+    std::free(n->name);
+    delete n;
+    n = next;
+  }
+}
 
 bool is_gz_name(std::string_view name) { return name.find(".gz") != std::string_view::npos; }
 
@@ -233,6 +284,7 @@ output_file::output_file(const std::string& name, bool compressed)
   struct stat now;
   // Only a regular file is ever removed after a failure (never /dev/stdout).
   created_regular_ = ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode);
+  if (created_regular_) register_output(name);
   if (!compressed) {
     chain_->direct = true;
     return;
@@ -276,6 +328,8 @@ void output_file::make_room(std::size_t n) {
 }
 
 void output_file::put(std::string_view text) {
+  // An empty view may have no data at all ({}): nothing to copy from.
+  if (text.empty()) return;
   if (buffer_.size() - used_ < text.size()) {
     drain();
     if (text.size() > buffer_.size()) {

@@ -153,6 +153,12 @@ class output_file {
   bool created_regular_ = false;
 };
 
+// Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove every regular file that an
+// output_file of this process created (finished or not) before the process
+// stops; `keep_outputs` forgets them once the run is over.
+void remove_outputs_on_signal();
+void keep_outputs();
+
 // Reader of gzip or plain text through zlib's own file functions, whatever the
 // name. Lines are whole, however long; `offset()` is the position of the line
 // last returned in the uncompressed text, and `seek` moves to such a position.

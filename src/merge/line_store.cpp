@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,15 @@ std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
   // Moving forward: read ahead a whole block. Jumping: read just the line.
   bool forward = offset >= start_ && offset <= start_ + size_ + block;
   std::size_t want = forward && length < block ? block : length;
+  // Never more than the file holds: with thousands of small inputs open at
+  // once, a block each would take gigabytes.
+  if (!sized_) {
+    struct stat st;
+    file_size_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : UINT64_MAX;
+    sized_ = true;
+  }
+  if (want > length && offset < file_size_ && file_size_ - offset < want)
+    want = std::max<std::size_t>(length, static_cast<std::size_t>(file_size_ - offset));
   if (buffer_.size() < want) buffer_.resize(want);
   std::size_t got = 0;
   while (got < want) {

@@ -32,6 +32,8 @@ class range_reader {
   std::vector<char> buffer_;
   std::uint64_t start_ = 0;  // file offset of buffer_[0]
   std::size_t size_ = 0;     // valid bytes in buffer_
+  std::uint64_t file_size_ = 0;
+  bool sized_ = false;
 };
 
 // An unnamed temporary file in one directory, created on first use and gone

@@ -26,10 +26,13 @@ struct snp_filter {
   const id_set* inclusion = nullptr;
   const id_set* exclusion = nullptr;
 
-  bool selects(std::string_view snp_id, std::string_view rs_id, std::int32_t position) const {
+  // `position_known` is false for a position that is not a 32-bit integer
+  // (99999999999, "abc"): such a line lies in no range, it is not at 0.
+  bool selects(std::string_view snp_id, std::string_view rs_id, std::int32_t position,
+               bool position_known = true) const {
     bool base;
     if (range_flag)
-      base = start <= position && (end <= 0 || position <= end);
+      base = position_known && start <= position && (end <= 0 || position <= end);
     else
       base = !inclusion_flag;
     bool excluded = exclusion_flag && (exclusion->contains(rs_id) || exclusion->contains(snp_id));

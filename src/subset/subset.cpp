@@ -7,6 +7,9 @@
 // four-decimal style (0.333333 -> 0.3333, 1 -> 1). The GEN file is streamed
 // once; its first line gives the sample count and is then the first SNP. A
 // line that is not kept is never parsed beyond its five leading fields.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -181,7 +184,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       // A line without its five leading fields (a blank line) is no SNP.
       if (g.leading_fields < 5) continue;
       ++n_in_snps;
-      if (!filter.selects(g.snp_id, g.rs_id, g.position)) continue;
+      if (!filter.selects(g.snp_id, g.rs_id, g.position, g.position_ok)) continue;
       if (missing_flag) {
         read_probabilities(g.probabilities, probs);
         if (too_missing(probs.data(), n, threshold, missing)) continue;
@@ -195,7 +198,17 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       ++n_out_snps;
     }
     gen_out.close();
-    if (sample_out) sample_out->close();
+    if (sample_out) {
+      try {
+        sample_out->close();
+      } catch (const io_error&) {
+        // The GEN output is complete, but without its SAMPLE file it is no result.
+        struct stat st;
+        if (::stat(out_genotype_file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+          ::unlink(out_genotype_file.c_str());
+        throw;
+      }
+    }
     log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
     log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
     return 0;

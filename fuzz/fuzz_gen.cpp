@@ -1,0 +1,88 @@
+// GEN lines as the conversion to PED reads them: the five leading fields, then
+// probabilities tested against the calling threshold by a digit-level fast
+// path that must agree with parsing the field and comparing the double. Also
+// the SAMPLE header lookup and rows of that conversion.
+//
+//   SNP_A rs1001 10250 A G 1 0 0 0.25 0.75 0 0.9000001 1e-3 .5
+//
+// The first eight bytes are the threshold (as a double when it is finite and
+// the low bits ask for it, else one of a few usual values).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "convert/gen_to_ped_rules.hpp"
+#include "formats/gen.hpp"
+#include "formats/text.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 8) return 0;
+  static const double usual[] = {0.9, 0.5, 0.0, 1.0, 0.95, 0.333, 2.0, 1e-300, -0.0, 0.1};
+  double threshold;
+  std::memcpy(&threshold, data, 8);
+  if (!std::isfinite(threshold) || (data[0] & 3) != 0) threshold = usual[data[1] % 10];
+  std::string_view text(reinterpret_cast<const char*>(data + 8), size - 8);
+  const varnex::threshold_test test(threshold);
+
+  std::size_t start = 0;
+  bool first = true;
+  varnex::sample_columns columns;
+  varnex::sample_table* table = nullptr;
+  varnex::sample_table rows(columns);
+  while (start <= text.size()) {
+    std::size_t nl = text.find('\n', start);
+    if (nl == std::string_view::npos) nl = text.size();
+    const std::string_view line = text.substr(start, nl - start);
+    start = nl + 1;
+
+    const varnex::gen_line g = varnex::split_gen_line(line);
+    if (g.leading_fields < 5 && !g.probabilities.empty()) __builtin_trap();
+    if (g.position_ok) {
+      std::int32_t p = 0;
+      if (!varnex::parse_int32(g.position_text, p) || p != g.position) __builtin_trap();
+    }
+    // Every probability field: fast path against the plain rule.
+    const char* p = g.probabilities.data();
+    const char* const end = p + g.probabilities.size();
+    for (;;) {
+      while (p != end && varnex::is_blank(*p)) ++p;
+      if (p == end) break;
+      const char* field_end = p;
+      while (field_end != end && !varnex::is_blank(*field_end)) ++field_end;
+      const std::string_view field(p, field_end - p);
+      double value = 0;
+      const bool number = varnex::parse_double(field, value);
+      bool reaches = false;
+      const char* after = test.read(p, end, reaches);
+      if (number != (after != nullptr)) __builtin_trap();
+      if (number && (after != field_end || reaches != (value >= threshold))) __builtin_trap();
+      p = field_end;
+    }
+
+    // The same line as a SAMPLE header, then as a row.
+    if (first) {
+      columns = varnex::find_sample_columns(line, "bmi", "-9");
+      if (columns.sex != varnex::no_column && columns.sex < 0) __builtin_trap();
+      rows = varnex::sample_table(columns);
+      table = &rows;
+      first = false;
+    } else {
+      table->add_row(line);
+      const std::size_t j = table->size() - 1;
+      std::string_view id;
+      varnex::field_cursor(line).next(id);
+      if (table->id(j) != id) __builtin_trap();
+    }
+  }
+  // strtol rules, held to 32 bits.
+  std::string word(text.substr(0, 24));
+  if (word.find('\0') == std::string::npos) {
+    long v = std::strtol(word.c_str(), nullptr, 10);
+    std::int32_t c = varnex::sex_code(word);
+    if (v >= INT32_MIN && v <= INT32_MAX && c != v) __builtin_trap();
+  }
+  return 0;
+}
