@@ -23,7 +23,9 @@ namespace {
 
 // A 4096-byte filter buffer makes gzip input about twice as slow as this.
 constexpr std::streamsize chain_buffer = 256 * 1024;
-constexpr std::size_t block_size = 1 << 20;
+// Large enough that a read or write costs little per byte, small enough that a
+// mode holding several files open stays within a few MiB.
+constexpr std::size_t block_size = 256 * 1024;
 
 int open_input_fd(const std::string& name) {
   if (name.empty()) throw io_error("Can't open " + name);
