@@ -13,96 +13,55 @@ expect_both() {
   expect_stdout < "$CASE_DIR/.both"
   expect_log < "$CASE_DIR/.both"
 }
-
-two_samples() {
-  write a.sample <<'EOF'
-ID_1 ID_2 missing
-0 0 0
-s1 s1 0
-s2 s2 0
-EOF
+# samples NAME ID...: a SAMPLE file with the row "ID ID 0" for each ID.
+samples() {
+  local f=$1; shift
+  { echo "ID_1 ID_2 missing"; echo "0 0 0"; for s in "$@"; do echo "$s $s 0"; done; } > "$f"
+}
+two_samples() { samples a.sample s1 s2; }
+# one_snp NAME: one SNP called A A for both of two samples.
+one_snp() { echo "1 rs1 100 A G 1 0 0 1 0 0" > "${1:-a.gen}"; }
+# opening COMMAND SAMPLES SNPS BYTES: the messages up to "Gen...".
+opening() {
+  printf '%s\nCount SNPs and samples...\nNumber of samples: %s\nNumber of SNPs: %s\n' "$1" "$2" "$3"
+  printf 'Sample...\nAssign memory for genotypes...%s\nGen...\n' "$4"
 }
 
 # ---------------------------------------------------------------- calling
 
-case_start "worked example"
-two_samples
-write a.gen <<'EOF'
+# The same case on plain inputs and on gzip GEN and SAMPLE: a gzip GEN
+# compresses both outputs, named after --ped/--map plus ".gz".
+for z in "" .gz; do
+  case_start "worked example${z:+, gzip GEN and SAMPLE: outputs compressed by the GEN name}"
+  two_samples
+  write a.gen <<'EOF'
 1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1
 2 rs2 2000 C T 0 0 1 0 1 0
 EOF
-run -G --g a.gen --s a.sample
-expect_status 0
-expect_both <<'EOF'
-varnex -G --g a.gen --s a.sample
-Count SNPs and samples...
-Number of samples: 2
-Number of SNPs: 2
-Sample...
-Assign memory for genotypes...8
-Gen...
-Missing data at locus: rs1 1000 s2
-Number of missing loci: 1
-Output...
-EOF
-expect_plain a.gen.map
-expect_tsv a.gen.map <<'EOF'
+  [ -z "$z" ] || gzip a.gen a.sample
+  run -G --g a.gen$z --s a.sample$z --ped out.ped --map out.map
+  expect_status 0
+  { opening "varnex -G --g a.gen$z --s a.sample$z --ped out.ped --map out.map" 2 2 8
+    echo "Missing data at locus: rs1 1000 s2"; echo "Number of missing loci: 1"; echo "Output..."; } | expect_both
+  if [ -n "$z" ]; then
+    expect_gzip out.ped.gz; expect_gzip out.map.gz; expect_absent out.ped
+  else
+    expect_plain out.map; expect_plain out.ped
+  fi
+  expect_tsv out.map$z <<'EOF'
 1|rs1|0|1000
 2|rs2|0|2000
 EOF
-expect_tsv a.gen.ped <<'EOF'
+  expect_tsv out.ped$z <<'EOF'
 0|s1|0|0|-9|-9|A A|T T
 1|s2|0|0|-9|-9|N N|C T
 EOF
-case_end
-
-case_start "worked example, gzip GEN and SAMPLE: outputs compressed by the GEN name"
-write_gz a.sample.gz <<'EOF'
-ID_1 ID_2 missing
-0 0 0
-s1 s1 0
-s2 s2 0
-EOF
-write_gz a.gen.gz <<'EOF'
-1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1
-2 rs2 2000 C T 0 0 1 0 1 0
-EOF
-run -G --g a.gen.gz --s a.sample.gz --ped out.ped --map out.map
-expect_status 0
-expect_both <<'EOF'
-varnex -G --g a.gen.gz --s a.sample.gz --ped out.ped --map out.map
-Count SNPs and samples...
-Number of samples: 2
-Number of SNPs: 2
-Sample...
-Assign memory for genotypes...8
-Gen...
-Missing data at locus: rs1 1000 s2
-Number of missing loci: 1
-Output...
-EOF
-expect_gzip out.ped.gz
-expect_gzip out.map.gz
-expect_absent out.ped
-expect_tsv out.map.gz <<'EOF'
-1|rs1|0|1000
-2|rs2|0|2000
-EOF
-expect_tsv out.ped.gz <<'EOF'
-0|s1|0|0|-9|-9|A A|T T
-1|s2|0|0|-9|-9|N N|C T
-EOF
-case_end
+  case_end
+done
 
 case_start "a gzip SAMPLE alone leaves the outputs plain; default names"
-write_gz a.sample.gz <<'EOF'
-ID_1 ID_2 missing
-0 0 0
-s1 s1 0
-EOF
-write a.gen <<'EOF'
-1 rs1 1000 A G 0 0 1
-EOF
+samples a.sample s1; gzip a.sample
+echo "1 rs1 1000 A G 0 0 1" > a.gen
 run -G --g a.gen --s a.sample.gz
 expect_status 0
 expect_plain a.gen.ped
@@ -112,26 +71,12 @@ EOF
 case_end
 
 case_start "threshold 0.9 is inclusive; tabs and runs of spaces separate fields"
-write a.sample <<'EOF'
-ID_1 ID_2 missing
-0 0 0
-s1 s1 0
-s2 s2 0
-s3 s3 0
-s4 s4 0
-EOF
+samples a.sample s1 s2 s3 s4
 printf '1\trs1  10 A C 0.9 0.1 0\t0.89 0.11 0   0 0.9 0.1 0 0.05 0.95\r\n' > a.gen
 printf '1 rs2 20 A C 9e-1 1e-1 0 .5 .5 0 0 0 0 0 0 1.0\n' >> a.gen
 run -G --g a.gen --s a.sample
 expect_status 0
-expect_both <<'EOF'
-varnex -G --g a.gen --s a.sample
-Count SNPs and samples...
-Number of samples: 4
-Number of SNPs: 2
-Sample...
-Assign memory for genotypes...16
-Gen...
+{ opening "varnex -G --g a.gen --s a.sample" 4 2 16; cat <<'EOF'; } | expect_both
 Missing data at locus: rs1 10 s2
 Missing data at locus: rs2 20 s2
 Missing data at locus: rs2 20 s3
@@ -147,17 +92,8 @@ EOF
 case_end
 
 case_start "threshold 0.5: AA before AB before BB"
-write a.sample <<'EOF'
-ID_1 ID_2 missing
-0 0 0
-s1 s1 0
-s2 s2 0
-s3 s3 0
-s4 s4 0
-EOF
-write a.gen <<'EOF'
-1 rs1 10 A C 0.5 0.5 0 0.3 0.5 0.5 0 0.4 0.6 0.4 0.4 0.2
-EOF
+samples a.sample s1 s2 s3 s4
+echo "1 rs1 10 A C 0.5 0.5 0 0.3 0.5 0.5 0 0.4 0.6 0.4 0.4 0.2" > a.gen
 run -G --g a.gen --s a.sample --threshold 0.5
 expect_status 0
 expect_tsv a.gen.ped <<'EOF'
@@ -166,53 +102,34 @@ expect_tsv a.gen.ped <<'EOF'
 2|s3|0|0|-9|-9|C C
 3|s4|0|0|-9|-9|N N
 EOF
-expect_stdout <<'EOF'
-varnex -G --g a.gen --s a.sample --threshold 0.5
-Count SNPs and samples...
-Number of samples: 4
-Number of SNPs: 1
-Sample...
-Assign memory for genotypes...8
-Gen...
-Missing data at locus: rs1 10 s4
-Number of missing loci: 1
-Output...
-EOF
+{ opening "varnex -G --g a.gen --s a.sample --threshold 0.5" 4 1 8
+  echo "Missing data at locus: rs1 10 s4"; echo "Number of missing loci: 1"; echo "Output..."; } | expect_stdout
 case_end
 
 # ------------------------------------------------------------- MAP columns
 
-case_start "every first column a chromosome code: MAP keeps both columns"
-two_samples
-write a.gen <<'EOF'
-1 rs123 100 A G 1 0 0 1 0 0
-2 snp_7 200 A G 1 0 0 1 0 0
-X rs9 300 A G 1 0 0 1 0 0
-EOF
-run -G --g a.gen --s a.sample
-expect_status 0
-expect_tsv a.gen.map <<'EOF'
+# Columns 2-3 of each GEN line give the MAP's chromosome and name; first columns
+# $1 $2 $3 of the three lines (the rest is fixed), then the expected MAP.
+map_case() {
+  case_start "$1"
+  cat > "$CASE_DIR/.map"
+  two_samples
+  printf '%s 100 A G 1 0 0 1 0 0\n%s 200 A G 1 0 0 1 0 0\n%s 300 A G 1 0 0 1 0 0\n' "$2" "$3" "$4" > a.gen
+  run -G --g a.gen --s a.sample
+  expect_status 0
+  expect_tsv a.gen.map < "$CASE_DIR/.map"
+  case_end
+}
+map_case "every first column a chromosome code: MAP keeps both columns" "1 rs123" "2 snp_7" "X rs9" <<'EOF'
 1|rs123|0|100
 2|snp_7|0|200
 X|rs9|0|300
 EOF
-case_end
-
-case_start "one first column not a code: chromosome 0, names with rs kept"
-two_samples
-write a.gen <<'EOF'
-1 rs123 100 A G 1 0 0 1 0 0
-chr2 snp_7 200 A G 1 0 0 1 0 0
-X rs9 300 A G 1 0 0 1 0 0
-EOF
-run -G --g a.gen --s a.sample
-expect_status 0
-expect_tsv a.gen.map <<'EOF'
+map_case "one first column not a code: chromosome 0, names with rs kept" "1 rs123" "chr2 snp_7" "X rs9" <<'EOF'
 0|rs123|0|100
 0|chr2|0|200
 0|rs9|0|300
 EOF
-case_end
 
 case_start "--alleles; alleles other than A, C, G, T are written as they stand"
 two_samples
@@ -244,9 +161,7 @@ f1 i1 0 2 1 27.3
 f2 i2 0 female 2 NA
 f3
 EOF
-write a.gen <<'EOF'
-1 rs1 100 A G 1 0 0 1 0 0 1 0 0
-EOF
+echo "1 rs1 100 A G 1 0 0 1 0 0 1 0 0" > a.gen
 run -G --g a.gen --s a.sample --phenotype bmi
 expect_status 0
 expect_tsv a.gen.ped <<'EOF'
@@ -262,9 +177,7 @@ ID_1 ID_2 missing sex gender mysex
 0 0 0 D D D
 f1 i1 0 1 2 -9
 EOF
-write a.gen <<'EOF'
-1 rs1 100 A G 1 0 0
-EOF
+echo "1 rs1 100 A G 1 0 0" > a.gen
 run -G --g a.gen --s a.sample --sex mysex
 expect_status 0
 expect_tsv a.gen.ped <<'EOF'
@@ -286,23 +199,11 @@ s1 s1 0
 s3 s3 0
 s4 s4 0
 EOF
-write a.gen <<'EOF'
-1 rs1 100 A G 0 0 0 1 0 0 1 0 0
-EOF
+echo "1 rs1 100 A G 0 0 0 1 0 0 1 0 0" > a.gen
 run -G --g a.gen --s a.sample
 expect_status 0
-expect_stdout <<'EOF'
-varnex -G --g a.gen --s a.sample
-Count SNPs and samples...
-Number of samples: 3
-Number of SNPs: 1
-Sample...
-Assign memory for genotypes...6
-Gen...
-Missing data at locus: rs1 100 s1
-Number of missing loci: 1
-Output...
-EOF
+{ opening "varnex -G --g a.gen --s a.sample" 3 1 6
+  echo "Missing data at locus: rs1 100 s1"; echo "Number of missing loci: 1"; echo "Output..."; } | expect_stdout
 expect_tsv a.gen.ped <<'EOF'
 0|s1|0|0|-9|-9|N N
 1||0|0|-9|-9|A A
@@ -315,34 +216,25 @@ two_samples
 : > a.gen
 run -G --g a.gen --s a.sample
 expect_status 0
-expect_both <<'EOF'
-varnex -G --g a.gen --s a.sample
-Count SNPs and samples...
-Number of samples: 0
-Number of SNPs: 0
-Sample...
-Assign memory for genotypes...0
-Gen...
-Number of missing loci: 0
-Output...
-EOF
+{ opening "varnex -G --g a.gen --s a.sample" 0 0 0
+  echo "Number of missing loci: 0"; echo "Output..."; } | expect_both
 expect_file a.gen.map < /dev/null
 expect_file a.gen.ped < /dev/null
 case_end
 
 # ---------------------------------------------- input that cannot be converted
 
-fault_prefix() {
-  cat <<EOF
-varnex -G --g c.gen --s a.sample
-Count SNPs and samples...
-Number of samples: $1
-Number of SNPs: $2
-Sample...
-Assign memory for genotypes...$3
-Gen...
-EOF
+# fault GEN-FILE MESSAGE-LINES...: the run stops with these messages after
+# "Count SNPs and samples..." and leaves no output behind.
+fault() {
+  local gen=$1; shift
+  run -G --g "$gen" --s a.sample
+  expect_status 1
+  { echo "varnex -G --g $gen --s a.sample"; echo "Count SNPs and samples..."; printf '%s\n' "$@"; } | expect_both
+  local f
+  for f in "${gen%.gz}".{ped,map}{,.gz}; do expect_absent "$f"; done
 }
+fault_prefix() { opening "varnex -G --g c.gen --s a.sample" "$1" "$2" "$3" | tail -n +3; }
 
 case_start "a line with fewer fields than the first stops the run, nothing left behind"
 two_samples
@@ -351,51 +243,26 @@ write c.gen <<'EOF'
 1 rs2 200 A G 1 0 0 1 0
 1 rs3 300 A G 1 0 0 1 0 0
 EOF
-run -G --g c.gen --s a.sample
-expect_status 1
-{ fault_prefix 2 3 12; echo "c.gen, line 2: 10 fields, line 1 has 11"; } | expect_both
-expect_absent c.gen.ped
-expect_absent c.gen.map
+mapfile -t pre < <(fault_prefix 2 3 12)
+fault c.gen "${pre[@]}" "c.gen, line 2: 10 fields, line 1 has 11"
 case_end
 
 case_start "a line with more fields, and a blank line at the end, stop the run"
 two_samples
-write c.gen <<'EOF'
-1 rs1 100 A G 1 0 0 1 0 0 1
-EOF
-run -G --g c.gen --s a.sample
-expect_status 1
-{ echo "varnex -G --g c.gen --s a.sample"; echo "Count SNPs and samples..."
-  echo "c.gen, line 1: 12 fields; a GEN line has 5, then 3 per sample"; } | expect_both
-write c.gen <<'EOF'
-1 rs1 100 A G 1 0 0 1 0 0
-1 rs2 200 A G 1 0 0 1 0 0 1 0 0
-
-EOF
-run -G --g c.gen --s a.sample
-expect_status 1
-{ fault_prefix 2 3 12; echo "c.gen, line 2: 14 fields, line 1 has 11"; } | expect_both
+echo "1 rs1 100 A G 1 0 0 1 0 0 1" > c.gen
+fault c.gen "c.gen, line 1: 12 fields; a GEN line has 5, then 3 per sample"
+printf '1 rs1 100 A G 1 0 0 1 0 0\n1 rs2 200 A G 1 0 0 1 0 0 1 0 0\n\n' > c.gen
+mapfile -t pre < <(fault_prefix 2 3 12)
+fault c.gen "${pre[@]}" "c.gen, line 2: 14 fields, line 1 has 11"
 printf '1 rs1 100 A G 1 0 0 1 0 0\n\n' > c.gen
-run -G --g c.gen --s a.sample
-expect_status 1
-{ fault_prefix 2 2 8; echo "c.gen, line 2: 0 fields, line 1 has 11"; } | expect_both
-expect_absent c.gen.ped
-expect_absent c.gen.map
+mapfile -t pre < <(fault_prefix 2 2 8)
+fault c.gen "${pre[@]}" "c.gen, line 2: 0 fields, line 1 has 11"
 case_end
 
 case_start "a first line with fewer than five fields"
 two_samples
-write c.gen <<'EOF'
-1 rs1 100 A
-EOF
-run -G --g c.gen --s a.sample
-expect_status 1
-expect_both <<'EOF'
-varnex -G --g c.gen --s a.sample
-Count SNPs and samples...
-c.gen, line 1: 4 fields; a GEN line has at least 5
-EOF
-expect_absent c.gen.ped
+echo "1 rs1 100 A" > c.gen
+fault c.gen "c.gen, line 1: 4 fields; a GEN line has at least 5"
 case_end
 
 case_start "a probability that is not a number, after a missing call"
@@ -404,74 +271,36 @@ write_gz c.gen.gz <<'EOF'
 1 rs1 100 A G 0.5 0.5 0 1 0 0
 1 rs2 200 A G 1 0 0 1 0.5x 0
 EOF
-run -G --g c.gen.gz --s a.sample
-expect_status 1
-expect_both <<'EOF'
-varnex -G --g c.gen.gz --s a.sample
-Count SNPs and samples...
-Number of samples: 2
-Number of SNPs: 2
-Sample...
-Assign memory for genotypes...8
-Gen...
-Missing data at locus: rs1 100 s1
-c.gen.gz, line 2: field 10, probability "0.5x" is not a number
-EOF
-expect_absent c.gen.ped.gz
-expect_absent c.gen.map.gz
+mapfile -t pre < <(opening "varnex -G --g c.gen.gz --s a.sample" 2 2 8 | tail -n +3)
+fault c.gen.gz "${pre[@]}" "Missing data at locus: rs1 100 s1" \
+  'c.gen.gz, line 2: field 10, probability "0.5x" is not a number'
 case_end
 
 case_start "fewer SAMPLE rows than GEN samples"
-write a.sample <<'EOF'
-ID_1 ID_2 missing
-0 0 0
-s1 s1 0
-EOF
-write c.gen <<'EOF'
-1 rs1 100 A G 1 0 0 1 0 0
-EOF
-run -G --g c.gen --s a.sample
-expect_status 1
-expect_both <<'EOF'
-varnex -G --g c.gen --s a.sample
-Count SNPs and samples...
-Number of samples: 2
-Number of SNPs: 1
-Sample...
-a.sample, line 4: end of file, but c.gen has 2 samples
-EOF
-expect_absent c.gen.ped
-expect_absent c.gen.map
+samples a.sample s1
+one_snp c.gen
+fault c.gen "Number of samples: 2" "Number of SNPs: 1" "Sample..." \
+  "a.sample, line 4: end of file, but c.gen has 2 samples"
 case_end
 
 # ------------------------------------------------------- files and refusals
 
 case_start "inputs that cannot be opened"
 two_samples
-write a.gen <<'EOF'
-1 rs1 100 A G 1 0 0 1 0 0
-EOF
+one_snp
 run -G --g nope.gen --s a.sample
 expect_status 1
-expect_both <<'EOF'
-varnex -G --g nope.gen --s a.sample
-Can't open nope.gen
-EOF
+printf 'varnex -G --g nope.gen --s a.sample\nCan'\''t open nope.gen\n' | expect_both
 run -G --g a.gen --s nope.sample
 expect_status 1
-expect_both <<'EOF'
-varnex -G --g a.gen --s nope.sample
-Can't open nope.sample
-EOF
+printf 'varnex -G --g a.gen --s nope.sample\nCan'\''t open nope.sample\n' | expect_both
 expect_absent a.gen.ped
 expect_absent a.gen.map
 case_end
 
 case_start "an output naming an input, or both outputs one file, is refused"
 two_samples
-write a.gen <<'EOF'
-1 rs1 100 A G 1 0 0 1 0 0
-EOF
+one_snp
 cp a.sample keep.sample
 run -G --g a.gen --s a.sample --ped ./a.sample
 expect_status 1
@@ -501,22 +330,16 @@ case_end
 
 case_start "an output that cannot be created or written; the other is removed"
 two_samples
-write a.gen <<'EOF'
-1 rs1 100 A G 1 0 0 1 0 0
-EOF
+one_snp
 run -G --g a.gen --s a.sample --ped no/such/dir.ped
 expect_status 1
-{ echo "varnex -G --g a.gen --s a.sample --ped no/such/dir.ped"; echo "Count SNPs and samples..."
-  echo "Number of samples: 2"; echo "Number of SNPs: 1"; echo "Sample..."
-  echo "Assign memory for genotypes...4"; echo "Gen..."
+{ opening "varnex -G --g a.gen --s a.sample --ped no/such/dir.ped" 2 1 4
   echo "Can't open no/such/dir.ped"; } | expect_both
 expect_absent a.gen.map
 run -G --g a.gen --s a.sample --ped /dev/full
 expect_status 1
-{ echo "varnex -G --g a.gen --s a.sample --ped /dev/full"; echo "Count SNPs and samples..."
-  echo "Number of samples: 2"; echo "Number of SNPs: 1"; echo "Sample..."
-  echo "Assign memory for genotypes...4"; echo "Gen..."; echo "Number of missing loci: 0"
-  echo "Output..."; echo "Can't write /dev/full"; } | expect_both
+{ opening "varnex -G --g a.gen --s a.sample --ped /dev/full" 2 1 4
+  echo "Number of missing loci: 0"; echo "Output..."; echo "Can't write /dev/full"; } | expect_both
 expect_absent a.gen.map
 run -G --g a.gen --s a.sample --map /dev/full
 expect_status 1
