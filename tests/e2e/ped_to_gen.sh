@@ -2,6 +2,12 @@
 # the inputs it refuses. Expected texts are worked out by hand.
 . "$(dirname "$0")/lib.sh" "$@"
 
+# opening COMMAND SNPS SAMPLES BYTES: the messages up to "PED...".
+opening() {
+  printf '%s\nMAP...\nNumber of SNPs: %s\nCount Samples...\n' "$1" "$2"
+  printf 'Number of samples: %s\nmemory...%s\nPED...\n' "$3" "$4"
+}
+
 worked_map() {
   printf '1 rs1 0 1000\n1 rs2 0 2000\n'
 }
@@ -22,45 +28,21 @@ I2 I2 0.5 2 1
 EOF
 }
 
-case_start "worked example, plain"
-worked_map | write x.map
-worked_ped | write x.ped
-run -P --ped x.ped --map x.map
-expect_status 0
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x.map
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: 2
-memory...12
-PED...
-Output...
-EOF
-expect_log < stdout.txt
-expect_worked_outputs x.ped.gen x.ped.sample
-expect_plain x.ped.gen
-case_end
-
-case_start "worked example, gzip PED and MAP: both outputs compressed"
-worked_map | write_gz x.map.gz
-worked_ped | write_gz x.ped.gz
-run -P --ped x.ped.gz --map x.map.gz
-expect_status 0
-expect_stdout <<'EOF'
-varnex -P --ped x.ped.gz --map x.map.gz
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: 2
-memory...12
-PED...
-Output...
-EOF
-expect_worked_outputs x.ped.gen.gz x.ped.sample.gz
-expect_gzip x.ped.gen.gz
-expect_gzip x.ped.sample.gz
-case_end
+# The same case on plain and on gzip PED and MAP: a gzip PED compresses both outputs.
+for z in "" .gz; do
+  kind=plain; [ -z "$z" ] || kind="gzip PED and MAP: both outputs compressed"
+  case_start "worked example, $kind"
+  worked_map | write x.map
+  worked_ped | write x.ped
+  [ -z "$z" ] || gzip x.map x.ped
+  run -P --ped x.ped$z --map x.map$z
+  expect_status 0
+  { opening "varnex -P --ped x.ped$z --map x.map$z" 2 2 12; echo "Output..."; } | expect_stdout
+  expect_log < stdout.txt
+  expect_worked_outputs x.ped.gen$z x.ped.sample$z
+  if [ -n "$z" ]; then expect_gzip x.ped.gen.gz; expect_gzip x.ped.sample.gz; else expect_plain x.ped.gen; fi
+  case_end
+done
 
 case_start "gzip PED compresses outputs named without .gz; a gz MAP name alone does not"
 worked_map | write_gz m.gz
@@ -140,17 +122,7 @@ discrete_ped() {
   printf 'A a 0 0 1 1 C C A G\nB b 0 0 2 2 1 1 G G\nC c 0 0 1 1 C 1 0 0\nD d 0 0 2 -9 C C A A\n'
 }
 expect_discrete_stdout() {  # $@: the command line after "varnex"
-  expect_stdout <<EOF
-varnex $@
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: 4
-memory...24
-PED...
-Output...
-Number of discrete phenotypes: 3
-EOF
+  { opening "varnex $*" 2 4 24; echo "Output..."; echo "Number of discrete phenotypes: 3"; } | expect_stdout
 }
 expect_discrete_outputs() {  # $1 GEN name before the tag, $2 its suffix, $3 SAMPLE name
   expect_file "$3_-9" <<'EOF'
@@ -245,16 +217,7 @@ case_end
 # A refused PED line: the messages up to "PED...", then the fault; no output.
 expect_ped_fault() {  # $1 PED line count, $2 message
   expect_status 1
-  expect_stdout <<EOF
-varnex -P --ped x.ped --map x.map
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: $1
-memory...$((6 * $1))
-PED...
-$2
-EOF
+  { opening "varnex -P --ped x.ped --map x.map" 2 "$1" "$((6 * $1))"; echo "$2"; } | expect_stdout
   expect_log < stdout.txt
   expect_absent x.ped.gen
   expect_absent x.ped.sample
@@ -315,16 +278,8 @@ worked_map | write x.map
 printf 'F1 I1 0 0 1 ctl A A G T\nF2 I2 0 0 2 case/1 A C 0 0\n' | write x.ped
 run -P --ped x.ped --map x.map --discrete_phenotype
 expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x.map --discrete_phenotype
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: 2
-memory...12
-PED...
-PED file x.ped, line 2: phenotype case/1 can't be part of an output file name
-EOF
+{ opening "varnex -P --ped x.ped --map x.map --discrete_phenotype" 2 2 12
+  echo "PED file x.ped, line 2: phenotype case/1 can't be part of an output file name"; } | expect_stdout
 expect_log < stdout.txt
 expect_absent x.ped.gen_ctl
 expect_absent x.ped.sample_ctl
@@ -394,16 +349,8 @@ printf 'F1 I1 0 0 1 map A A G T\n' | write x.ped
 cp x.map x_map
 run -P --ped x.ped --map x_map --og x --os s --discrete_phenotype
 expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x_map --og x --os s --discrete_phenotype
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: 1
-memory...6
-PED...
-Output file x_map is the same file as input x_map
-EOF
+{ opening "varnex -P --ped x.ped --map x_map --og x --os s --discrete_phenotype" 2 1 6
+  echo "Output file x_map is the same file as input x_map"; } | expect_stdout
 expect_absent s_map
 case_end
 
@@ -412,17 +359,8 @@ worked_map | write x.map
 worked_ped | write x.ped
 run -P --ped x.ped --map x.map --og /dev/full
 expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x.map --og /dev/full
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: 2
-memory...12
-PED...
-Output...
-Can't write /dev/full
-EOF
+{ opening "varnex -P --ped x.ped --map x.map --og /dev/full" 2 2 12
+  echo "Output..."; echo "Can't write /dev/full"; } | expect_stdout
 expect_absent x.ped.sample
 [ -c /dev/full ] || fail "/dev/full was removed"
 # The group SAMPLE files are written first; the GEN files cannot be created.
@@ -430,18 +368,8 @@ discrete_map | write x.map
 discrete_ped | write x.ped
 run -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype
 expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype
-MAP...
-Number of SNPs: 2
-Count Samples...
-Number of samples: 4
-memory...24
-PED...
-Output...
-Number of discrete phenotypes: 3
-Can't open nodir/o.gen_-9
-EOF
+{ opening "varnex -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype" 2 4 24
+  printf 'Output...\nNumber of discrete phenotypes: 3\nCan'\''t open nodir/o.gen_-9\n'; } | expect_stdout
 expect_absent x.ped.sample_-9
 expect_absent x.ped.sample_1
 expect_absent x.ped.sample_2
@@ -467,16 +395,8 @@ case_start "real gzip PED with numeric alleles and a six-column MAP (Haploview s
 cp "$REALDATA/haploview_sample/sample.ped.gz" "$REALDATA/haploview_sample/sample.bim" .
 run -P --ped sample.ped.gz --map sample.bim --og s.gen --os s.sample
 expect_status 0
-expect_stdout <<'EOF'
-varnex -P --ped sample.ped.gz --map sample.bim --og s.gen --os s.sample
-MAP...
-Number of SNPs: 20
-Count Samples...
-Number of samples: 120
-memory...7200
-PED...
-Output...
-EOF
+{ opening "varnex -P --ped sample.ped.gz --map sample.bim --og s.gen --os s.sample" 20 120 7200
+  echo "Output..."; } | expect_stdout
 expect_gzip s.gen.gz
 gzip -dc s.gen.gz | sed -n '1p;3p' | cut -d' ' -f1-17 > first.txt
 expect_file first.txt <<'EOF'
