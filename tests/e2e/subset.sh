@@ -23,6 +23,23 @@ EOF
   printf 'ID_1 ID_2 missing sex\t\n0 0 0 D \nfam1 ind1 0 1  \nfam2 ind2 0.1\t2\nfam3 ind3 0 1\n\nfam4 ind4 0 1\n' > s.sample
 }
 
+# Samples 2 and 3 of the b pair: the GEN and SAMPLE subsets (names given).
+expect_b_23() {
+  expect_file "$1" <<'EOF'
+s1 r1 10 A G 0 1 0 0 0 1 
+s2 r2 20 A G 0.1000 0.2000 0.7000 1 0 0 
+EOF
+  printf 'ID_1 ID_2 missing sex\t\n0 0 0 D \nfam2 ind2 0.1\t2\nfam3 ind3 0 1\n' | expect_file "$2"
+}
+
+# refused ARGS...: the run exits 1 and prints the command, then the here-document.
+refused() {
+  cat > "$CASE_DIR/.msg"
+  run "$@" < /dev/null
+  expect_status 1
+  { echo "varnex $*"; cat "$CASE_DIR/.msg"; } | expect_stdout
+}
+
 for kind in plain gzip; do
   case_start "range keeps both bounds, number style ($kind)"
   write_a_gen
@@ -40,8 +57,7 @@ Gen...
 Number of input SNPs: 6
 Number of output SNPs: 3
 EOF
-  cp stdout.txt expected_log.txt
-  expect_log < expected_log.txt
+  expect_log < stdout.txt
   expect_file $out <<'EOF'
 snp2 rs2 100 A G 0.5000 0.2500 0.2500 0.1235 0.8765 0 
 snp3 rs3 150 C T 0.0000 1.0000 0 1 0 0 
@@ -168,12 +184,7 @@ printf '%s\n' \
   'Number of input SNPs: 2' \
   'Number of output SNPs: 2' > expected_log.txt
 expect_log < expected_log.txt
-expect_file b.gen.subset <<'EOF'
-s1 r1 10 A G 0 1 0 0 0 1 
-s2 r2 20 A G 0.1000 0.2000 0.7000 1 0 0 
-EOF
-printf 'ID_1 ID_2 missing sex\t\n0 0 0 D \nfam2 ind2 0.1\t2\nfam3 ind3 0 1\n' > expected_sample.txt
-expect_file s.sample.subset < expected_sample.txt
+expect_b_23 b.gen.subset s.sample.subset
 case_end
 
 case_start "empty id list: the exclusion list applies; both empty keep every row up to the blank line"
@@ -193,11 +204,7 @@ Gen...
 Number of input SNPs: 2
 Number of output SNPs: 2
 EOF
-expect_file b.gen.subset <<'EOF'
-s1 r1 10 A G 0 1 0 0 0 1 
-s2 r2 20 A G 0.1000 0.2000 0.7000 1 0 0 
-EOF
-expect_file s.sample.subset < <(printf 'ID_1 ID_2 missing sex\t\n0 0 0 D \nfam2 ind2 0.1\t2\nfam3 ind3 0 1\n')
+expect_b_23 b.gen.subset s.sample.subset
 run -S --g b.gen --s s.sample --sample_excl empty.txt --og all.gen --os all.sample
 expect_status 0
 expect_stdout <<'EOF'
@@ -278,11 +285,7 @@ Number of output SNPs: 2
 EOF
 expect_gzip y.gen.gz
 expect_gzip z.sample.gz
-expect_file y.gen.gz <<'EOF'
-s1 r1 10 A G 0 1 0 0 0 1 
-s2 r2 20 A G 0.1000 0.2000 0.7000 1 0 0 
-EOF
-expect_file z.sample.gz < <(printf 'ID_1 ID_2 missing sex\t\n0 0 0 D \nfam2 ind2 0.1\t2\nfam3 ind3 0 1\n')
+expect_b_23 y.gen.gz z.sample.gz
 case_end
 
 case_start "samples counted by fields: tabs, double spaces and a CR add no phantom samples"
@@ -340,43 +343,27 @@ case_start "every named input that cannot be opened stops the run before any out
 write_a_gen
 write_b_pair
 printf 'ind1\n' > ids.txt
-run -S --g b.gen --s s.sample --sample_id missing.txt
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g b.gen --s s.sample --sample_id missing.txt
+refused -S --g b.gen --s s.sample --sample_id missing.txt <<'EOF'
 Output files: b.gen.subset s.sample.subset
 Can't open missing.txt
 EOF
-cp stdout.txt expected_log.txt
-expect_log < expected_log.txt
+expect_log < stdout.txt
 expect_absent b.gen.subset
 expect_absent s.sample.subset
-run -S --g b.gen --s nosuch.sample --sample_id ids.txt
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g b.gen --s nosuch.sample --sample_id ids.txt
+refused -S --g b.gen --s nosuch.sample --sample_id ids.txt <<'EOF'
 Output files: b.gen.subset nosuch.sample.subset
 Can't open nosuch.sample
 EOF
-run -S --g nosuch.gen --start 1
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g nosuch.gen --start 1
+refused -S --g nosuch.gen --start 1 <<'EOF'
 Output files: nosuch.gen.subset 
 Can't open nosuch.gen
 EOF
 mkdir lists
-run -S --g a.gen --exclusion lists
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g a.gen --exclusion lists
+refused -S --g a.gen --exclusion lists <<'EOF'
 Output files: a.gen.subset 
 Can't open lists
 EOF
-run -S --g a.gen --inclusion lists/none.gz
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g a.gen --inclusion lists/none.gz
+refused -S --g a.gen --inclusion lists/none.gz <<'EOF'
 Output files: a.gen.subset 
 Can't open lists/none.gz
 EOF
@@ -388,35 +375,23 @@ write_a_gen
 cp a.gen a.orig
 write_b_pair
 printf 'ind1\n' > ids.txt
-run -S --g a.gen --og ./a.gen --start 1
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g a.gen --og ./a.gen --start 1
+refused -S --g a.gen --og ./a.gen --start 1 <<'EOF'
 Output files: ./a.gen 
 Output file ./a.gen is the same file as input a.gen
 EOF
 cmp -s a.gen a.orig || fail "a.gen was changed"
 cp s.sample s.orig
-run -S --g b.gen --s s.sample --sample_id ids.txt --os s.sample
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g b.gen --s s.sample --sample_id ids.txt --os s.sample
+refused -S --g b.gen --s s.sample --sample_id ids.txt --os s.sample <<'EOF'
 Output files: b.gen.subset s.sample
 Output file s.sample is the same file as input s.sample
 EOF
 cmp -s s.sample s.orig || fail "s.sample was changed"
 expect_absent b.gen.subset
-run -S --g b.gen --s s.sample --sample_id ids.txt --og ids.txt
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g b.gen --s s.sample --sample_id ids.txt --og ids.txt
+refused -S --g b.gen --s s.sample --sample_id ids.txt --og ids.txt <<'EOF'
 Output files: ids.txt s.sample.subset
 Output file ids.txt is the same file as input ids.txt
 EOF
-run -S --g b.gen --s s.sample --sample_id ids.txt --og same.out --os same.out
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g b.gen --s s.sample --sample_id ids.txt --og same.out --os same.out
+refused -S --g b.gen --s s.sample --sample_id ids.txt --og same.out --os same.out <<'EOF'
 Output files: same.out same.out
 Output files same.out and same.out are the same file
 EOF
@@ -425,10 +400,7 @@ case_end
 
 case_start "a failed write is reported and exits 1"
 write_a_gen
-run -S --g a.gen --og /dev/full --start 0
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g a.gen --og /dev/full --start 0
+refused -S --g a.gen --og /dev/full --start 0 <<'EOF'
 Output files: /dev/full 
 Number of input samples: 2
 Number of output samples: 2
@@ -444,10 +416,7 @@ printf 'ind1\n' > ids.txt
 seq 1 60000 | awk '{ print "s" $1, "r" $1, $1, "A G 1 0 0 0 1 0 0.25 0.5 0.25 0 0 1" }' | gzip > whole.gen.gz
 size=$(wc -c < whole.gen.gz)
 head -c $((size - 100)) whole.gen.gz > cut.gen.gz
-run -S --g cut.gen.gz --s s.sample --sample_id ids.txt --start 0
-expect_status 1
-expect_stdout <<'EOF'
-varnex -S --g cut.gen.gz --s s.sample --sample_id ids.txt --start 0
+refused -S --g cut.gen.gz --s s.sample --sample_id ids.txt --start 0 <<'EOF'
 Output files: cut.gen.subset.gz s.sample.subset.gz
 Number of input samples: 4
 Samples...
