@@ -38,9 +38,7 @@ EOF
 expect_log < stdout.txt
 gen_text | write x.gen
 : > x.sample
-run_checked -G --g x.gen --s x.sample
-expect_status 1
-expect_last_line "x.sample, line 1: end of file, but x.gen has 2 samples"
+refused "x.sample, line 1: end of file, but x.gen has 2 samples" -G --g x.gen --s x.sample
 # Blank data rows are individuals without an ID.
 printf '\n\n\n\n' > x.sample
 run_checked -G --g x.gen --s x.sample
@@ -51,14 +49,10 @@ case_end
 case_start "binary garbage as GEN or as SAMPLE"
 garbage > x.gen
 sample_text | write x.sample
-run_checked -G --g x.gen --s x.sample
-expect_status 1
-expect_last_line "x.sample, line 5: end of file, but x.gen has 20 samples"
+refused "x.sample, line 5: end of file, but x.gen has 20 samples" -G --g x.gen --s x.sample
 gen_text | write x.gen
 garbage > x.sample
-run_checked -G --g x.gen --s x.sample
-expect_status 1
-expect_last_line "x.sample, line 2: end of file, but x.gen has 2 samples"
+refused "x.sample, line 2: end of file, but x.gen has 2 samples" -G --g x.gen --s x.sample
 case_end
 
 case_start "truncated gzip, bad CRC, plain text under a gz name"
@@ -72,28 +66,20 @@ Count SNPs and samples...
 Can't read x.gen.gz
 EOF
 gen_text | bad_crc_gz > x.gen.gz
-run_checked -G --g x.gen.gz --s x.sample
-expect_status 1
-expect_last_line "Can't read x.gen.gz"
+refused "Can't read x.gen.gz" -G --g x.gen.gz --s x.sample
 gen_text | write x.gen.gz
-run_checked -G --g x.gen.gz --s x.sample
-expect_status 1
-expect_last_line "Can't read x.gen.gz"
+refused "Can't read x.gen.gz" -G --g x.gen.gz --s x.sample
 gen_text | write x.gen
 for damage in truncated_gz bad_crc_gz cat; do
   sample_text | $damage > x.sample.gz
-  run_checked -G --g x.gen --s x.sample.gz
-  expect_status 1
-  expect_last_line "Can't read x.sample.gz"
+  refused "Can't read x.sample.gz" -G --g x.gen --s x.sample.gz
 done
 case_end
 
 case_start "gzip data under a plain name is read as bytes and refused"
 gen_text | gzip -nc > x.gen
 sample_text | write x.sample
-run_checked -G --g x.gen --s x.sample
-expect_status 1
-expect_last_line_like "x.gen, line *"
+refused_like "x.gen, line *" -G --g x.gen --s x.sample
 case_end
 
 case_start "lines of 10 MB: a SNP name and an individual ID kept whole"
@@ -135,9 +121,7 @@ case_start "positions beyond 32 bits are refused with their line"
 sample_text | write x.sample
 for pos in 99999999999 2147483648 -2147483649; do
   printf '1 rs1 1000 A G 1 0 0 1 0 0\n2 rs2 %s C T 0 0 1 0 1 0\n' $pos > x.gen
-  run_checked -G --g x.gen --s x.sample
-  expect_status 1
-  expect_last_line "x.gen, line 2: position \"$pos\" is not a 32-bit integer"
+  refused "x.gen, line 2: position \"$pos\" is not a 32-bit integer" -G --g x.gen --s x.sample
 done
 printf '1 rs1 2147483647 A G 1 0 0 1 0 0\n2 rs2 -2147483648 C T 0 0 1 0 1 0\n3 rs3 -0 A C 1 0 0 1 0 0\n' > x.gen
 run_checked -G --g x.gen --s x.sample
@@ -167,9 +151,7 @@ expect_status 0
 printf '0\ts1\t0\t0\t-9\t-9\tA A\n1\ts2\t0\t0\t-9\t-9\tA A\n' | expect_file x.gen.ped
 rm -f x.gen.ped x.gen.map
 printf '1 rs1 1000 A G 1 0 0 nan 0 0\n' > x.gen
-run_checked -G --g x.gen --s x.sample
-expect_status 1
-expect_last_line 'x.gen, line 1: field 9, probability "nan" is not a number'
+refused 'x.gen, line 1: field 9, probability "nan" is not a number' -G --g x.gen --s x.sample
 case_end
 
 case_start "a directory as input or as output"
@@ -182,32 +164,18 @@ expect_stdout <<'EOF'
 varnex -G --g d --s x.sample
 Can't open d
 EOF
-run_checked -G --g x.gen --s d
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -G --g x.gen --s x.sample --ped d
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -G --g x.gen --s x.sample --map d
-expect_status 1
-expect_last_line "Can't open d"
+refused "Can't open d" -G --g x.gen --s d
+refused "Can't open d" -G --g x.gen --s x.sample --ped d
+refused "Can't open d" -G --g x.gen --s x.sample --map d
 case_end
 
 case_start "an output in a missing directory; outputs on /dev/full"
 gen_text | write x.gen
 sample_text | write x.sample
-run_checked -G --g x.gen --s x.sample --ped nodir/x.ped
-expect_status 1
-expect_last_line "Can't open nodir/x.ped"
-run_checked -G --g x.gen --s x.sample --map nodir/x.map
-expect_status 1
-expect_last_line "Can't open nodir/x.map"
-run_checked -G --g x.gen --s x.sample --ped /dev/full
-expect_status 1
-expect_last_line "Can't write /dev/full"
-run_checked -G --g x.gen --s x.sample --map /dev/full
-expect_status 1
-expect_last_line "Can't write /dev/full"
+refused "Can't open nodir/x.ped" -G --g x.gen --s x.sample --ped nodir/x.ped
+refused "Can't open nodir/x.map" -G --g x.gen --s x.sample --map nodir/x.map
+refused "Can't write /dev/full" -G --g x.gen --s x.sample --ped /dev/full
+refused "Can't write /dev/full" -G --g x.gen --s x.sample --map /dev/full
 case_end
 
 case_start "the log on /dev/full: the run still succeeds"

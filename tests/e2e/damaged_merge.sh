@@ -59,9 +59,8 @@ case_end
 case_start "binary garbage as GEN or as SAMPLE"
 inputs
 garbage > b.gen
-run_checked -M --g a.gen b.gen --s a.sample b.sample
-expect_status 1
-expect_last_line "Damaged line 1 in GEN file b.gen: it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B"
+refused "Damaged line 1 in GEN file b.gen: it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B" \
+  -M --g a.gen b.gen --s a.sample b.sample
 b_gen > b.gen
 garbage > b.sample
 run_checked -M --g a.gen b.gen --s a.sample b.sample
@@ -72,13 +71,9 @@ case_end
 case_start "GEN inputs: truncated gzip and bad CRC are read errors; gzip is read whatever the name"
 inputs
 b_gen | truncated_gz > b.gen.gz
-run_checked -M --g a.gen b.gen.gz --s a.sample b.sample --og m.gen --os m.sample
-expect_status 1
-expect_last_line "Can't read b.gen.gz"
+refused "Can't read b.gen.gz" -M --g a.gen b.gen.gz --s a.sample b.sample --og m.gen --os m.sample
 b_gen | bad_crc_gz > b.gen.gz
-run_checked -M --g a.gen b.gen.gz --s a.sample b.sample --og m.gen --os m.sample
-expect_status 1
-expect_last_line "Can't read b.gen.gz"
+refused "Can't read b.gen.gz" -M --g a.gen b.gen.gz --s a.sample b.sample --og m.gen --os m.sample
 b_gen > b.gen.gz
 run_checked -M --g a.gen b.gen.gz --s a.sample b.sample --og m.gen --os m.sample
 expect_merged m.gen m.sample
@@ -92,9 +87,7 @@ case_start "SAMPLE inputs: damaged gzip and plain text under a gz name are read 
 inputs
 for damage in truncated_gz bad_crc_gz cat; do
   b_sample | $damage > b.sample.gz
-  run_checked -M --g a.gen b.gen --s a.sample b.sample.gz --og m.gen --os m.sample
-  expect_status 1
-  expect_last_line "Can't read b.sample.gz"
+  refused "Can't read b.sample.gz" -M --g a.gen b.gen --s a.sample b.sample.gz --og m.gen --os m.sample
 done
 case_end
 
@@ -129,9 +122,8 @@ case_start "positions beyond 32 bits are refused with their line"
 inputs
 for pos in 99999999999 2147483648 -2147483649; do
   printf '1 rs1 1000 A G 1 0 0\n3 rs3 %s C T 0 0 1\n' $pos > b.gen
-  run_checked -M --g a.gen b.gen --s a.sample b.sample
-  expect_status 1
-  expect_last_line "Damaged line 2 in GEN file b.gen: it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B"
+  refused "Damaged line 2 in GEN file b.gen: it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B" \
+  -M --g a.gen b.gen --s a.sample b.sample
 done
 case_end
 
@@ -183,26 +175,16 @@ inputs
 mkdir d
 for args in "--g a.gen d --s a.sample b.sample" "--g a.gen b.gen --s a.sample d" \
             "--g a.gen b.gen --s a.sample b.sample --og d" "--g a.gen b.gen --s a.sample b.sample --os d"; do
-  run_checked -M $args
-  expect_status 1
-  expect_last_line "Can't open d"
+  refused "Can't open d" -M $args
 done
 case_end
 
 case_start "an output in a missing directory; outputs on /dev/full"
 inputs
-run_checked -M --g a.gen b.gen --s a.sample b.sample --og nodir/m.gen
-expect_status 1
-expect_last_line "Can't open nodir/m.gen"
-run_checked -M --g a.gen b.gen --s a.sample b.sample --os nodir/m.sample
-expect_status 1
-expect_last_line "Can't open nodir/m.sample"
-run_checked -M --g a.gen b.gen --s a.sample b.sample --og /dev/full
-expect_status 1
-expect_last_line_like "*Can't write /dev/full"
-run_checked -M --g a.gen b.gen --s a.sample b.sample --os /dev/full
-expect_status 1
-expect_last_line "Can't write /dev/full"
+refused "Can't open nodir/m.gen" -M --g a.gen b.gen --s a.sample b.sample --og nodir/m.gen
+refused "Can't open nodir/m.sample" -M --g a.gen b.gen --s a.sample b.sample --os nodir/m.sample
+refused_like "*Can't write /dev/full" -M --g a.gen b.gen --s a.sample b.sample --og /dev/full
+refused "Can't write /dev/full" -M --g a.gen b.gen --s a.sample b.sample --os /dev/full
 expect_absent a_b.gen
 case_end
 

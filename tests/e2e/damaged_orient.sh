@@ -73,9 +73,7 @@ case_start "truncated gzip, bad CRC, plain text under a gz name: read errors"
 strand_text > x.strand
 for damage in truncated_gz bad_crc_gz cat; do
   gen_text | $damage > x.gen.gz
-  run_checked -O --g x.gen.gz --strand x.strand
-  expect_status 1
-  expect_last_line "Can't read x.gen.gz"
+  refused "Can't read x.gen.gz" -O --g x.gen.gz --strand x.strand
 done
 gen_text > x.gen
 for damage in truncated_gz bad_crc_gz cat; do
@@ -162,9 +160,7 @@ case_start "a directory as input or as output"
 gen_text > x.gen
 strand_text > x.strand
 mkdir d
-run_checked -O --g d --strand x.strand
-expect_status 1
-expect_last_line "Can't open d"
+refused "Can't open d" -O --g d --strand x.strand
 run_checked -O --g x.gen --strand d
 expect_status 1
 expect_stdout <<'EOF'
@@ -172,20 +168,14 @@ varnex -O --g x.gen --strand d
 Processing strand file...
 Can't open d
 EOF
-run_checked -O --g x.gen --strand x.strand --og d
-expect_status 1
-expect_last_line "Can't open d"
+refused "Can't open d" -O --g x.gen --strand x.strand --og d
 case_end
 
 case_start "an output in a missing directory; the output on /dev/full"
 gen_text > x.gen
 strand_text > x.strand
-run_checked -O --g x.gen --strand x.strand --og nodir/x.out
-expect_status 1
-expect_last_line "Can't open nodir/x.out"
-run_checked -O --g x.gen --strand x.strand --og /dev/full
-expect_status 1
-expect_last_line "Can't write /dev/full"
+refused "Can't open nodir/x.out" -O --g x.gen --strand x.strand --og nodir/x.out
+refused "Can't write /dev/full" -O --g x.gen --strand x.strand --og /dev/full
 case_end
 
 case_start "the log on /dev/full: the run still succeeds"

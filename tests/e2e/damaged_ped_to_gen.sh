@@ -60,14 +60,11 @@ case_end
 case_start "binary garbage as PED or as MAP"
 map_text | write x.map
 garbage > x.ped
-run_checked -P --ped x.ped --map x.map
-expect_status 1
-expect_last_line_like "PED file x.ped, line *"
+refused_like "PED file x.ped, line *" -P --ped x.ped --map x.map
 ped_text | write x.ped
 garbage > x.map
-run_checked -P --ped x.ped --map x.map
-expect_status 1
-expect_last_line_like "*MAP file x.map*line * not chromosome, SNP name, genetic distance and position"
+refused_like "*MAP file x.map*line * not chromosome, SNP name, genetic distance and position" \
+  -P --ped x.ped --map x.map
 case_end
 
 case_start "truncated gzip, bad CRC, plain text under a gz name: read errors"
@@ -83,13 +80,9 @@ Count Samples...
 Can't read x.ped.gz
 EOF
 ped_text | bad_crc_gz > x.ped.gz
-run_checked -P --ped x.ped.gz --map x.map
-expect_status 1
-expect_last_line "Can't read x.ped.gz"
+refused "Can't read x.ped.gz" -P --ped x.ped.gz --map x.map
 ped_text | write x.ped.gz
-run_checked -P --ped x.ped.gz --map x.map
-expect_status 1
-expect_last_line "Can't read x.ped.gz"
+refused "Can't read x.ped.gz" -P --ped x.ped.gz --map x.map
 ped_text | write x.ped
 map_text | truncated_gz > x.map.gz
 run_checked -P --ped x.ped --map x.map.gz
@@ -100,26 +93,18 @@ MAP...
 Can't read x.map.gz
 EOF
 map_text | bad_crc_gz > x.map.gz
-run_checked -P --ped x.ped --map x.map.gz
-expect_status 1
-expect_last_line "Can't read x.map.gz"
+refused "Can't read x.map.gz" -P --ped x.ped --map x.map.gz
 map_text | write x.map.gz
-run_checked -P --ped x.ped --map x.map.gz
-expect_status 1
-expect_last_line "Can't read x.map.gz"
+refused "Can't read x.map.gz" -P --ped x.ped --map x.map.gz
 case_end
 
 case_start "gzip data under a plain name is read as bytes and refused"
 map_text | write x.map
 ped_text | gzip -nc > x.ped
-run_checked -P --ped x.ped --map x.map
-expect_status 1
-expect_last_line_like "PED file x.ped, line 1: *"
+refused_like "PED file x.ped, line 1: *" -P --ped x.ped --map x.map
 ped_text | write x.ped
 map_text | gzip -nc > x.map
-run_checked -P --ped x.ped --map x.map
-expect_status 1
-expect_last_line_like "*MAP file x.map*not chromosome, SNP name, genetic distance and position"
+refused_like "*MAP file x.map*not chromosome, SNP name, genetic distance and position" -P --ped x.ped --map x.map
 case_end
 
 case_start "lines of 10 MB: a phenotype and a SNP name are kept whole"
@@ -137,9 +122,7 @@ case_end
 case_start "a 10 MB line of alleles against a two-SNP MAP is refused with its count"
 map_text | write x.map
 { printf 'F1 I1 0 0 1 2 '; long_word 10000000; printf '\n'; } > x.ped
-run_checked -P --ped x.ped --map x.map
-expect_status 1
-expect_last_line "PED file x.ped, line 1: 10000000 alleles, expected 4 (two for each SNP of x.map)"
+refused "PED file x.ped, line 1: 10000000 alleles, expected 4 (two for each SNP of x.map)" -P --ped x.ped --map x.map
 case_end
 
 case_start "no final line feed, CRLF line ends: the same outputs"
@@ -189,9 +172,7 @@ done
 # Even when every PED line has a single pair: the MAP must not lose its tail.
 printf 'F1 I1 0 0 1 2 A A\n' > x.ped
 printf '1 rs1 0 1000\n1 rs2 0 99999999999\n' > x.map
-run_checked -P --ped x.ped --map x.map
-expect_status 1
-expect_last_line "MAP file x.map, line 2: not chromosome, SNP name, genetic distance and position"
+refused "MAP file x.map, line 2: not chromosome, SNP name, genetic distance and position" -P --ped x.ped --map x.map
 case_end
 
 case_start "numbers at the edges: 32-bit limits, -0, 1e999 distances, huge sex codes"
@@ -227,15 +208,9 @@ expect_stdout <<'EOF'
 varnex -P --ped d --map x.map
 Can't open d
 EOF
-run_checked -P --ped x.ped --map d
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -P --ped x.ped --map x.map --og d
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -P --ped x.ped --map x.map --os d
-expect_status 1
-expect_last_line "Can't open d"
+refused "Can't open d" -P --ped x.ped --map d
+refused "Can't open d" -P --ped x.ped --map x.map --og d
+refused "Can't open d" -P --ped x.ped --map x.map --os d
 run_checked -P --ped x.ped --map x.map --og d --discrete_phenotype
 expect_status 0
 expect_new_files d_1 d_2 x.ped.sample_1 x.ped.sample_2
@@ -244,12 +219,8 @@ case_end
 case_start "an output in a missing directory; outputs on /dev/full"
 map_text | write x.map
 ped_text | write x.ped
-run_checked -P --ped x.ped --map x.map --os nodir/x.sample
-expect_status 1
-expect_last_line "Can't open nodir/x.sample"
-run_checked -P --ped x.ped --map x.map --og nodir/x.gen
-expect_status 1
-expect_last_line "Can't open nodir/x.gen"
+refused "Can't open nodir/x.sample" -P --ped x.ped --map x.map --os nodir/x.sample
+refused "Can't open nodir/x.gen" -P --ped x.ped --map x.map --og nodir/x.gen
 run_checked -P --ped x.ped --map x.map --os /dev/full
 expect_status 1
 expect_stdout <<'EOF'
@@ -265,9 +236,7 @@ EOF
 ped_text | gzip -nc > x.ped.gz
 # A gz name, or the driver would append ".gz" and create /dev/full.gz: a link.
 ln -s /dev/full full.gz
-run_checked -P --ped x.ped.gz --map x.map --og x.gen.gz --os full.gz
-expect_status 1
-expect_last_line "Can't write full.gz"
+refused "Can't write full.gz" -P --ped x.ped.gz --map x.map --og x.gen.gz --os full.gz
 [ -c /dev/full ] && [ ! -e /dev/full.gz ] || fail "/dev/full replaced or /dev/full.gz created"
 case_end
 

@@ -65,20 +65,12 @@ case_start "truncated gzip, bad CRC, plain text under a gz name, for every input
 inputs
 for damage in truncated_gz bad_crc_gz cat; do
   gen_text | $damage > y.gen.gz
-  run_checked -S --g y.gen.gz --start 1
-  expect_status 1
-  expect_last_line "Can't read y.gen.gz"
+  refused "Can't read y.gen.gz" -S --g y.gen.gz --start 1
   sample_text | $damage > y.sample.gz
-  run_checked -S --g x.gen --s y.sample.gz --sample_id ids
-  expect_status 1
-  expect_last_line "Can't read y.sample.gz"
+  refused "Can't read y.sample.gz" -S --g x.gen --s y.sample.gz --sample_id ids
   printf 'i2\n' | $damage > ids.gz
-  run_checked -S --g x.gen --s x.sample --sample_id ids.gz
-  expect_status 1
-  expect_last_line "Can't read ids.gz"
-  run_checked -S --g x.gen --exclusion ids.gz
-  expect_status 1
-  expect_last_line "Can't read ids.gz"
+  refused "Can't read ids.gz" -S --g x.gen --s x.sample --sample_id ids.gz
+  refused "Can't read ids.gz" -S --g x.gen --exclusion ids.gz
 done
 case_end
 
@@ -181,41 +173,21 @@ case_end
 case_start "a directory as input or as output"
 inputs
 mkdir d
-run_checked -S --g d --start 1
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -S --g x.gen --s d --sample_id ids
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -S --g x.gen --s x.sample --sample_id d
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -S --g x.gen --start 1 --og d
-expect_status 1
-expect_last_line "Can't open d"
-run_checked -S --g x.gen --s x.sample --sample_id ids --os d
-expect_status 1
-expect_last_line "Can't open d"
+refused "Can't open d" -S --g d --start 1
+refused "Can't open d" -S --g x.gen --s d --sample_id ids
+refused "Can't open d" -S --g x.gen --s x.sample --sample_id d
+refused "Can't open d" -S --g x.gen --start 1 --og d
+refused "Can't open d" -S --g x.gen --s x.sample --sample_id ids --os d
 case_end
 
 case_start "an output in a missing directory; the GEN output on /dev/full"
 inputs
-run_checked -S --g x.gen --start 1 --og nodir/x
-expect_status 1
-expect_last_line "Can't open nodir/x"
-run_checked -S --g x.gen --s x.sample --sample_id ids --os nodir/x
-expect_status 1
-expect_last_line "Can't open nodir/x"
-run_checked -S --g x.gen --start 1 --og /dev/full
-expect_status 1
-expect_last_line "Can't write /dev/full"
-run_checked -S --g x.gen --s x.sample --sample_id ids --og /dev/full
-expect_status 1
-expect_last_line "Can't write /dev/full"
+refused "Can't open nodir/x" -S --g x.gen --start 1 --og nodir/x
+refused "Can't open nodir/x" -S --g x.gen --s x.sample --sample_id ids --os nodir/x
+refused "Can't write /dev/full" -S --g x.gen --start 1 --og /dev/full
+refused "Can't write /dev/full" -S --g x.gen --s x.sample --sample_id ids --og /dev/full
 # The SAMPLE output fails last, after the GEN output is complete.
-run_checked -S --g x.gen --s x.sample --sample_id ids --os /dev/full
-expect_status 1
-expect_last_line "Can't write /dev/full"
+refused "Can't write /dev/full" -S --g x.gen --s x.sample --sample_id ids --os /dev/full
 case_end
 
 finish

@@ -126,3 +126,20 @@ crlf() { sed 's/$/\r/'; }
 no_final_newline() { head -c -1; }
 # long_word N: N bytes of "x" without a line feed (10 MB takes ~20 ms).
 long_word() { head -c "$1" /dev/zero | tr '\0' x; }
+
+# refused TEXT ARGS...: run_checked ARGS must exit 1 with TEXT as the last line
+# of standard output and of the log; refused_like GLOB ARGS... the same, like GLOB.
+refused() {
+  local text=$1
+  shift
+  run_checked "$@"
+  expect_status 1
+  expect_last_line "$text"
+}
+refused_like() {
+  local glob=$1
+  shift
+  run_checked "$@"
+  expect_status 1
+  expect_last_line_like "$glob"
+}
