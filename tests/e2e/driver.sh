@@ -69,6 +69,25 @@ refused() {
   expect_text "$1"$'\n'"${3-$2}" "log" varnex.log
 }
 
+# rejects MESSAGE ARGS...: runs ARGS, refused with MESSAGE in both streams.
+rejects() {
+  local message=$1
+  shift
+  run "$@"
+  refused "varnex $*" "$message"
+}
+
+# usage BLOCK ARGS...: the run exits 1 with the echo, the title, BLOCK and the
+# footer on standard output; the log holds the echo alone.
+usage() {
+  local block=$1
+  shift
+  run "$@"
+  expect_status 1
+  expect_text "varnex $*"$'\n'"$TITLE$block$LOG_LINE$DOC" "standard output ($*)" stdout.txt
+  expect_text "varnex $*"$'\n' "log ($*)" varnex.log
+}
+
 case_start "no arguments: the whole usage text, no log"
 run
 expect_status 1
@@ -118,13 +137,11 @@ case_end
 
 case_start "no mode flag"
 echo "earlier run, longer than the new log" > varnex.log
-run --g a.gen --s a.sample --threshold 0.5
-refused "varnex --g a.gen --s a.sample --threshold 0.5" "$NO_MODE"
+rejects "$NO_MODE" --g a.gen --s a.sample --threshold 0.5
 case_end
 
 case_start "a value that looks like an option is taken as the value"
-run --g -S
-refused "varnex --g -S" "$NO_MODE"
+rejects "$NO_MODE" --g -S
 rm varnex.log
 run --log -U
 expect_status 1
@@ -134,12 +151,9 @@ expect_absent varnex.log
 case_end
 
 case_start "two or more mode flags"
-run -S -P
-refused "varnex -S -P" "$TWO_MODES"
-run -U --g a.gen -M -O -G
-refused "varnex -U --g a.gen -M -O -G" "$TWO_MODES"
-run -U -U -S
-refused "varnex -U -U -S" "$TWO_MODES"
+rejects "$TWO_MODES" -S -P
+rejects "$TWO_MODES" -U --g a.gen -M -O -G
+rejects "$TWO_MODES" -U -U -S
 case_end
 
 case_start "the echo keeps every argument as typed, and --log moves the log"
@@ -164,47 +178,30 @@ expect_absent varnex.log
 case_end
 
 case_start "subset refusals"
-run -S --start 1
-expect_status 1
-expect_text $'varnex -S --start 1\n'"$TITLE$SUBSET_BLOCK$LOG_LINE$DOC" "standard output" stdout.txt
-expect_text $'varnex -S --start 1\n' "log" varnex.log
-run -S --g a.gen --s a.sample --og out.gen
-refused "varnex -S --g a.gen --s a.sample --og out.gen" $'No subset defined.\n'
-run -S --g a.gen --sample_id ids.txt
-refused "varnex -S --g a.gen --sample_id ids.txt" \
-  $'Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file\n'
-run -S --g a.gen --sample_excl ids.txt --start 5
-refused "varnex -S --g a.gen --sample_excl ids.txt --start 5" \
-  $'Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file\n'
-run -S --g a.gen --s a.sample --sample_id ''
-refused "varnex -S --g a.gen --s a.sample --sample_id " \
-  $'Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file\n'
-run -S --g a.gen --missing 0.1
-refused "varnex -S --g a.gen --missing 0.1" \
-  $'Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n' ""
-run -S --g a.gen --missing 0.1 --threshold -1
-refused "varnex -S --g a.gen --missing 0.1 --threshold -1" \
-  $'Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n' ""
-run -S --g a.gen --missing 0.1 --threshold -1.0e0
-refused "varnex -S --g a.gen --missing 0.1 --threshold -1.0e0" \
-  $'Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n' ""
+usage "$SUBSET_BLOCK" -S --start 1
+rejects $'No subset defined.\n' -S --g a.gen --s a.sample --og out.gen
+subsets=$'Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file\n'
+rejects "$subsets" -S --g a.gen --sample_id ids.txt
+rejects "$subsets" -S --g a.gen --sample_excl ids.txt --start 5
+rejects "$subsets" -S --g a.gen --s a.sample --sample_id ''
+# Refused after the echo, with the message on standard output only.
+for t in "" "--threshold -1" "--threshold -1.0e0"; do
+  # shellcheck disable=SC2086
+  run -S --g a.gen --missing 0.1 $t
+  refused "varnex -S --g a.gen --missing 0.1${t:+ $t}" \
+    $'Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n' ""
+done
 expect_absent a.gen.subset
 case_end
 
 case_start "PED to GEN and GEN to PED without their required files"
 for args in "-P" "-P --ped x.ped" "-P --map x.map" "--map x.map -P --og out.gen"; do
   # shellcheck disable=SC2086
-  run $args
-  expect_status 1
-  expect_text "varnex $args"$'\n'"$TITLE$PED_BLOCK$LOG_LINE$DOC" "standard output ($args)" stdout.txt
-  expect_text "varnex $args"$'\n' "log ($args)" varnex.log
+  usage "$PED_BLOCK" $args
 done
 for args in "-G" "-G --g a.gen" "-G --s a.sample --threshold 0.5"; do
   # shellcheck disable=SC2086
-  run $args
-  expect_status 1
-  expect_text "varnex $args"$'\n'"$TITLE$GEN_BLOCK$LOG_LINE$DOC" "standard output ($args)" stdout.txt
-  expect_text "varnex $args"$'\n' "log ($args)" varnex.log
+  usage "$GEN_BLOCK" $args
 done
 expect_absent a.gen.ped
 case_end
@@ -212,31 +209,21 @@ case_end
 case_start "orient without its required files"
 for args in "-O" "-O --g a.gen" "-O --strand s.txt --og out.gen"; do
   # shellcheck disable=SC2086
-  run $args
-  expect_status 1
-  expect_text "varnex $args"$'\n'"$TITLE$ORIENT_BLOCK$LOG_LINE$DOC" "standard output ($args)" stdout.txt
-  expect_text "varnex $args"$'\n' "log ($args)" varnex.log
+  usage "$ORIENT_BLOCK" $args
 done
 case_end
 
 case_start "merge refusals and the collection after -M"
-run -M
-refused "varnex -M" $'No GEN files defined.\n'
-run -M --s a.sample
-refused "varnex -M --s a.sample" $'No GEN files defined.\n'
-run --g a.gen -M --s a.sample
-refused "varnex --g a.gen -M --s a.sample" $'No GEN files defined.\n'
-run -M --g --s x.sample
-refused "varnex -M --g --s x.sample" $'No GEN files defined.\n'
-run -M --g a.gen b.gen
-refused "varnex -M --g a.gen b.gen" $'No SAMPLE files defined.\n'
-run -M --g a.gen b.gen --s
-refused "varnex -M --g a.gen b.gen --s" $'No SAMPLE files defined.\n'
-run -M --g a.gen b.gen --s a.sample
-refused "varnex -M --g a.gen b.gen --s a.sample" $'Different number of GEN and SAMPLE files defined.\n'
-run -M --genotype a.gen --sample a.sample b.sample --threshold 0.5
-refused "varnex -M --genotype a.gen --sample a.sample b.sample --threshold 0.5" \
-  $'Different number of GEN and SAMPLE files defined.\n'
+rejects $'No GEN files defined.\n' -M
+rejects $'No GEN files defined.\n' -M --s a.sample
+rejects $'No GEN files defined.\n' --g a.gen -M --s a.sample
+rejects $'No GEN files defined.\n' -M --g --s x.sample
+rejects $'No SAMPLE files defined.\n' -M --g a.gen b.gen
+rejects $'No SAMPLE files defined.\n' -M --g a.gen b.gen --s
+rejects $'Different number of GEN and SAMPLE files defined.\n' -M --g a.gen b.gen --s a.sample
+rejects \
+  $'Different number of GEN and SAMPLE files defined.\n' \
+  -M --genotype a.gen --sample a.sample b.sample --threshold 0.5
 # A list ends at the next argument that starts with "-", which is then
 # scanned as an option.
 echo "earlier run" > varnex.log
@@ -247,8 +234,7 @@ expect_text $'earlier run\n' "log" varnex.log
 case_end
 
 case_start "a rejected run after a good one keeps the good run's log"
-run -S --g a.gen
-refused "varnex -S --g a.gen" $'No subset defined.\n'
+rejects $'No subset defined.\n' -S --g a.gen
 run -S --g a.gen --bogus
 expect_status 1
 expect_text $'varnex -S --g a.gen\nNo subset defined.\n' "log" varnex.log
