@@ -6,32 +6,17 @@ source "$(dirname "$0")/lib.sh" "$@"
 SAMPLE=$'ID_1 ID_2 missing\n0 0 0\n'
 PRINTED=$'ID_1 ID_2 missing\n\n0 0 0\n\n'
 
-case_start "plain SAMPLE file"
+case_start "plain text and gzip data, each under a plain and a gz name"
 printf '%s' "$SAMPLE" | write x.sample
-run -U --s x.sample
-expect_status 0
-expect_stdout <<<"varnex -U --s x.sample"$'\n'"${PRINTED%$'\n'}"
-expect_log <<'EOF'
-varnex -U --s x.sample
-EOF
-case_end
-
-case_start "gzip data, under a gz name and under a plain name"
+printf '%s' "$SAMPLE" | write plain.sample.gz
 printf '%s' "$SAMPLE" | write_gz x.sample.gz
 printf '%s' "$SAMPLE" | write_gz packed.sample
-for name in x.sample.gz packed.sample; do
+for name in x.sample plain.sample.gz x.sample.gz packed.sample; do
   run -U --sample "$name"
   expect_status 0
   expect_stdout <<<"varnex -U --sample $name"$'\n'"${PRINTED%$'\n'}"
   expect_log <<<"varnex -U --sample $name"
 done
-case_end
-
-case_start "plain text under a gz name is printed as it is"
-printf '%s' "$SAMPLE" | write plain.sample.gz
-run -U --s plain.sample.gz
-expect_status 0
-expect_stdout <<<"varnex -U --s plain.sample.gz"$'\n'"${PRINTED%$'\n'}"
 case_end
 
 case_start "the update options are accepted and not read; --g is not passed"
@@ -66,14 +51,8 @@ case_end
 case_start "a missing file, a directory, no --s"
 run -U --s missing.sample
 expect_status 1
-expect_stdout <<'EOF'
-varnex -U --s missing.sample
-Can't open missing.sample
-EOF
-expect_log <<'EOF'
-varnex -U --s missing.sample
-Can't open missing.sample
-EOF
+printf "varnex -U --s missing.sample\nCan't open missing.sample\n" | expect_stdout
+printf "varnex -U --s missing.sample\nCan't open missing.sample\n" | expect_log
 mkdir dir.sample
 run -U --s dir.sample
 expect_status 1
