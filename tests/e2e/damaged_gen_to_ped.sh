@@ -6,6 +6,7 @@
 
 gen_text() { printf '1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1\n2 rs2 2000 C T 0 0 1 0 1 0\n'; }
 sample_text() { printf 'ID_1 ID_2 missing\n0 0 0\ns1 s1 0\ns2 s2 0\n'; }
+inputs() { gen_text > x.gen; sample_text > x.sample; }
 
 expect_good_run() {  # $1 GEN name: the worked example's outputs
   expect_status 0
@@ -155,8 +156,7 @@ refused 'x.gen, line 1: field 9, probability "nan" is not a number' -G --g x.gen
 case_end
 
 case_start "a directory as input or as output"
-gen_text | write x.gen
-sample_text | write x.sample
+inputs
 mkdir d
 run_checked -G --g d --s x.sample
 expect_status 1
@@ -170,8 +170,7 @@ refused "Can't open d" -G --g x.gen --s x.sample --map d
 case_end
 
 case_start "an output in a missing directory; outputs on /dev/full"
-gen_text | write x.gen
-sample_text | write x.sample
+inputs
 refused "Can't open nodir/x.ped" -G --g x.gen --s x.sample --ped nodir/x.ped
 refused "Can't open nodir/x.map" -G --g x.gen --s x.sample --map nodir/x.map
 refused "Can't write /dev/full" -G --g x.gen --s x.sample --ped /dev/full
@@ -179,8 +178,7 @@ refused "Can't write /dev/full" -G --g x.gen --s x.sample --map /dev/full
 case_end
 
 case_start "the log on /dev/full: the run still succeeds"
-gen_text | write x.gen
-sample_text | write x.sample
+inputs
 run_checked -G --g x.gen --s x.sample --log /dev/full
 expect_good_run x.gen
 case_end

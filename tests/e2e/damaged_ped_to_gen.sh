@@ -6,6 +6,7 @@
 
 map_text() { printf '1 rs1 0 1000\n1 rs2 0 2000\n'; }
 ped_text() { printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0 0\n'; }
+inputs() { map_text > x.map; ped_text > x.ped; }
 
 header="varnex -P --ped x.ped --map x.map"
 expect_good_run() {  # the worked example's outputs under x.ped.gen / x.ped.sample
@@ -199,8 +200,7 @@ EOF
 case_end
 
 case_start "a directory as input or as output"
-map_text | write x.map
-ped_text | write x.ped
+inputs
 mkdir d
 run_checked -P --ped d --map x.map
 expect_status 1
@@ -217,8 +217,7 @@ expect_new_files d_1 d_2 x.ped.sample_1 x.ped.sample_2
 case_end
 
 case_start "an output in a missing directory; outputs on /dev/full"
-map_text | write x.map
-ped_text | write x.ped
+inputs
 refused "Can't open nodir/x.sample" -P --ped x.ped --map x.map --os nodir/x.sample
 refused "Can't open nodir/x.gen" -P --ped x.ped --map x.map --og nodir/x.gen
 run_checked -P --ped x.ped --map x.map --os /dev/full
@@ -241,8 +240,7 @@ refused "Can't write full.gz" -P --ped x.ped.gz --map x.map --og x.gen.gz --os f
 case_end
 
 case_start "the log on /dev/full: the run still succeeds"
-map_text | write x.map
-ped_text | write x.ped
+inputs
 run_checked -P --ped x.ped --map x.map --log /dev/full
 expect_good_run
 case_end
@@ -258,8 +256,7 @@ expect_absent x.ped.sample
 case_end
 
 case_start "standard streams closed: nothing lands in the log or an output"
-map_text | write x.map
-ped_text | write x.ped
+inputs
 varnex -P --ped x.ped --map x.map >&- 2> stderr.txt
 STATUS=$?
 [ -s stderr.txt ] && fail "wrote to standard error"
