@@ -108,6 +108,15 @@ expect_plain() {
 }
 expect_absent() { [ ! -e "$1" ] || fail "$1 exists"; }
 
+# expect_refused ARGS...: varnex ARGS exits 1 and its standard output is the
+# command echo, then the here-document.
+expect_refused() {
+  cat > "$CASE_DIR/.refused"
+  run "$@" < /dev/null
+  expect_status 1
+  { echo "varnex $*"; cat "$CASE_DIR/.refused"; } | expect_stdout
+}
+
 finish() {
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]

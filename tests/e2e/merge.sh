@@ -465,10 +465,7 @@ done
 case_start "outputs that name an input, the log or each other are refused"
 small_pair x.gen x.sample u1
 cp x.gen keep.gen; cp x.sample keep.sample
-run -M --g x.gen --s x.sample
-expect_status 1
-expect_stdout <<'EOF'
-varnex -M --g x.gen --s x.sample
+expect_refused -M --g x.gen --s x.sample <<'EOF'
 Output file x.gen is the same file as input x.gen
 EOF
 run -M --g x.gen --s x.sample --og ./x.sample --os new.sample

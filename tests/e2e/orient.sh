@@ -135,10 +135,7 @@ EOF
 write a.strand.gz <<'EOF'
 100 -
 EOF
-run -O --g a.gen --strand a.strand.gz
-expect_status 1
-expect_stdout <<'EOF'
-varnex -O --g a.gen --strand a.strand.gz
+expect_refused -O --g a.gen --strand a.strand.gz <<'EOF'
 Processing strand file...
 Can't read a.strand.gz
 EOF
@@ -284,10 +281,7 @@ done
 
 case_start "output in a missing directory"
 tiny_inputs
-run -O --g a.gen --strand a.strand --og nodir/out.gen
-expect_status 1
-expect_stdout <<'EOF'
-varnex -O --g a.gen --strand a.strand --og nodir/out.gen
+expect_refused -O --g a.gen --strand a.strand --og nodir/out.gen <<'EOF'
 Processing strand file...
 Processing GEN file...
 Can't open nodir/out.gen
@@ -306,10 +300,7 @@ EOF
 expect_file a.gen <<'EOF'
 S1 rs1 100 A G 1 0 0
 EOF
-run -O --g a.gen --strand a.strand --og a.strand
-expect_status 1
-expect_stdout <<'EOF'
-varnex -O --g a.gen --strand a.strand --og a.strand
+expect_refused -O --g a.gen --strand a.strand --og a.strand <<'EOF'
 Output file a.strand is the same file as input a.strand
 EOF
 expect_file a.strand <<'EOF'
@@ -319,10 +310,7 @@ case_end
 
 case_start "a failed write is reported and the partial output removed"
 tiny_inputs
-run -O --g a.gen --strand a.strand --og /dev/full
-expect_status 1
-expect_stdout <<'EOF'
-varnex -O --g a.gen --strand a.strand --og /dev/full
+expect_refused -O --g a.gen --strand a.strand --og /dev/full <<'EOF'
 Processing strand file...
 Processing GEN file...
 0

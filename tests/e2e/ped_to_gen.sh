@@ -253,10 +253,7 @@ case_end
 case_start "MAP without SNPs"
 : | write x.map
 worked_ped | write x.ped
-run -P --ped x.ped --map x.map
-expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x.map
+expect_refused -P --ped x.ped --map x.map <<'EOF'
 MAP...
 No SNPs in MAP file x.map
 EOF
@@ -264,10 +261,7 @@ expect_log < stdout.txt
 expect_absent x.ped.gen
 expect_absent x.ped.sample
 printf 'chr snp cM pos\n1 rs1 0 1000\n' | write x.map
-run -P --ped x.ped --map x.map
-expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x.map
+expect_refused -P --ped x.ped --map x.map <<'EOF'
 MAP...
 No SNPs in MAP file x.map: line 1 is not chromosome, SNP name, genetic distance and position
 EOF
@@ -306,18 +300,12 @@ case_end
 case_start "inputs that cannot be opened"
 worked_map | write x.map
 worked_ped | write x.ped
-run -P --ped nope.ped --map x.map
-expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped nope.ped --map x.map
+expect_refused -P --ped nope.ped --map x.map <<'EOF'
 Can't open nope.ped
 EOF
 expect_log < stdout.txt
 expect_absent nope.ped.gen
-run -P --ped x.ped --map nope/x.map
-expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map nope/x.map
+expect_refused -P --ped x.ped --map nope/x.map <<'EOF'
 Can't open nope/x.map
 EOF
 expect_absent x.ped.gen
@@ -327,10 +315,7 @@ case_end
 case_start "an output naming an input is refused before anything is written"
 worked_map | write x.map
 worked_ped | write x.ped
-run -P --ped x.ped --map x.map --os ./x.map
-expect_status 1
-expect_stdout <<'EOF'
-varnex -P --ped x.ped --map x.map --os ./x.map
+expect_refused -P --ped x.ped --map x.map --os ./x.map <<'EOF'
 Output file ./x.map is the same file as input x.map
 EOF
 worked_map | cmp -s - x.map || fail "x.map was changed"

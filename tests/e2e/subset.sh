@@ -32,14 +32,6 @@ EOF
   printf 'ID_1 ID_2 missing sex\t\n0 0 0 D \nfam2 ind2 0.1\t2\nfam3 ind3 0 1\n' | expect_file "$2"
 }
 
-# refused ARGS...: the run exits 1 and prints the command, then the here-document.
-refused() {
-  cat > "$CASE_DIR/.msg"
-  run "$@" < /dev/null
-  expect_status 1
-  { echo "varnex $*"; cat "$CASE_DIR/.msg"; } | expect_stdout
-}
-
 for kind in plain gzip; do
   case_start "range keeps both bounds, number style ($kind)"
   write_a_gen
@@ -343,27 +335,27 @@ case_start "every named input that cannot be opened stops the run before any out
 write_a_gen
 write_b_pair
 printf 'ind1\n' > ids.txt
-refused -S --g b.gen --s s.sample --sample_id missing.txt <<'EOF'
+expect_refused -S --g b.gen --s s.sample --sample_id missing.txt <<'EOF'
 Output files: b.gen.subset s.sample.subset
 Can't open missing.txt
 EOF
 expect_log < stdout.txt
 expect_absent b.gen.subset
 expect_absent s.sample.subset
-refused -S --g b.gen --s nosuch.sample --sample_id ids.txt <<'EOF'
+expect_refused -S --g b.gen --s nosuch.sample --sample_id ids.txt <<'EOF'
 Output files: b.gen.subset nosuch.sample.subset
 Can't open nosuch.sample
 EOF
-refused -S --g nosuch.gen --start 1 <<'EOF'
+expect_refused -S --g nosuch.gen --start 1 <<'EOF'
 Output files: nosuch.gen.subset 
 Can't open nosuch.gen
 EOF
 mkdir lists
-refused -S --g a.gen --exclusion lists <<'EOF'
+expect_refused -S --g a.gen --exclusion lists <<'EOF'
 Output files: a.gen.subset 
 Can't open lists
 EOF
-refused -S --g a.gen --inclusion lists/none.gz <<'EOF'
+expect_refused -S --g a.gen --inclusion lists/none.gz <<'EOF'
 Output files: a.gen.subset 
 Can't open lists/none.gz
 EOF
@@ -375,23 +367,23 @@ write_a_gen
 cp a.gen a.orig
 write_b_pair
 printf 'ind1\n' > ids.txt
-refused -S --g a.gen --og ./a.gen --start 1 <<'EOF'
+expect_refused -S --g a.gen --og ./a.gen --start 1 <<'EOF'
 Output files: ./a.gen 
 Output file ./a.gen is the same file as input a.gen
 EOF
 cmp -s a.gen a.orig || fail "a.gen was changed"
 cp s.sample s.orig
-refused -S --g b.gen --s s.sample --sample_id ids.txt --os s.sample <<'EOF'
+expect_refused -S --g b.gen --s s.sample --sample_id ids.txt --os s.sample <<'EOF'
 Output files: b.gen.subset s.sample
 Output file s.sample is the same file as input s.sample
 EOF
 cmp -s s.sample s.orig || fail "s.sample was changed"
 expect_absent b.gen.subset
-refused -S --g b.gen --s s.sample --sample_id ids.txt --og ids.txt <<'EOF'
+expect_refused -S --g b.gen --s s.sample --sample_id ids.txt --og ids.txt <<'EOF'
 Output files: ids.txt s.sample.subset
 Output file ids.txt is the same file as input ids.txt
 EOF
-refused -S --g b.gen --s s.sample --sample_id ids.txt --og same.out --os same.out <<'EOF'
+expect_refused -S --g b.gen --s s.sample --sample_id ids.txt --og same.out --os same.out <<'EOF'
 Output files: same.out same.out
 Output files same.out and same.out are the same file
 EOF
@@ -400,7 +392,7 @@ case_end
 
 case_start "a failed write is reported and exits 1"
 write_a_gen
-refused -S --g a.gen --og /dev/full --start 0 <<'EOF'
+expect_refused -S --g a.gen --og /dev/full --start 0 <<'EOF'
 Output files: /dev/full 
 Number of input samples: 2
 Number of output samples: 2
@@ -416,7 +408,7 @@ printf 'ind1\n' > ids.txt
 seq 1 60000 | awk '{ print "s" $1, "r" $1, $1, "A G 1 0 0 0 1 0 0.25 0.5 0.25 0 0 1" }' | gzip > whole.gen.gz
 size=$(wc -c < whole.gen.gz)
 head -c $((size - 100)) whole.gen.gz > cut.gen.gz
-refused -S --g cut.gen.gz --s s.sample --sample_id ids.txt --start 0 <<'EOF'
+expect_refused -S --g cut.gen.gz --s s.sample --sample_id ids.txt --start 0 <<'EOF'
 Output files: cut.gen.subset.gz s.sample.subset.gz
 Number of input samples: 4
 Samples...
