@@ -456,35 +456,4 @@ expect_tsv first <<'EOF'
 EOF
 case_end
 
-# -------------------------------------------------------------- round trip
-
-# PED to GEN, then back: the same genotypes, each pair compared without its
-# order, missing as N N.
-genotypes_of() {
-  awk '{ for (i = 7; i < NF; i += 2) {
-           a = ($i == "0") ? "N" : $i; b = ($(i+1) == "0") ? "N" : $(i+1)
-           printf "%s%s ", (a < b ? a b : b a), "" }
-         print "" }' "$1"
-}
-round_trip() {
-  run -P --ped "$1" --map "$2"
-  if grep -q "Not built yet" stdout.txt; then
-    echo "skipped [$case_name]: -P not built on this branch"
-    return
-  fi
-  expect_status 0
-  run -G --g "$1.gen" --s "$1.sample"
-  expect_status 0
-  genotypes_of "$1" > want
-  genotypes_of "$1.gen.ped" > got
-  cmp -s want got || fail "genotypes differ after the round trip"
-}
-
-case_start "round trip through PED to GEN: HapMap PED, and one with missing genotypes"
-cp "$REALDATA/popgen_hapmap_chb/test.ped" "$REALDATA/popgen_hapmap_chb/test.map" .
-round_trip test.ped test.map
-cp "$REALDATA/plink_ng_tests/toy.ped" "$REALDATA/plink_ng_tests/toy.map" .
-round_trip toy.ped toy.map
-case_end
-
 finish
