@@ -108,14 +108,18 @@ expect_plain() {
 }
 expect_absent() { [ ! -e "$1" ] || fail "$1 exists"; }
 
-# expect_refused ARGS...: varnex ARGS exits 1 and its standard output is the
-# command echo, then the here-document.
-expect_refused() {
-  cat > "$CASE_DIR/.refused"
+# expect_run STATUS ARGS...: varnex ARGS exits with STATUS and its standard
+# output is the command echo, then the here-document. expect_refused ARGS...:
+# the same with status 1.
+expect_run() {
+  local status=$1
+  shift
+  cat > "$CASE_DIR/.echoed"
   run "$@" < /dev/null
-  expect_status 1
-  { echo "varnex $*"; cat "$CASE_DIR/.refused"; } | expect_stdout
+  expect_status "$status"
+  { echo "varnex $*"; cat "$CASE_DIR/.echoed"; } | expect_stdout
 }
+expect_refused() { expect_run 1 "$@"; }
 
 finish() {
   echo "$passed passed, $failed failed"

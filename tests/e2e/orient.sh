@@ -104,10 +104,7 @@ EOF
 
   case_start "$kind: --excl leaves out SNPs without entry, counts both"
   write_case_inputs $gen $strand $w $w
-  run -O --g $gen --strand $strand --excl --order
-  expect_status 0
-  expect_stdout <<EOF
-varnex -O --g $gen --strand $strand --excl --order
+  expect_run 0 -O --g $gen --strand $strand --excl --order <<EOF
 Processing strand file...
 Unknown orientation: + x
 Unknown orientation: ? 650
@@ -177,10 +174,7 @@ rs12 -
 +7 q
 99999999999 +
 EOF
-run -O --g a.gen --strand a.strand --excl
-expect_status 0
-expect_stdout <<'EOF'
-varnex -O --g a.gen --strand a.strand --excl
+expect_run 0 -O --g a.gen --strand a.strand --excl <<'EOF'
 Processing strand file...
 Unknown orientation: - rs12
 Unknown orientation: - 12x
@@ -208,10 +202,7 @@ S4 rs4 +0100 A G 1 0 0
 S5 rs5 100 C A 1 0.5 0.25
 EOF
 printf '100 +\r\n' > a.strand
-run -O --g a.gen --strand a.strand --order
-expect_status 0
-expect_stdout <<'EOF'
-varnex -O --g a.gen --strand a.strand --order
+expect_run 0 -O --g a.gen --strand a.strand --order <<'EOF'
 Processing strand file...
 Processing GEN file...
 0
@@ -232,10 +223,7 @@ case_start "empty gzip GEN gives an empty gzip output; CRLF lines lose the CR"
 write e.strand <<'EOF'
 100 -
 EOF
-run -O --g e.gen.gz --strand e.strand
-expect_status 0
-expect_stdout <<'EOF'
-varnex -O --g e.gen.gz --strand e.strand
+expect_run 0 -O --g e.gen.gz --strand e.strand <<'EOF'
 Processing strand file...
 Processing GEN file...
 Input SNPs: 0 Output SNPs: 0
@@ -364,10 +352,7 @@ write s.strand <<'EOF'
 20097287 +
 EOF
 cp "$REALDATA/gwasurvivr_impute2/impute_example.impute2.gz" imp.gz
-run -O --g imp.gz --strand s.strand --order
-expect_status 0
-expect_stdout <<'EOF'
-varnex -O --g imp.gz --strand s.strand --order
+expect_run 0 -O --g imp.gz --strand s.strand --order <<'EOF'
 Processing strand file...
 Processing GEN file...
 0

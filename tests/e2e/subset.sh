@@ -37,10 +37,7 @@ for kind in plain gzip; do
   write_a_gen
   in=a.gen out=a.gen.subset
   if [ $kind = gzip ]; then gzip a.gen; in=a.gen.gz out=a.gen.subset.gz; fi
-  run -S --g $in --start 100 --end 200
-  expect_status 0
-  expect_stdout <<EOF
-varnex -S --g $in --start 100 --end 200
+  expect_run 0 -S --g $in --start 100 --end 200 <<EOF
 Output files: $out 
 Number of input samples: 2
 Number of output samples: 2
@@ -93,10 +90,7 @@ case_start "inclusion wins over range and exclusion; exclusion matches either id
 write_a_gen
 printf 'rs1\nsnp4\n' > incl.txt
 printf 'rs4 snp2\n' > excl.txt
-run -S --g a.gen --start 100 --end 200 --inclusion incl.txt --exclusion excl.txt
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g a.gen --start 100 --end 200 --inclusion incl.txt --exclusion excl.txt
+expect_run 0 -S --g a.gen --start 100 --end 200 --inclusion incl.txt --exclusion excl.txt <<'EOF'
 Output files: a.gen.subset 
 Number of input samples: 2
 Number of output samples: 2
@@ -124,10 +118,7 @@ expect_file in.gen <<'EOF'
 snp1 rs1 99 A G 1 0 0 0 1 0 
 snp4 rs4 200 A C 0 0 1 0.3333 0.3333 0.3333 
 EOF
-run -S --g a.gen --exclusion excl.list.gz --og ex.gen
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g a.gen --exclusion excl.list.gz --og ex.gen
+expect_run 0 -S --g a.gen --exclusion excl.list.gz --og ex.gen <<'EOF'
 Output files: ex.gen 
 Number of input samples: 2
 Number of output samples: 2
@@ -148,10 +139,7 @@ case_start "sample id list: either identifier, log-only lines, byte-exact SAMPLE
 write_b_pair
 printf 'ind2\nfam3 nobody\n' > ids.txt
 printf 'ind2\n' > drop.txt
-run -S --g b.gen --s s.sample --sample_id ids.txt --sample_excl drop.txt
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g b.gen --s s.sample --sample_id ids.txt --sample_excl drop.txt
+expect_run 0 -S --g b.gen --s s.sample --sample_id ids.txt --sample_excl drop.txt <<'EOF'
 Output files: b.gen.subset s.sample.subset
 Number of input samples: 4
 Samples...
@@ -197,10 +185,7 @@ Number of input SNPs: 2
 Number of output SNPs: 2
 EOF
 expect_b_23 b.gen.subset s.sample.subset
-run -S --g b.gen --s s.sample --sample_excl empty.txt --og all.gen --os all.sample
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g b.gen --s s.sample --sample_excl empty.txt --og all.gen --os all.sample
+expect_run 0 -S --g b.gen --s s.sample --sample_excl empty.txt --og all.gen --os all.sample <<'EOF'
 Output files: all.gen all.sample
 Number of input samples: 4
 Samples...
@@ -221,10 +206,7 @@ cat > c.gen <<'EOF'
 m1 r1 1 A G 0.9 0.05 0.05 0.5 0.3 0.2 1 0 0 0 0 1
 m2 r2 2 A G 0.5 0.3 0.2 0.5 0.3 0.2 1 0 0 0 0 1
 EOF
-run -S --g c.gen --missing 0.25 --threshold 0.9
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g c.gen --missing 0.25 --threshold 0.9
+expect_run 0 -S --g c.gen --missing 0.25 --threshold 0.9 <<'EOF'
 Output files: c.gen.subset 
 Number of input samples: 4
 Number of output samples: 4
@@ -244,10 +226,7 @@ a3 a3 0
 a4 a4 0
 EOF
 printf 'a1 a2\n' > first_two.txt
-run -S --g c.gen --s c.sample --sample_excl first_two.txt --missing 0.2 --threshold 0.9 --og c.out
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g c.gen --s c.sample --sample_excl first_two.txt --missing 0.2 --threshold 0.9 --og c.out
+expect_run 0 -S --g c.gen --s c.sample --sample_excl first_two.txt --missing 0.2 --threshold 0.9 --og c.out <<'EOF'
 Output files: c.out c.sample.subset
 Number of input samples: 4
 Samples...
@@ -263,10 +242,7 @@ case_start "gz GEN name compresses both outputs, the driver adds .gz to their na
 write_b_pair
 gzip -c b.gen > x.gz.gen
 printf 'ind1\n' > drop.txt
-run -S --g x.gz.gen --s s.sample --sample_excl drop.txt --og y.gen --os z.sample
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g x.gz.gen --s s.sample --sample_excl drop.txt --og y.gen --os z.sample
+expect_run 0 -S --g x.gz.gen --s s.sample --sample_excl drop.txt --og y.gen --os z.sample <<'EOF'
 Output files: y.gen.gz z.sample.gz
 Number of input samples: 4
 Samples...
@@ -282,10 +258,7 @@ case_end
 
 case_start "samples counted by fields: tabs, double spaces and a CR add no phantom samples"
 printf 'd1  r1\t5 A G  1 0 0\t0 1 0  \r\nd2 r2 6 A G 0 0 1 1 0 0\n' > d.gen
-run -S --g d.gen --start 0
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g d.gen --start 0
+expect_run 0 -S --g d.gen --start 0 <<'EOF'
 Output files: d.gen.subset 
 Number of input samples: 2
 Number of output samples: 2
@@ -314,10 +287,7 @@ f2 r2 6 A G 0.5000 0.5000 0 0 0 0 0 0 0
 f3 r3 7 A G 1 0 0 0 1 0 0 0 1 
 EOF
 printf '\ne1 r1 5 A G 1 0 0\n' > e.gen
-run -S --g e.gen --start 0
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g e.gen --start 0
+expect_run 0 -S --g e.gen --start 0 <<'EOF'
 Output files: e.gen.subset 
 Number of input samples: -1
 Number of output samples: -1
@@ -426,10 +396,7 @@ cp "$REALDATA/genotypeio_tests/test2.gen" "$REALDATA/genotypeio_tests/test2.samp
 printf '1042\nF1050 nobody\n' > ids.txt
 printf 'rs1\n' > incl.txt
 printf 'rs915675\n' > excl.txt
-run -S --g test2.gen --s test2.sample --sample_id ids.txt --start 14433600 --end 14434713 --inclusion incl.txt --exclusion excl.txt
-expect_status 0
-expect_stdout <<'EOF'
-varnex -S --g test2.gen --s test2.sample --sample_id ids.txt --start 14433600 --end 14434713 --inclusion incl.txt --exclusion excl.txt
+expect_run 0 -S --g test2.gen --s test2.sample --sample_id ids.txt --start 14433600 --end 14434713 --inclusion incl.txt --exclusion excl.txt <<'EOF'
 Output files: test2.gen.subset test2.sample.subset
 Number of input samples: 9
 Samples...
