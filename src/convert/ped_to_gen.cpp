@@ -24,6 +24,7 @@
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/gen.hpp"
 #include "formats/ped_reader.hpp"
 #include "formats/records.hpp"
 #include "formats/streams.hpp"
@@ -143,15 +144,8 @@ void write_gen_file(const std::string& name, bool compressed, const std::vector<
     for (std::uint64_t k = block * 32; k < last; ++k) {
       const map_snp& snp = snps[k];
       const gen_alleles alleles = order_alleles(snp.allele_a, snp.allele_b, translate_by_first_seen);
-      out.put(snp.snp_id);
-      out.put(' ');
-      out.put(snp.rs_id);
-      out.put(' ');
-      out.put_int(snp.position);
-      out.put(' ');
-      out.put(alleles.a);
-      out.put(' ');
-      out.put(alleles.b);
+      put_gen_head(out, snp.snp_id, snp.rs_id, snp.position, std::string_view(&alleles.a, 1),
+                   std::string_view(&alleles.b, 1));
       const auto& text = texts[alleles.flipped ? 1 : 0];
       const unsigned shift = static_cast<unsigned>(2 * (k - block * 32));
       char* p = out.reserve(members.size() * 6 + 8);

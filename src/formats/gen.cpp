@@ -16,6 +16,19 @@ gen_line split_gen_line(std::string_view text) {
   return g;
 }
 
+void put_gen_head(output_file& out, std::string_view snp_id, std::string_view rs_id,
+                  std::int32_t position, std::string_view allele_a, std::string_view allele_b) {
+  out.put(snp_id);
+  out.put(' ');
+  out.put(rs_id);
+  out.put(' ');
+  out.put_int(position);
+  out.put(' ');
+  out.put(allele_a);
+  out.put(' ');
+  out.put(allele_b);
+}
+
 long samples_in_first_line(std::string_view text) {
   return (static_cast<long>(count_fields(text)) - 5) / 3;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "formats/streams.hpp"
 #include "formats/text.hpp"
 
 namespace varnex {
@@ -32,6 +33,11 @@ struct gen_line {
 // Splits the leading fields of `text`. A line with fewer than five fields
 // leaves the missing ones empty; it is never rejected here.
 gen_line split_gen_line(std::string_view text);
+
+// Writes the five leading fields separated by single spaces, with no space
+// after allele B: the layout every written GEN line starts with.
+void put_gen_head(output_file& out, std::string_view snp_id, std::string_view rs_id,
+                  std::int32_t position, std::string_view allele_a, std::string_view allele_b);
 
 // Number of samples implied by a first GEN line: (fields - 5) / 3, truncated
 // toward zero, so an empty line gives -1.

@@ -198,15 +198,7 @@ struct merge_run {
   }
 
   void write_head(output_file& out, const descriptor& d) {
-    out.put(d.snp_id);
-    out.put(' ');
-    out.put(d.rs_id);
-    out.put(' ');
-    out.put_int(d.pos);
-    out.put(' ');
-    out.put(d.allele_a);
-    out.put(' ');
-    out.put(d.allele_b);
+    put_gen_head(out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
   }
 
   // Individuals [first, first + n) that no line supplies.
