@@ -14,6 +14,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace io = boost::iostreams;
 
@@ -274,6 +277,68 @@ struct output_file::chain {
   }
 };
 
+// The thread that writes full blocks while the next one fills. One block is
+// in flight at most, so the order of the blocks is kept.
+struct output_file::writer {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<char> block;
+  std::size_t used = 0;
+  bool busy = false;     // `block` holds text not yet written
+  bool stopping = false;
+  bool failed = false;   // a write of this thread failed
+  std::thread thread;
+
+  writer(chain& out, const std::string& name) : thread([this, &out, &name] { run(out, name); }) {}
+  ~writer() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopping = true;
+    }
+    changed.notify_all();
+    thread.join();
+  }
+
+  void run(chain& out, const std::string& name) {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [this] { return busy || stopping; });
+      if (!busy) return;
+      lock.unlock();
+      bool ok = true;
+      try {
+        out.write(name, block.data(), used);
+      } catch (...) {
+        ok = false;
+      }
+      lock.lock();
+      failed |= !ok;
+      busy = false;
+      changed.notify_all();
+      if (!ok) return;  // nothing more is written after a failure
+    }
+  }
+
+  // Waits until no block is in flight; false when a write failed.
+  bool wait() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return !busy; });
+    return !failed;
+  }
+
+  // Hands over `full` (holding n bytes) and gives back an empty buffer.
+  void hand_over(std::vector<char>& full, std::size_t n) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      block.swap(full);
+      used = n;
+      busy = true;
+    }
+    changed.notify_all();
+    if (full.size() < block.size()) full.resize(block.size());
+  }
+};
+
 output_file::output_file(const std::string& name, bool compressed)
     : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size) {
   if (name.empty()) throw io_error("Can't open " + name);
@@ -306,6 +371,7 @@ output_file::output_file(const std::string& name, bool compressed)
 }
 
 output_file::~output_file() {
+  writer_.reset();
   if (closed_) return;
   if (!chain_->direct) {
     try {
@@ -318,9 +384,22 @@ output_file::~output_file() {
   if (created_regular_) ::unlink(name_.c_str());
 }
 
+void output_file::settle() {
+  if (writer_ && !writer_->wait()) throw io_error("Can't write " + name_);
+}
+
 void output_file::drain() {
   if (used_ == 0) return;
-  chain_->write(name_, buffer_.data(), used_);
+  settle();
+  if (!writer_) {
+    // The first block is written here: an output of one block never needs
+    // the thread.
+    chain_->write(name_, buffer_.data(), used_);
+    used_ = 0;
+    writer_ = std::make_unique<writer>(*chain_, name_);
+    return;
+  }
+  writer_->hand_over(buffer_, used_);
   used_ = 0;
 }
 
@@ -335,6 +414,7 @@ void output_file::put(std::string_view text) {
   if (buffer_.size() - used_ < text.size()) {
     drain();
     if (text.size() > buffer_.size()) {
+      settle();
       chain_->write(name_, text.data(), text.size());
       return;
     }
@@ -363,7 +443,10 @@ void output_file::put_general6(double value) {
 
 void output_file::close() {
   if (closed_) return;
-  drain();
+  settle();
+  if (used_) chain_->write(name_, buffer_.data(), used_);
+  used_ = 0;
+  writer_.reset();
   if (!chain_->direct) {
     try {
       chain_->stream.flush();

@@ -109,7 +109,10 @@ class line_reader : public line_splitter {
 
 // Buffered writer: gzip output through a Boost.Iostreams chain (gzip
 // compressor over a file sink), plain output straight to the file. Text is
-// formatted into a large buffer and written in blocks.
+// formatted into a large buffer and written in blocks. From the second full
+// block on, blocks are written (and compressed) by a thread of the file's own
+// while the next one fills; a failed write is reported at the next block or
+// at `close`, never lost.
 class output_file {
  public:
   output_file(const std::string& name, bool compressed);
@@ -144,7 +147,11 @@ class output_file {
  private:
   void drain();
   void make_room(std::size_t n);
+  // Waits for the block in flight; throws io_error if it failed.
+  void settle();
   struct chain;
+  struct writer;
+  std::unique_ptr<writer> writer_;
   std::string name_;
   std::unique_ptr<chain> chain_;
   std::vector<char> buffer_;

@@ -9,7 +9,6 @@
 // P(BB) are exchanged before the triples are merged. No GEN input is ever held
 // in memory: a first pass indexes where each line stands, a second reads the
 // lines again position by position, in ascending order.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +24,7 @@
 #include "formats/gen.hpp"
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
+#include "merge/line_feed.hpp"
 #include "merge/line_store.hpp"
 #include "merge/numbers.hpp"
 #include "merge/positions.hpp"
@@ -43,49 +42,6 @@ std::string directory_of(const std::string& name) {
   if (slash == 0) return "/";
   return name.substr(0, slash);
 }
-
-// The second read of one GEN input.
-class gen_source {
- public:
-  gen_source(const std::string& name, spill_file& spill) : name_(name) {
-    if (has_gzip_content(name)) {
-      gz_ = std::make_unique<gz_line_reader>(name);
-    } else {
-      check_readable(name);
-      fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd_ < 0) throw io_error("Can't open " + name);
-      plain_ = std::make_unique<range_reader>(fd_, name);
-    }
-    if (spill.used()) spilled_ = std::make_unique<range_reader>(spill.fd(), spill.description());
-  }
-  ~gen_source() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
-  // The line of `e`, checked to be the line the first pass saw there.
-  std::string_view line(const position_entry& e) {
-    std::string_view text;
-    if (e.spilled()) {
-      text = spilled_->get(e.offset(), e.length);
-    } else if (plain_) {
-      text = plain_->get(e.offset(), e.length);
-    } else {
-      gz_->seek(e.offset());
-      if (!gz_->next(text) || text.size() != e.length) throw io_error("Can't read " + name_);
-    }
-    gen_line f = split_gen_line(text);
-    if (f.leading_fields < 5 || !f.position_ok || f.position != e.pos)
-      throw io_error("Can't read " + name_ + ": it changed during the merge");
-    return f.probabilities;
-  }
-
- private:
-  std::string name_;
-  int fd_ = -1;
-  std::unique_ptr<gz_line_reader> gz_;
-  std::unique_ptr<range_reader> plain_;
-  std::unique_ptr<range_reader> spilled_;
-};
 
 // Phase 4: the merged triples of the current position and what they add up to.
 struct merge_run {
@@ -377,8 +333,10 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     std::vector<position_entry> entries = index.take_sorted_entries();
 
     log.say("Open all GEN files for reading...\n");
-    std::vector<std::unique_ptr<gen_source>> sources;
-    for (const std::string& name : gen_files) sources.push_back(std::make_unique<gen_source>(name, spill));
+    // With a threshold above 0 an individual that one line alone supplies
+    // gets that line's triple unchanged, so a split line can be copied.
+    const bool copy_text = threshold > 0.0;
+    line_feed feed(entries, index, gen_files, spill, samples, copy_text);
 
     log.say("Merge...\n");
     output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
@@ -388,16 +346,9 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     run.texts.assign(samples.size(), std::string_view());
     run.by_text.assign(samples.size(), 0);
     run.missing.assign(samples.size(), 0);
-    // With a threshold above 0 an individual that one line alone supplies
-    // gets that line's triple unchanged, so a split line can be copied.
-    const bool copy_text = threshold > 0.0;
     std::map<std::vector<std::uint32_t>, layout> layouts;
     std::vector<std::uint32_t> inputs, current_inputs;
     const layout* current = nullptr;
-    std::vector<line_triples> lines(k);
-    token_verdicts verdicts;
-    std::vector<std::string_view> texts(k);
-    std::vector<char> split(k);
     std::uint64_t written = 0;
     for (std::size_t i = 0; i < entries.size();) {
       std::size_t end = i;
@@ -412,22 +363,21 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
           current = &it->second;
           current_inputs = inputs;
         }
+        const fed_line* lines = feed.position(i);
         for (std::size_t t = 0; t < end - i; ++t) {
           const position_entry& e = entries[i + t];
-          texts[t] = sources[e.input]->line(e);
-          split[t] = copy_text && lines[t].scan(texts[t], samples.rows_of(e.input).size(), verdicts);
-          if (split[t])
-            run.merge_columns(e, lines[t], current->shared_columns[t], d);
+          if (lines[t].split)
+            run.merge_columns(e, *lines[t].triples, current->shared_columns[t], d);
           else
-            run.merge_line(e, texts[t], d);
+            run.merge_line(e, lines[t].probabilities, d);
         }
         run.write_head(gen_out, d);
         for (const layout::run& r : current->runs) {
           if (r.what == layout::absent) {
             run.write_absent(gen_out, r.first, r.count);
-          } else if (r.what == layout::copied && split[r.line]) {
-            run.write_copied(gen_out, lines[r.line], entries[i + r.line].flip(), r.column, r.first,
-                             r.count);
+          } else if (r.what == layout::copied && lines[r.line].split) {
+            run.write_copied(gen_out, *lines[r.line].triples, entries[i + r.line].flip(), r.column,
+                             r.first, r.count);
           } else {
             run.write_numbers(gen_out, r.first, r.count);
           }
@@ -444,7 +394,6 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     gen_out.close();
     log.say("Number of mismatched overlapping loci: " + std::to_string(run.mismatch_loci) + "\n");
     log.say("Number of merged SNPs: " + std::to_string(written) + "\n");
-    sources.clear();
 
     samples.write(sample_out, run.missing);
     try {

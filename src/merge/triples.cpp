@@ -91,7 +91,7 @@ inline std::uint64_t later(std::uint64_t x, std::uint64_t previous, int k) {
 
 // The pass over the bytes of line_triples::scan: space bits per 64 bytes
 // and the spaces before each, "0 0 0" triples (in the first `wanted`) in
-// `missing`; returns the fault bits (0: every token in a common form).
+// `missing` (which has a spare slot at `wanted`); returns the fault bits (0: every token in a common form).
 template <bool wide>
 inline std::uint64_t scan_blocks(
     const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
@@ -154,8 +154,11 @@ inline std::uint64_t scan_blocks(
     const std::uint64_t mask = c.space & inside;
     while (zeros3) {
       const int q = __builtin_ctzll(zeros3);
-      const std::size_t third = spaces + count(mask & ((std::uint64_t(1) << q) - 1));
-      if ((third - 2) % 3 == 0 && (third - 2) / 3 < wanted) missing[(third - 2) / 3] = 1;
+      // Token index of the first "0"; a third of these start a triple, at
+      // random, so the store goes to a spare slot instead of branching.
+      const std::size_t first = spaces + count(mask & ((std::uint64_t(1) << q) - 1)) - 2;
+      const std::size_t j = first / 3;
+      missing[first == 3 * j && j < wanted ? j : wanted] = 1;
       zeros3 &= zeros3 - 1;
     }
     space_bits[w] = mask;
@@ -271,7 +274,7 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   const std::size_t words = length / 64 + 1;
   if (space_bits_.size() < words) space_bits_.resize(words);
   if (spaces_before_.size() < words + 1) spaces_before_.resize(words + 1);
-  if (missing_.size() < wanted) missing_.resize(wanted);
+  if (missing_.size() < wanted + 1) missing_.resize(wanted + 1);  // a spare slot
   std::uint32_t spaces = 0;
 #if VARNEX_WIDE_SCAN
   const std::uint64_t faults =

@@ -1,11 +1,12 @@
 #include "formats/streams.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <csignal>
 #include <cstring>
-
 #include <string>
 #include <vector>
 
@@ -318,6 +319,43 @@ TEST(OutputFile, FailedWritesAreReported) {
         EXPECT_EQ(message, "Can't write /dev/full");
     }
   }
+}
+
+// Blocks after the first are written by the file's own thread: they must
+// arrive in order, and a failure there must still be reported.
+TEST(OutputFile, ManyBlocksInOrderAndLateFailures) {
+  temp_dir dir;
+  std::string expected;
+  for (bool compressed : {false, true}) {
+    const std::string name = dir / (compressed ? "many.gz" : "many");
+    output_file out(name, compressed);
+    expected.clear();
+    for (int i = 0; i < 400000; ++i) {
+      std::string line = std::to_string(i) + "\n";
+      expected += line;
+      out.put(line);
+    }
+    out.close();
+    EXPECT_EQ(compressed ? gunzip_bytes(read_file(name)) : read_file(name), expected);
+  }
+
+  // A file size limit makes every write past 1 MiB fail (EFBIG once
+  // SIGXFSZ is ignored): the first block goes through, a later one fails.
+  struct rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = before;
+  small.rlim_cur = 1 << 20;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string message = error_of([&] {
+    output_file out(dir / "limited", false);
+    for (int i = 0; i < 400000; ++i) out.put(std::to_string(i) + "\n");
+    out.close();
+  });
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(message, "Can't write " + (dir / "limited"));
+  EXPECT_FALSE(exists(dir / "limited"));
 }
 
 TEST(OutputFile, RemovedWhenNotClosed) {

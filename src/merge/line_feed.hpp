@@ -1,0 +1,85 @@
+// The second pass of a merge: the GEN lines of the coming positions, read and
+// split by a thread of their own while the current position is merged and
+// written.
+//
+// The reading thread works through the sorted entries in batches of whole
+// positions (a few MiB of text each); two batches are in play, one filled
+// while the other is used. Positions whose alleles were found different are
+// never read. A failure to read is handed over with the position where it
+// struck, so everything before it is merged and written as it would be
+// without the thread.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "merge/line_store.hpp"
+#include "merge/positions.hpp"
+#include "merge/samples.hpp"
+#include "merge/triples.hpp"
+
+namespace varnex {
+
+// One line of a position, ready to merge.
+struct fed_line {
+  std::string_view probabilities;  // what follows allele B, from the space after it
+  bool split;                      // `triples` holds the line split (copy_text only)
+  const line_triples* triples;
+};
+
+class line_feed {
+ public:
+  // `entries` and `index` must outlive the feed. With `copy_text` each line is
+  // also split into triples (line_triples::scan) for copying as text.
+  line_feed(const std::vector<position_entry>& entries, const position_index& index,
+            const std::vector<std::string>& gen_files, spill_file& spill, const sample_union& samples,
+            bool copy_text);
+  ~line_feed();
+  line_feed(const line_feed&) = delete;
+  line_feed& operator=(const line_feed&) = delete;
+
+  // The lines of the position whose entries start at `first`, in entry
+  // order; valid until the next call. Rethrows a failure of the reading
+  // thread when the position is the one where it struck.
+  const fed_line* position(std::size_t first);
+
+ private:
+  struct batch {
+    std::size_t first = 0, end = 0;     // entries [first, end)
+    std::vector<char> text;             // the lines' probabilities, one after another
+    std::vector<fed_line> lines;        // per entry; empty for positions not read
+    std::vector<line_triples> triples;  // pool, one per entry at most
+    std::size_t failed_at = SIZE_MAX;   // first entry of the position that failed
+    std::exception_ptr failure;
+  };
+  class source;
+
+  void read_all();
+  void fill(batch& b, std::size_t first);
+
+  const std::vector<position_entry>& entries_;
+  const position_index& index_;
+  const sample_union& samples_;
+  const bool copy_text_;
+  std::vector<std::unique_ptr<source>> sources_;
+  token_verdicts verdicts_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  batch batches_[2];
+  // Batches are filled in turn: filled_ batches handed over so far, used_
+  // handed back by the merge.
+  std::size_t filled_ = 0, used_ = 0;
+  bool stopping_ = false;
+  batch* current_ = nullptr;
+  std::thread thread_;
+};
+
+}  // namespace varnex
