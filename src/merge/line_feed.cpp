@@ -3,6 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "formats/gen.hpp"
 #include "formats/streams.hpp"
 
@@ -46,6 +50,26 @@ class line_feed::source {
       gz_->seek(e.offset());
       if (!gz_->next(text) || text.size() != e.length) throw io_error("Can't read " + name_);
     }
+    return check(e, text);
+  }
+
+  bool plain() const { return plain_ != nullptr; }
+  // Plain input: up to n bytes at `offset` straight into `to`; how many the
+  // file held.
+  std::size_t read_at(std::uint64_t offset, char* to, std::size_t n) {
+    std::size_t got = 0;
+    while (got < n) {
+      ssize_t r = ::pread(fd_, to + got, n - got, static_cast<off_t>(offset + got));
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) throw io_error("Can't read " + name_);
+      if (r == 0) break;
+      got += static_cast<std::size_t>(r);
+    }
+    return got;
+  }
+  void missing_bytes() const { throw io_error("Can't read " + name_); }
+
+  std::string_view check(const position_entry& e, std::string_view text) const {
     gen_line f = split_gen_line(text);
     if (f.leading_fields < 5 || !f.position_ok || f.position != e.pos)
       throw io_error("Can't read " + name_ + ": it changed during the merge");
@@ -65,6 +89,7 @@ line_feed::line_feed(const std::vector<position_entry>& entries, const position_
                      const sample_union& samples, bool copy_text)
     : entries_(entries), index_(index), samples_(samples), copy_text_(copy_text) {
   for (const std::string& name : gen_files) sources_.push_back(std::make_unique<source>(name, spill));
+  spans_.resize(sources_.size());
   thread_ = std::thread([this] { read_all(); });
 }
 
@@ -109,10 +134,30 @@ void line_feed::fill(batch& b, std::size_t first) {
       if (!skipped) bytes += entries_[end].length;
   }
   b.end = end;
+
+  // The lines a plain input gives this batch usually follow each other in
+  // the file: they are then read in one piece straight into the batch.
+  for (span& s : spans_) s = span{};
+  for (std::size_t k = first; k < end; ++k) {
+    const position_entry& e = entries_[k];
+    if (e.spilled() || !sources_[e.input]->plain() || index_.bad(e.slot)) continue;
+    span& s = spans_[e.input];
+    if (s.lines && e.offset() < s.end) s.ordered = false;
+    s.start = std::min(s.start, e.offset());
+    s.end = std::max(s.end, e.offset() + e.length);
+    s.bytes += e.length;
+    ++s.lines;
+  }
+  std::size_t room = bytes;
+  for (span& s : spans_) {
+    s.whole = s.lines && s.ordered && s.end - s.start <= 2 * s.bytes + (64 << 10);
+    if (s.whole) room += s.end - s.start;
+  }
   try {
-    // Reserved whole, so the views into it stay valid while it fills.
-    b.text.clear();
-    b.text.reserve(bytes);
+    if (b.capacity < room) {
+      b.text.reset(new char[room]);  // not zeroed
+      b.capacity = room;
+    }
     b.lines.assign(end - first, fed_line{{}, false, nullptr});
     if (b.triples.size() < end - first) b.triples.resize(end - first);
   } catch (...) {
@@ -121,6 +166,19 @@ void line_feed::fill(batch& b, std::size_t first) {
     b.end = n;
     return;
   }
+  std::size_t used = 0;
+  for (std::size_t g = 0; g < spans_.size(); ++g) {
+    span& s = spans_[g];
+    if (!s.whole) continue;
+    s.at = used;
+    used += s.end - s.start;
+    try {
+      s.got = sources_[g]->read_at(s.start, b.text.get() + s.at, s.end - s.start);
+    } catch (...) {
+      s.got = 0;  // reported at the first line it should have given
+    }
+  }
+
   for (std::size_t i = first; i < end;) {
     std::size_t group_end = i;
     while (group_end < end && entries_[group_end].pos == entries_[i].pos) ++group_end;
@@ -128,11 +186,19 @@ void line_feed::fill(batch& b, std::size_t first) {
       try {
         for (std::size_t k = i; k < group_end; ++k) {
           const position_entry& e = entries_[k];
-          std::string_view p = sources_[e.input]->probabilities(e);
-          const char* at = b.text.data() + b.text.size();
-          b.text.insert(b.text.end(), p.begin(), p.end());
+          source& from = *sources_[e.input];
+          const span& s = spans_[e.input];
           fed_line& line = b.lines[k - first];
-          line.probabilities = std::string_view(at, p.size());
+          if (!e.spilled() && s.whole) {
+            if (e.offset() + e.length > s.start + s.got) from.missing_bytes();
+            line.probabilities =
+                from.check(e, std::string_view(b.text.get() + s.at + (e.offset() - s.start), e.length));
+          } else {
+            std::string_view p = from.probabilities(e);
+            std::memcpy(b.text.get() + used, p.data(), p.size());
+            line.probabilities = std::string_view(b.text.get() + used, p.size());
+            used += p.size();
+          }
           line_triples& split = b.triples[k - first];
           line.triples = &split;
           line.split = copy_text_ && split.scan(line.probabilities,

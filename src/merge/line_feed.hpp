@@ -53,13 +53,25 @@ class line_feed {
  private:
   struct batch {
     std::size_t first = 0, end = 0;     // entries [first, end)
-    std::vector<char> text;             // the lines' probabilities, one after another
+    std::unique_ptr<char[]> text;       // the lines the batch reads
+    std::size_t capacity = 0;
     std::vector<fed_line> lines;        // per entry; empty for positions not read
     std::vector<line_triples> triples;  // pool, one per entry at most
     std::size_t failed_at = SIZE_MAX;   // first entry of the position that failed
     std::exception_ptr failure;
   };
   class source;
+  // The lines one plain input gives a batch.
+  struct span {
+    std::uint64_t start = UINT64_MAX, end = 0;  // file offsets they cover
+    std::uint64_t bytes = 0;                    // their own length
+    std::size_t lines = 0;
+    bool ordered = true;  // each after the one before
+    bool whole = false;   // read in one piece
+    std::size_t at = 0;   // where in the batch's text
+    std::size_t got = 0;  // bytes the file held
+  };
+  std::vector<span> spans_;
 
   void read_all();
   void fill(batch& b, std::size_t first);
