@@ -91,7 +91,8 @@ inline std::uint64_t later(std::uint64_t x, std::uint64_t previous, int k) {
 
 // The pass over the bytes of line_triples::scan: space bits per 64 bytes
 // and the spaces before each, "0 0 0" triples (in the first `wanted`) in
-// `missing` (which has a spare slot at `wanted`); returns the fault bits (0: every token in a common form).
+// `missing` (which has a spare slot at `wanted`); returns the fault bits
+// (0: every token in a common form).
 template <bool wide>
 inline std::uint64_t scan_blocks(
     const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
