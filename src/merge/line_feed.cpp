@@ -148,10 +148,11 @@ void line_feed::fill(batch& b, std::size_t first) {
     s.bytes += e.length;
     ++s.lines;
   }
+  // Room for the pieces, and for the other lines one by one.
   std::size_t room = bytes;
   for (span& s : spans_) {
     s.whole = s.lines && s.ordered && s.end - s.start <= 2 * s.bytes + (64 << 10);
-    if (s.whole) room += s.end - s.start;
+    if (s.whole) room += s.end - s.start - s.bytes;
   }
   try {
     if (b.capacity < room) {
