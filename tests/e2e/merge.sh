@@ -47,6 +47,12 @@ organised() {
   echo "Number of merged samples: $1"
   echo "Create ordered list of positions..."
 }
+# listed GEN:COUNT...: each GEN input named as its positions are listed (on
+# standard output only), then its count of SNPs.
+listed() {
+  local g
+  for g in "$@"; do echo "${g%:*}"; echo "Number of SNPs in ${g%:*}: ${g##*:}"; done
+}
 # merged ALLELES SNPS: the closing lines of a merge of fewer than 1000 SNPs
 # without conflicting triples.
 merged() {
@@ -96,12 +102,7 @@ Mismatch overlap in samples:  -10 42
 Number of samples in s3.sample$SX: 2
 Number of merged samples: 4
 Create ordered list of positions...
-g1.gen$GX
-Number of SNPs in g1.gen$GX: 1
-g2.gen$GX
-Number of SNPs in g2.gen$GX: 1
-g3.gen$GX
-Number of SNPs in g3.gen$GX: 1
+$(listed g1.gen$GX:1 g2.gen$GX:1 g3.gen$GX:1)
 $(merged 0 1)
 EOF
   echo "s1 r1 1000 A C 1 0 0 0 1 0 0 0 1 0.2 0.3 0.5" | expect_file out.gen$GX
@@ -147,8 +148,7 @@ id9 rs9 900 a g 0.1 0.2 0.7 0 0 1
 EOF
   merge_run 0 -M --g g1.gen$GX g2.gen$GX --s s1.sample$SX s2.sample$SX <<EOF
 $(organised s1.sample$SX:2 s2.sample$SX:2 4)
-g1.gen$GX
-Number of SNPs in g1.gen$GX: 9
+$(listed g1.gen$GX:9)
 g2.gen$GX
 Mismatched alleles: 200 G A A G reverse
 Mismatched alleles: 300 T C A G complement
@@ -204,12 +204,7 @@ for kind in plain gzip; do
   threshold_inputs $kind
   merge_run 0 -M --g g1.gen$GX g2.gen$GX g3.gen$GX --s s1.sample$SX s2.sample$SX s3.sample$SX <<EOF
 $(organised s1.sample$SX:2 s2.sample$SX:2 s3.sample$SX:1 2)
-g1.gen$GX
-Number of SNPs in g1.gen$GX: 5
-g2.gen$GX
-Number of SNPs in g2.gen$GX: 4
-g3.gen$GX
-Number of SNPs in g3.gen$GX: 2
+$(listed g1.gen$GX:5 g2.gen$GX:4 g3.gen$GX:2)
 Number of SNPs with mismatched alleles: 0
 Open all GEN files for reading...
 Merge...
@@ -231,7 +226,7 @@ EOF
   case_end
 done
 
-case_start "threshold 0.9: two calls of one genotype become the hard call"
+case_start "thresholds 0.9 (two calls of one genotype become the hard call) and 0"
 threshold_inputs plain
 run -M --g g1.gen g2.gen g3.gen --s s1.sample s2.sample s3.sample --threshold 0.9 --og o.gen --os o.sample
 expect_status 0
@@ -258,10 +253,7 @@ a5 r5 50 A G 1 0 0 0.333333 1e-05 0.666657
 a7 r7 70 A G 0.5 0.5 0 0 0 0
 EOF
 sample_text "p1 p1 1" "p2 p2 1" | expect_file o.sample
-case_end
-
-case_start "threshold 0: even a first value becomes the call of genotype 1"
-threshold_inputs plain
+# Threshold 0: even a first value becomes the call of genotype 1.
 run -M --g g1.gen g2.gen g3.gen --s s1.sample s2.sample s3.sample --threshold 0 --og o.gen --os o.sample
 expect_status 0
 expect_file o.gen <<'EOF'
@@ -337,8 +329,7 @@ awk 'BEGIN { for (p = 2500; p >= 1; p--) if (p != 7) printf "s%d r%d %d A G 0 1 
 awk 'BEGIN { for (p = 1; p <= 2500; p++) if (p != 7) printf "s%d r%d %d A G 0 1 0\n", p, p, p }' > expected.gen
 merge_run 0 -M --g c.gen --s c.sample --og m.gen --os m.sample <<EOF
 $(organised c.sample:1 1)
-c.gen
-Number of SNPs in c.gen: 2499
+$(listed c.gen:2499)
 Number of SNPs with mismatched alleles: 0
 Open all GEN files for reading...
 Merge...
@@ -373,8 +364,7 @@ for bad in "x2 r2 20 A" "x2 r2 20x A G 1 0 0" "x2 r2 2147483648 A G 1 0 0"; do
   printf 'x1 r1 10 A G 1 0 0\n\n%s\nx3 r3 30 A G 1 0 0\n' "$bad" > b.gen
   merge_run 1 -M --g a.gen b.gen --s a.sample b.sample <<EOF
 $(organised a.sample:1 b.sample:1 2)
-a.gen
-Number of SNPs in a.gen: 1
+$(listed a.gen:1)
 b.gen
 Damaged line 3 in GEN file b.gen: it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B
 EOF
@@ -432,8 +422,7 @@ for X in "" .gz; do
   for t in 2 10; do if [ -z "$X" ]; then cp "$d/test$t.gen" t$t.gen; else gzip -c "$d/test$t.gen" > t$t.gen.gz; fi; done
   merge_run 0 -M --g t2.gen$X t10.gen$X --s "$d/test2.sample" "$d/test3.sample" --og m.gen$X --os m.sample <<EOF
 $(organised "$d/test2.sample:9" "$d/test3.sample:9" 9)
-t2.gen$X
-Number of SNPs in t2.gen$X: 11
+$(listed t2.gen$X:11)
 t10.gen$X
 Mismatched alleles: 14431347 D P C G different alleles
 Mismatched alleles: 14432618 T W A G different alleles

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/text.hpp"
@@ -62,7 +63,7 @@ TEST(CanonicalProbability, AgreesWithReadingAndWriting) {
   }
 }
 
-TEST(LineTriples, SplitsCleanLines) {
+TEST(LineTriples, SplitsCleanLinesRefusesWhatItCannotCopy) {
   token_verdicts verdicts;
   line_triples line;
   // Long enough for the remembered-triple path; the same line twice.
@@ -78,23 +79,17 @@ TEST(LineTriples, SplitsCleanLines) {
     EXPECT_TRUE(line.missing(5));
   }
   // Fewer triples wanted than held; a partial last triple is dropped.
-  ASSERT_TRUE(line.scan(text, 2, verdicts));
-  EXPECT_EQ(line.triples(), 2u);
-  ASSERT_TRUE(line.scan("1 0 0 0.5 0.5", 5, verdicts));
-  EXPECT_EQ(line.triples(), 1u);
-  ASSERT_TRUE(line.scan("", 5, verdicts));
-  EXPECT_EQ(line.triples(), 0u);
-}
-
-TEST(LineTriples, RefusesWhatItCannotCopy) {
-  token_verdicts verdicts;
-  line_triples line;
+  for (auto [scanned, wanted, triples] : std::initializer_list<std::tuple<std::string, std::size_t, std::size_t>>{
+           {text, 2, 2}, {"1 0 0 0.5 0.5", 5, 1}, {"", 5, 0}}) {
+    ASSERT_TRUE(line.scan(scanned, wanted, verdicts));
+    EXPECT_EQ(line.triples(), triples);
+  }
   const std::string good = "1 0 0 0 1 0 0 0 1 0.5 0.5 0 0.25 0.25 0.5 0 0 1 ";
   for (const char* bad : {"1.0", "-0", "1e-05", ".5", "00", "0.50", "abc", "0\t1"}) {
-    std::string text = good + bad + " 0 0 " + good;
-    EXPECT_FALSE(line.scan(text, 100, verdicts)) << bad;
+    const std::string damaged = good + bad + " 0 0 " + good;
+    EXPECT_FALSE(line.scan(damaged, 100, verdicts)) << bad;
     // Beyond the wanted triples nothing is looked at.
-    EXPECT_TRUE(line.scan(text, 6, verdicts)) << bad;
+    EXPECT_TRUE(line.scan(damaged, 6, verdicts)) << bad;
   }
   EXPECT_FALSE(line.scan(good + " 0  0 0", 100, verdicts));  // a double space
   // A tab after the last whole triple would hide one more triple.
@@ -116,8 +111,7 @@ TEST(ShortDecimals, ReadLikeTheGeneralReader) {
   for (const char* token : {"0.1", "0.000001", "0.999999", "9.99999", "1.00001", "0.0123", "0.5"})
     check(token);
   for (int i = 0; i < 200000; ++i) {
-    std::string token(1, static_cast<char>('0' + random() % 10));
-    token += '.';
+    std::string token = std::string(1, static_cast<char>('0' + random() % 10)) + '.';
     const int decimals = 1 + static_cast<int>(random() % 6);
     for (int c = 0; c < decimals; ++c) token += static_cast<char>('0' + random() % 10);
     check(token);
@@ -178,10 +172,10 @@ TEST(LineTriples, AgreesWithTokenByTokenReading) {
       double x[3];
       line.values(j, x);
       for (int t = 0; t < 3; ++t) {
-        EXPECT_EQ(line.token(j, t), split[3 * j + static_cast<std::size_t>(t)]);
-        double expected = -1;
         const std::string& token = split[3 * j + static_cast<std::size_t>(t)];
+        double expected = -1;
         read_probability(token.data(), token.data() + token.size(), expected);
+        EXPECT_EQ(line.token(j, t), token);
         EXPECT_EQ(x[t], expected) << token;
       }
     }
