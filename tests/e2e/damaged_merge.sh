@@ -31,10 +31,7 @@ for text in '' '\n\n\n'; do
   run_checked -M $AB
   expect_status 0
   expect_new_files a_b.gen a_b.sample
-  expect_file a_b.gen <<'EOF'
-1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1 0 0 0
-2 rs2 2000 C T 0 0 1 0 1 0 0 0 0
-EOF
+  printf '%s\n' "1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1 0 0 0" "2 rs2 2000 C T 0 0 1 0 1 0 0 0 0" | expect_file a_b.gen
   printf 'ID_1 ID_2 missing\n0 0 0\ns1 s1 0\ns2 s2 0\ns3 s3 2\n' | expect_file a_b.sample
   rm -f a_b.gen a_b.sample
 done
@@ -45,11 +42,8 @@ inputs
 : > b.sample
 run_checked -M $AB
 expect_status 0
-expect_file a_b.gen <<'EOF'
-1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1
-2 rs2 2000 C T 0 0 1 0 1 0
-3 rs3 3000 C T 0 0 0 0 0 0
-EOF
+printf '%s\n' "1 rs1 1000 A G 0.95 0.05 0 0.1 0.8 0.1" "2 rs2 2000 C T 0 0 1 0 1 0" \
+  "3 rs3 3000 C T 0 0 0 0 0 0" | expect_file a_b.gen
 printf 'ID_1 ID_2 missing\n0 0 0\ns1 s1 1\ns2 s2 1\n' | expect_file a_b.sample
 case_end
 
@@ -137,11 +131,8 @@ rm -f m.gen m.sample
 # -0 is not below 0: every value reaches it, so each first triple becomes a hard call.
 run_checked -M $AB --og m.gen --os m.sample --threshold -0
 expect_status 0
-expect_file m.gen <<'EOF'
-1 rs1 1000 A G 1 0 0 1 0 0 1 0 0
-2 rs2 2000 C T 1 0 0 1 0 0 0 0 0
-3 rs3 3000 C T 0 0 0 0 0 0 1 0 0
-EOF
+printf '%s\n' "1 rs1 1000 A G 1 0 0 1 0 0 1 0 0" "2 rs2 2000 C T 1 0 0 1 0 0 0 0 0" \
+  "3 rs3 3000 C T 0 0 0 0 0 0 1 0 0" | expect_file m.gen
 case_end
 
 case_start "10,000 files: 5,000 pairs, one SNP and one shared individual each"
