@@ -346,28 +346,24 @@ small_pair() { # small_pair GEN SAMPLE ID
   printf 'x1 r1 10 A G 1 0 0\n' > "$1"
 }
 
-for missing in gen sample; do
-  case_start "a missing $missing input: Can't open, nothing created"
+# A missing input, or a damaged GEN line after a blank one: refused before
+# any output is created.
+for bad in gen sample "x2 r2 20 A" "x2 r2 20x A G 1 0 0" "x2 r2 2147483648 A G 1 0 0"; do
+  case_start "refused before any output: $bad"
   small_pair a.gen a.sample u1
   small_pair b.gen b.sample u2
-  rm b.$missing
-  merge_run 1 -M --g a.gen b.gen --s a.sample b.sample <<<"Can't open b.$missing"
-  expect_absent a_b.gen
-  expect_absent a_b.sample
-  case_end
-done
-
-for bad in "x2 r2 20 A" "x2 r2 20x A G 1 0 0" "x2 r2 2147483648 A G 1 0 0"; do
-  case_start "a damaged GEN line stops the run before any output: $bad"
-  small_pair a.gen a.sample u1
-  small_pair b.gen b.sample u2
-  printf 'x1 r1 10 A G 1 0 0\n\n%s\nx3 r3 30 A G 1 0 0\n' "$bad" > b.gen
-  merge_run 1 -M --g a.gen b.gen --s a.sample b.sample <<EOF
+  if [ "$bad" = gen ] || [ "$bad" = sample ]; then
+    rm b.$bad
+    merge_run 1 -M --g a.gen b.gen --s a.sample b.sample <<<"Can't open b.$bad"
+  else
+    printf 'x1 r1 10 A G 1 0 0\n\n%s\nx3 r3 30 A G 1 0 0\n' "$bad" > b.gen
+    merge_run 1 -M --g a.gen b.gen --s a.sample b.sample <<EOF
 $(organised a.sample:1 b.sample:1 2)
 $(listed a.gen:1)
 b.gen
 Damaged line 3 in GEN file b.gen: it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B
 EOF
+  fi
   expect_absent a_b.gen
   expect_absent a_b.sample
   case_end
