@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -145,14 +146,9 @@ TEST(LineTriples, AgreesWithTokenByTokenReading) {
 
     std::string trimmed = text;
     while (!trimmed.empty() && is_blank(trimmed.back())) trimmed.pop_back();
-    std::vector<std::string> split;
-    if (!trimmed.empty())
-      for (std::size_t at = 0;;) {
-        std::size_t space = trimmed.find(' ', at);
-        split.push_back(trimmed.substr(at, space - at));
-        if (space == std::string::npos) break;
-        at = space + 1;
-      }
+    std::vector<std::string> split;  // a double space gives an empty token
+    std::istringstream words(trimmed);
+    for (std::string word; std::getline(words, word, ' ');) split.push_back(word);
     const std::size_t m = std::min(split.size() / 3, wanted);
     bool fit = true;
     for (std::size_t i = 0; i < 3 * m; ++i) fit &= is_canonical_probability(split[i]);
