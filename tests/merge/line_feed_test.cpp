@@ -54,15 +54,11 @@ struct merge_inputs {
   }
 };
 
-struct feed_result {
-  std::size_t positions_read = 0;
-  std::int32_t failed_pos = -1;  // position whose lines could not be read
-  std::string message;
-};
-
 // Reads every position the way the merge does, running `between` after the
-// first pass; every line handed over must be the one written.
-feed_result feed_all(const merge_inputs& in, const std::function<void()>& between) {
+// first pass; every line handed over must be the one written. Returns the
+// number of positions read and, after a read error, its message and position.
+std::size_t feed_all(const merge_inputs& in, const std::function<void()>& between, std::string& message,
+                     std::int32_t& failed_pos) {
   tee log;
   sample_union samples;
   samples.organise(in.sample_files, log);
@@ -76,56 +72,50 @@ feed_result feed_all(const merge_inputs& in, const std::function<void()>& betwee
   between();
   std::vector<position_entry> entries = index.take_sorted_entries();
   line_feed feed(entries, index, in.gen_files, spill, samples, true);
-  feed_result r;
-  for (std::size_t i = 0; i < entries.size();) {
-    std::size_t end = i;
-    while (end < entries.size() && entries[end].pos == entries[i].pos) ++end;
-    if (!index.bad(entries[i].slot)) {
-      const fed_line* lines;
-      try {
-        lines = feed.position(i);
-      } catch (const io_error& e) {
-        r.message = e.what();
-        r.failed_pos = entries[i].pos;
-        return r;
-      }
-      for (std::size_t t = 0; t < end - i; ++t) {
-        const position_entry& e = entries[i + t];
-        EXPECT_EQ(lines[t].probabilities, " " + probabilities(static_cast<int>(e.input), e.pos));
-        EXPECT_TRUE(lines[t].split);
-        EXPECT_EQ(lines[t].triples->triples(), 40u);
-      }
-      ++r.positions_read;
+  std::size_t read = 0;
+  for (std::size_t i = 0, end; i < entries.size(); i = end) {
+    for (end = i; end < entries.size() && entries[end].pos == entries[i].pos;) ++end;
+    if (index.bad(entries[i].slot)) continue;
+    const fed_line* lines;
+    try {
+      lines = feed.position(i);
+    } catch (const io_error& e) {
+      message = e.what();
+      failed_pos = entries[i].pos;
+      return read;
     }
-    i = end;
+    for (std::size_t t = 0; t < end - i; ++t) {
+      const position_entry& e = entries[i + t];
+      EXPECT_EQ(lines[t].probabilities, " " + probabilities(static_cast<int>(e.input), e.pos));
+      EXPECT_TRUE(lines[t].split);
+      EXPECT_EQ(lines[t].triples->triples(), 40u);
+    }
+    ++read;
   }
-  return r;
+  return read;
 }
 
-TEST(LineFeed, EveryPositionInOrderAcrossBatches) {
+TEST(LineFeed, EveryPositionInOrderAcrossBatchesUnlessTheInputChanged) {
   merge_inputs in;
-  feed_result r = feed_all(in, [] {});
-  EXPECT_EQ(r.message, "");
+  std::string message;
+  std::int32_t failed_pos = -1;
   // 9,000 positions, 3 of them with alleles that differ (never read).
-  EXPECT_EQ(r.positions_read, 8997u);
-}
-
-// A line that is no longer what the first pass saw stops the merge exactly
-// at its position; everything before it is handed over whole.
-TEST(LineFeed, ChangedInputFailsAtItsPosition) {
-  merge_inputs in;
-  feed_result r = feed_all(in, [&] {
-    // Position 170000 (line 4,000 of input 1) becomes 170001: same length.
+  EXPECT_EQ(feed_all(in, [] {}, message, failed_pos), 8997u);
+  EXPECT_EQ(message, "");
+  // A line that is no longer what the first pass saw stops the merge exactly
+  // at its position; everything before it is handed over whole. Position
+  // 170000 (line 4,000 of input 1) becomes 170001: same length.
+  auto change = [&] {
     std::string text = read_file(in.gen_files[1]);
     const std::size_t at = text.find(" 170000 ");
     ASSERT_NE(at, std::string::npos);
     text[at + 6] = '1';
     write_file(in.gen_files[1], text);
-  });
-  EXPECT_EQ(r.message, "Can't read " + in.gen_files[1] + ": it changed during the merge");
-  EXPECT_EQ(r.failed_pos, 170000);
+  };
   // Positions 100000 to 169990, less the three whose alleles differ.
-  EXPECT_EQ(r.positions_read, 7000u - 3u);
+  EXPECT_EQ(feed_all(in, change, message, failed_pos), 7000u - 3u);
+  EXPECT_EQ(message, "Can't read " + in.gen_files[1] + ": it changed during the merge");
+  EXPECT_EQ(failed_pos, 170000);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <charconv>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/text.hpp"
@@ -25,7 +27,7 @@ bool round_trips(const std::string& token) {
   return std::string(buffer, writer.put(buffer, value)) == token;
 }
 
-TEST(CanonicalProbability, EdgeCases) {
+TEST(CanonicalProbability, EdgeCasesAndAgreementWithReadingAndWriting) {
   for (const char* token : {"0", "1", "9", "0.25", "0.333", "0.5", "0.0001", "0.000123", "0.333333",
                             "999999", "100000", "10", "12.3456", "12345.6", "0.00863647", "0.963531"})
     EXPECT_TRUE(is_canonical_probability(token)) << token;
@@ -34,9 +36,6 @@ TEST(CanonicalProbability, EdgeCases) {
                             "0.3333333", "123456.5", "1.2.3", "0..5", "0.5x", "0x1", " 1", "1 ",
                             "inf", "nan", "0.00010"})
     EXPECT_FALSE(is_canonical_probability(token)) << token;
-}
-
-TEST(CanonicalProbability, AgreesWithReadingAndWriting) {
   std::mt19937_64 random(3);
   const std::string alphabet = "0123456789.";
   for (int i = 0; i < 300000; ++i) {
@@ -62,7 +61,7 @@ TEST(CanonicalProbability, AgreesWithReadingAndWriting) {
   }
 }
 
-TEST(LineTriples, SplitsCleanLines) {
+TEST(LineTriples, SplitsCleanLinesRefusesWhatItCannotCopy) {
   token_verdicts verdicts;
   line_triples line;
   // Long enough for the remembered-triple path; the same line twice.
@@ -78,23 +77,17 @@ TEST(LineTriples, SplitsCleanLines) {
     EXPECT_TRUE(line.missing(5));
   }
   // Fewer triples wanted than held; a partial last triple is dropped.
-  ASSERT_TRUE(line.scan(text, 2, verdicts));
-  EXPECT_EQ(line.triples(), 2u);
-  ASSERT_TRUE(line.scan("1 0 0 0.5 0.5", 5, verdicts));
-  EXPECT_EQ(line.triples(), 1u);
-  ASSERT_TRUE(line.scan("", 5, verdicts));
-  EXPECT_EQ(line.triples(), 0u);
-}
-
-TEST(LineTriples, RefusesWhatItCannotCopy) {
-  token_verdicts verdicts;
-  line_triples line;
+  for (auto [scanned, wanted, triples] : std::initializer_list<std::tuple<std::string, std::size_t, std::size_t>>{
+           {text, 2, 2}, {"1 0 0 0.5 0.5", 5, 1}, {"", 5, 0}}) {
+    ASSERT_TRUE(line.scan(scanned, wanted, verdicts));
+    EXPECT_EQ(line.triples(), triples);
+  }
   const std::string good = "1 0 0 0 1 0 0 0 1 0.5 0.5 0 0.25 0.25 0.5 0 0 1 ";
   for (const char* bad : {"1.0", "-0", "1e-05", ".5", "00", "0.50", "abc", "0\t1"}) {
-    std::string text = good + bad + " 0 0 " + good;
-    EXPECT_FALSE(line.scan(text, 100, verdicts)) << bad;
+    const std::string damaged = good + bad + " 0 0 " + good;
+    EXPECT_FALSE(line.scan(damaged, 100, verdicts)) << bad;
     // Beyond the wanted triples nothing is looked at.
-    EXPECT_TRUE(line.scan(text, 6, verdicts)) << bad;
+    EXPECT_TRUE(line.scan(damaged, 6, verdicts)) << bad;
   }
   EXPECT_FALSE(line.scan(good + " 0  0 0", 100, verdicts));  // a double space
   // A tab after the last whole triple would hide one more triple.
@@ -116,8 +109,7 @@ TEST(ShortDecimals, ReadLikeTheGeneralReader) {
   for (const char* token : {"0.1", "0.000001", "0.999999", "9.99999", "1.00001", "0.0123", "0.5"})
     check(token);
   for (int i = 0; i < 200000; ++i) {
-    std::string token(1, static_cast<char>('0' + random() % 10));
-    token += '.';
+    std::string token = std::string(1, static_cast<char>('0' + random() % 10)) + '.';
     const int decimals = 1 + static_cast<int>(random() % 6);
     for (int c = 0; c < decimals; ++c) token += static_cast<char>('0' + random() % 10);
     check(token);
@@ -154,14 +146,9 @@ TEST(LineTriples, AgreesWithTokenByTokenReading) {
 
     std::string trimmed = text;
     while (!trimmed.empty() && is_blank(trimmed.back())) trimmed.pop_back();
-    std::vector<std::string> split;
-    if (!trimmed.empty())
-      for (std::size_t at = 0;;) {
-        std::size_t space = trimmed.find(' ', at);
-        split.push_back(trimmed.substr(at, space - at));
-        if (space == std::string::npos) break;
-        at = space + 1;
-      }
+    std::vector<std::string> split;  // a double space gives an empty token
+    std::istringstream words(trimmed);
+    for (std::string word; std::getline(words, word, ' ');) split.push_back(word);
     const std::size_t m = std::min(split.size() / 3, wanted);
     bool fit = true;
     for (std::size_t i = 0; i < 3 * m; ++i) fit &= is_canonical_probability(split[i]);
@@ -178,10 +165,10 @@ TEST(LineTriples, AgreesWithTokenByTokenReading) {
       double x[3];
       line.values(j, x);
       for (int t = 0; t < 3; ++t) {
-        EXPECT_EQ(line.token(j, t), split[3 * j + static_cast<std::size_t>(t)]);
-        double expected = -1;
         const std::string& token = split[3 * j + static_cast<std::size_t>(t)];
+        double expected = -1;
         read_probability(token.data(), token.data() + token.size(), expected);
+        EXPECT_EQ(line.token(j, t), token);
         EXPECT_EQ(x[t], expected) << token;
       }
     }
