@@ -27,36 +27,28 @@ void check(const names_case& c) {
   EXPECT_EQ(list, before);
 }
 
-TEST(MergedNames, DirectoryOfTheFirstGenName) {
+TEST(MergedNames, DirectoryExtensionDotAndGzFlag) {
   for (const names_case& c : std::vector<names_case>{
+           // Outputs go to the directory of the first GEN name.
            {{"data/chr1.gen.gz", "data/chr2.gen.gz"}, {"data/chr1.sample", "data/chr2.sample"},
             "data/chr1_chr2.gen.gz", "data/chr1_chr2.sample.gz"},
            {{"a.gen", "other/b.gen"}, {"a.sample", "other/b.sample"}, "a_b.gen", "a_b.sample"},
            {{"x/one.gen", "y.gen.gz"}, {"one.sample", "y.sample.gz"}, "x/one_y.gen.gz", "x/one_y.sample.gz"},
            {{"/abs/p/q.gen", "r.gen"}, {"elsewhere/q.sample", "r.sample"}, "/abs/p/q_r.gen", "/abs/p/q_r.sample"},
-       })
-    check(c);
-}
-
-TEST(MergedNames, ExtensionDot) {
-  for (const names_case& c : std::vector<names_case>{
+           // The extension dot is the last one before the first ".gz".
            {{"chr1.gz", "chr2.gz"}, {"chr1.sample", "chr2.sample"}, "chr1.gz_chr2.gz.gen.gz", "chr1_chr2.sample.gz"},
            {{"run.old/file", "run.old/more"}, {"s1", "s2"}, "run.old/file_more.gen", "run.old/s1_s2.sample"},
            {{"a.gen.gz", "b.gen.gz"}, {"first.sample", "second.sample"}, "a_b.gen.gz", "first_second.sample.gz"},
-           // The extension dot is the last one before the first ".gz".
            {{"chr1.v2.gen.gz.bak", "x.y.z"}, {"s.v1.sample.gz", "t"}, "chr1.v2_x.y.gen.gz", "s.v1_t.sample.gz"},
            {{".gz", "a.gzip"}, {".hidden", "b"}, ".gz_a.gzip.gen.gz", "_b.sample.gz"},
+           // Compression follows the GEN names only.
+           {{"a.gen", "b.gen"}, {"a.sample.gz", "b.sample.gz"}, "a_b.gen", "a_b.sample"},
+           {{"a.gen", "b.gen.gz", "c.gen"}, {"a.s", "b.s", "c.s"}, "a_b_c.gen.gz", "a_b_c.sample.gz"},
+           // A single pair can name its own inputs: the merge mode has to refuse that.
+           {{"x.gen"}, {"x.sample"}, "x.gen", "x.sample"},
        })
     check(c);
 }
-
-TEST(MergedNames, GzFlagFromTheGenNamesOnly) {
-  check({{"a.gen", "b.gen"}, {"a.sample.gz", "b.sample.gz"}, "a_b.gen", "a_b.sample"});
-  check({{"a.gen", "b.gen.gz", "c.gen"}, {"a.s", "b.s", "c.s"}, "a_b_c.gen.gz", "a_b_c.sample.gz"});
-}
-
-// A single pair can name its own inputs: the merge mode has to refuse that.
-TEST(MergedNames, SinglePairCanEqualTheInputs) { check({{"x.gen"}, {"x.sample"}, "x.gen", "x.sample"}); }
 
 }  // namespace
 }  // namespace varnex

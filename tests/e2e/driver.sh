@@ -79,6 +79,19 @@ rejects() {
 
 # usage BLOCK ARGS...: the run exits 1 with the echo, the title, BLOCK and the
 # footer on standard output; the log holds the echo alone.
+# only_says TEXT ARGS...: the run exits 1 with exactly TEXT (and a line feed)
+# on standard output.
+only_says() {
+  local text=$1
+  shift
+  run "$@"
+  expect_status 1
+  expect_text "$text"$'\n' "standard output ($*)" stdout.txt
+}
+
+# log_is TEXT [FILE]: the log (FILE, default varnex.log) holds TEXT and a line feed.
+log_is() { expect_text "$1"$'\n' "log" "${2:-varnex.log}"; }
+
 usage() {
   local block=$1
   shift
@@ -96,43 +109,30 @@ expect_text "$TITLE$SUBSET_BLOCK$PED_BLOCK$GEN_BLOCK$MERGE_BLOCK$ORIENT_BLOCK$LO
 expect_absent varnex.log
 case_end
 
-case_start "unknown parameters stop the scan and leave the log alone"
+case_start "unknown parameters and a value option as the last argument stop the scan and leave the log alone"
 for arg in -s --G --gen --g=a.gen -SP -u "" --log=x.log; do
   echo "earlier run" > varnex.log
-  run -S --g a.gen "$arg" --start 5
-  expect_status 1
-  expect_text "Unknown parameter: $arg"$'\n' "standard output ($arg)" stdout.txt
-  expect_text $'earlier run\n' "log ($arg)" varnex.log
+  only_says "Unknown parameter: $arg" -S --g a.gen "$arg" --start 5
+  log_is "earlier run"
+done
+for opt in --g --genotype --s --og --out_sample --sample_id --start --end --missing --threshold \
+           --ped --map --phenotype --sex --strand --add_pheno_cov --remove_pheno_cov --log; do
+  echo "earlier run" > varnex.log
+  only_says "Missing value for parameter: $opt" -S --g a.gen "$opt"
+  log_is "earlier run"
 done
 case_end
 
 case_start "an unknown parameter is reported before a bad log name"
-run --log missing/dir/x.log -X
-expect_status 1
-expect_text $'Unknown parameter: -X\n' "standard output" stdout.txt
+only_says "Unknown parameter: -X" --log missing/dir/x.log -X
 expect_absent missing
-case_end
-
-case_start "a value option as the last argument is refused before the log"
-for opt in --g --genotype --s --og --out_sample --sample_id --start --end --missing --threshold \
-           --ped --map --phenotype --sex --strand --add_pheno_cov --remove_pheno_cov --log; do
-  echo "earlier run" > varnex.log
-  run -S --g a.gen "$opt"
-  expect_status 1
-  expect_text "Missing value for parameter: $opt"$'\n' "standard output ($opt)" stdout.txt
-  expect_text $'earlier run\n' "log ($opt)" varnex.log
-done
 case_end
 
 case_start "log cannot be opened"
-run --log missing/dir/x.log -S --g a.gen
-expect_status 1
-expect_text $'Can\'t open log file: missing/dir/x.log\n' "standard output" stdout.txt
+only_says "Can't open log file: missing/dir/x.log" --log missing/dir/x.log -S --g a.gen
 expect_absent missing
 mkdir adir
-run -U --s x --log adir
-expect_status 1
-expect_text $'Can\'t open log file: adir\n' "standard output" stdout.txt
+only_says "Can't open log file: adir" -U --s x --log adir
 case_end
 
 case_start "no mode flag"
@@ -143,10 +143,8 @@ case_end
 case_start "a value that looks like an option is taken as the value"
 rejects "$NO_MODE" --g -S
 rm varnex.log
-run --log -U
-expect_status 1
-expect_text $'varnex --log -U\n'"$NO_MODE" "standard output" stdout.txt
-expect_text $'varnex --log -U\n'"$NO_MODE" "log" ./-U
+only_says $'varnex --log -U\n'"${NO_MODE%$'\n'}" --log -U
+log_is $'varnex --log -U\n'"${NO_MODE%$'\n'}" ./-U
 expect_absent varnex.log
 case_end
 
@@ -157,12 +155,9 @@ rejects "$TWO_MODES" -U -U -S
 case_end
 
 case_start "the echo keeps every argument as typed, and --log moves the log"
-run --log 'my run.log' -S --g 'data dir/a.gen' --og '' --threshold ' .5'
-expect_status 1
-expect_text $'varnex --log my run.log -S --g data dir/a.gen --og  --threshold  .5\nNo subset defined.\n' \
-  "standard output" stdout.txt
-expect_text $'varnex --log my run.log -S --g data dir/a.gen --og  --threshold  .5\nNo subset defined.\n' \
-  "log" "my run.log"
+echoed=$'varnex --log my run.log -S --g data dir/a.gen --og  --threshold  .5\nNo subset defined.'
+only_says "$echoed" --log 'my run.log' -S --g 'data dir/a.gen' --og '' --threshold ' .5'
+log_is "$echoed" "my run.log"
 expect_absent varnex.log
 case_end
 
@@ -171,7 +166,7 @@ run --log first.log --log run.log.gz -P --ped x.ped
 expect_status 1
 expect_text $'varnex --log first.log --log run.log.gz -P --ped x.ped\n'"$TITLE$PED_BLOCK$LOG_LINE$DOC" \
   "standard output" stdout.txt
-expect_text $'varnex --log first.log --log run.log.gz -P --ped x.ped\n' "log" run.log.gz
+log_is 'varnex --log first.log --log run.log.gz -P --ped x.ped' run.log.gz
 expect_plain run.log.gz
 expect_absent first.log
 expect_absent varnex.log
@@ -194,23 +189,14 @@ done
 expect_absent a.gen.subset
 case_end
 
-case_start "PED to GEN and GEN to PED without their required files"
-for args in "-P" "-P --ped x.ped" "-P --map x.map" "--map x.map -P --og out.gen"; do
-  # shellcheck disable=SC2086
-  usage "$PED_BLOCK" $args
-done
-for args in "-G" "-G --g a.gen" "-G --s a.sample --threshold 0.5"; do
-  # shellcheck disable=SC2086
-  usage "$GEN_BLOCK" $args
-done
+case_start "PED to GEN, GEN to PED and orient without their required files"
+# shellcheck disable=SC2086
+for args in "-P" "-P --ped x.ped" "-P --map x.map" "--map x.map -P --og out.gen"; do usage "$PED_BLOCK" $args; done
+# shellcheck disable=SC2086
+for args in "-G" "-G --g a.gen" "-G --s a.sample --threshold 0.5"; do usage "$GEN_BLOCK" $args; done
+# shellcheck disable=SC2086
+for args in "-O" "-O --g a.gen" "-O --strand s.txt --og out.gen"; do usage "$ORIENT_BLOCK" $args; done
 expect_absent a.gen.ped
-case_end
-
-case_start "orient without its required files"
-for args in "-O" "-O --g a.gen" "-O --strand s.txt --og out.gen"; do
-  # shellcheck disable=SC2086
-  usage "$ORIENT_BLOCK" $args
-done
 case_end
 
 case_start "merge refusals and the collection after -M"
@@ -221,62 +207,43 @@ rejects $'No GEN files defined.\n' -M --g --s x.sample
 rejects $'No SAMPLE files defined.\n' -M --g a.gen b.gen
 rejects $'No SAMPLE files defined.\n' -M --g a.gen b.gen --s
 rejects $'Different number of GEN and SAMPLE files defined.\n' -M --g a.gen b.gen --s a.sample
-rejects \
-  $'Different number of GEN and SAMPLE files defined.\n' \
+rejects $'Different number of GEN and SAMPLE files defined.\n' \
   -M --genotype a.gen --sample a.sample b.sample --threshold 0.5
 # A list ends at the next argument that starts with "-", which is then
 # scanned as an option.
 echo "earlier run" > varnex.log
-run -M --g a.gen -x --s a.sample
-expect_status 1
-expect_text $'Unknown parameter: -x\n' "standard output" stdout.txt
-expect_text $'earlier run\n' "log" varnex.log
+only_says "Unknown parameter: -x" -M --g a.gen -x --s a.sample
+log_is "earlier run"
 case_end
 
 case_start "a rejected run after a good one keeps the good run's log"
 rejects $'No subset defined.\n' -S --g a.gen
 run -S --g a.gen --bogus
 expect_status 1
-expect_text $'varnex -S --g a.gen\nNo subset defined.\n' "log" varnex.log
+log_is $'varnex -S --g a.gen\nNo subset defined.'
 case_end
 
 case_start "a log name that designates a file of the run is refused before the log"
 printf 'SNP1 rs1 100 A G 1 0 0\n' | write a.gen
-run -S --g a.gen --start 1 --log a.gen
-expect_status 1
-expect_text $'Log file a.gen is the same file as a.gen\n' "standard output" stdout.txt
-expect_text $'SNP1 rs1 100 A G 1 0 0\n' "the input" a.gen
+only_says "Log file a.gen is the same file as a.gen" -S --g a.gen --start 1 --log a.gen
 ln -s a.gen link.log
-run -G --g ./a.gen --s a.sample --log link.log
-expect_status 1
-expect_text $'Log file link.log is the same file as ./a.gen\n' "standard output" stdout.txt
+only_says "Log file link.log is the same file as ./a.gen" -G --g ./a.gen --s a.sample --log link.log
 expect_text $'SNP1 rs1 100 A G 1 0 0\n' "the input" a.gen
 echo "earlier run" > varnex.log
-run -U --s varnex.log
-expect_status 1
-expect_text $'Log file varnex.log is the same file as varnex.log\n' "standard output" stdout.txt
-expect_text $'earlier run\n' "log" varnex.log
-run -M --g a.gen b.gen --s a.sample b.sample --log b.sample
-expect_status 1
-expect_text $'Log file b.sample is the same file as b.sample\n' "standard output" stdout.txt
+only_says "Log file varnex.log is the same file as varnex.log" -U --s varnex.log
+log_is "earlier run"
+only_says "Log file b.sample is the same file as b.sample" -M --g a.gen b.gen --s a.sample b.sample --log b.sample
 expect_absent b.sample
 case_end
 
 case_start "a log name equal to a default output name is refused after the echo"
-run -G --g a.gen --s a.sample --log a.gen.map
-expect_status 1
-expect_text $'varnex -G --g a.gen --s a.sample --log a.gen.map\nLog file a.gen.map is the same file as a.gen.map\n' \
-  "standard output" stdout.txt
-expect_text $'varnex -G --g a.gen --s a.sample --log a.gen.map\nLog file a.gen.map is the same file as a.gen.map\n' \
-  "log" a.gen.map
-run -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample
-expect_status 1
-expect_text $'Can\'t open log file: d/x_y.sample\n' "standard output" stdout.txt
+echoed=$'varnex -G --g a.gen --s a.sample --log a.gen.map\nLog file a.gen.map is the same file as a.gen.map'
+only_says "$echoed" -G --g a.gen --s a.sample --log a.gen.map
+log_is "$echoed" a.gen.map
+only_says "Can't open log file: d/x_y.sample" -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample
 mkdir d
-run -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample
-expect_status 1
-expect_text $'varnex -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample\nLog file d/x_y.sample is the same file as d/x_y.sample\n' \
-  "standard output" stdout.txt
+only_says $'varnex -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample\nLog file d/x_y.sample is the same file as d/x_y.sample' \
+  -M --g d/x.gen y.gen --s x.sample y.sample --log d/x_y.sample
 case_end
 
 finish

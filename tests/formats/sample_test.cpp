@@ -11,7 +11,8 @@
 namespace varnex {
 namespace {
 
-TEST(SampleRow, TakesFirstTwoColumnsWhateverTheSpacing) {
+// The first two columns whatever the spacing; fewer than two end the rows.
+TEST(SampleRow, FirstTwoColumns) {
   sample_row row;
   ASSERT_TRUE(split_sample_row("fam1 ind1 0 1 -9", row));
   EXPECT_EQ(row.id_1, "fam1");
@@ -19,63 +20,40 @@ TEST(SampleRow, TakesFirstTwoColumnsWhateverTheSpacing) {
   ASSERT_TRUE(split_sample_row("\t fam2\t\tind2  \r", row));
   EXPECT_EQ(row.id_1, "fam2");
   EXPECT_EQ(row.id_2, "ind2");
-}
-
-TEST(SampleRow, FewerThanTwoColumnsEndsTheRows) {
-  sample_row row;
-  EXPECT_FALSE(split_sample_row("", row));
-  EXPECT_FALSE(split_sample_row("   \t\r", row));
-  EXPECT_FALSE(split_sample_row("only_one ", row));
+  for (const char* line : {"", "   \t\r", "only_one "}) EXPECT_FALSE(split_sample_row(line, row)) << line;
 }
 
 TEST(IdSet, LooksUpWholeTokensOnly) {
   id_set set;
-  set.add("b");
-  set.add("a");
-  set.add("b");
-  set.add("ab");
+  for (const char* id : {"b", "a", "b", "ab"}) set.add(id);
   set.seal();
   EXPECT_EQ(set.size(), 3u);
-  EXPECT_TRUE(set.contains("a"));
-  EXPECT_TRUE(set.contains("ab"));
-  EXPECT_TRUE(set.contains("b"));
-  EXPECT_FALSE(set.contains("A"));
-  EXPECT_FALSE(set.contains(""));
-  EXPECT_FALSE(set.contains("abc"));
+  for (const char* id : {"a", "ab", "b"}) EXPECT_TRUE(set.contains(id)) << id;
+  for (const char* id : {"A", "", "abc"}) EXPECT_FALSE(set.contains(id)) << id;
   EXPECT_FALSE(id_set().contains("a"));
 }
 
-class IdListFile : public ::testing::Test {
- protected:
-  varnex::testing::temp_dir dir_;
-  std::string path(const char* name) { return dir_ / name; }
-};
-
-TEST_F(IdListFile, ReadsTokensOfAnyLayoutPlainAndGzip) {
+TEST(IdListFile, TokensOfAnyLayoutPlainAndGzipEmptyAndMissing) {
+  varnex::testing::temp_dir dir;
   const char text[] = "s1\ns2 s3\t s1\n\n  s4\r\ns5";
-  std::string plain = path("ids.txt");
-  varnex::testing::write_file(plain, text);
-  std::string gz = path("ids.gz.txt");
-  gzFile g = gzopen(gz.c_str(), "wb");
+  varnex::testing::write_file(dir / "ids.txt", text);
+  gzFile g = gzopen((dir / "ids.gz.txt").c_str(), "wb");
   gzputs(g, text);
   gzclose(g);
-  for (const std::string& name : {plain, gz}) {
+  for (const std::string& name : {dir / "ids.txt", dir / "ids.gz.txt"}) {
     id_set set = read_id_list(name);
     EXPECT_EQ(set.size(), 5u) << name;
     for (const char* id : {"s1", "s2", "s3", "s4", "s5"}) EXPECT_TRUE(set.contains(id)) << id;
   }
-}
-
-TEST_F(IdListFile, EmptyNameIsEmptyListMissingFileIsAnError) {
+  // No name is an empty list; a missing file is an error.
   EXPECT_TRUE(read_id_list("").empty());
-  std::string empty = path("empty");
-  varnex::testing::write_file(empty, "");
-  EXPECT_TRUE(read_id_list(empty).empty());
+  varnex::testing::write_file(dir / "empty", "");
+  EXPECT_TRUE(read_id_list(dir / "empty").empty());
   try {
-    read_id_list(path("absent"));
+    read_id_list(dir / "absent");
     FAIL() << "no error";
   } catch (const io_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Can't open " + path("absent"));
+    EXPECT_EQ(std::string(e.what()), "Can't open " + (dir / "absent"));
   }
 }
 

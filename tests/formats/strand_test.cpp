@@ -2,74 +2,58 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace varnex {
 namespace {
 
-TEST(StrandLine, ReadsPositionAndToken) {
-  strand_line s = parse_strand_line("752566 -");
-  EXPECT_TRUE(s.position_ok);
-  EXPECT_EQ(s.position, 752566);
-  EXPECT_EQ(s.orientation, '-');
-
-  s = parse_strand_line("\t-12\t+  extra tokens\r");
-  EXPECT_EQ(s.position, -12);
-  EXPECT_EQ(s.orientation, '+');
-}
-
-TEST(StrandLine, OtherTokensAndUnreadablePositionsAreNoEntry) {
-  strand_line s = parse_strand_line("500 x");
-  EXPECT_TRUE(s.position_ok);
-  EXPECT_EQ(s.orientation, 0);
-  EXPECT_EQ(s.token, "x");
-
-  s = parse_strand_line("500 ++");
-  EXPECT_EQ(s.orientation, 0);
-
-  s = parse_strand_line("500");
-  EXPECT_EQ(s.orientation, 0);
-  EXPECT_EQ(s.token, "");
-
-  // Never position 0: the text is kept for the report.
-  for (const char* text : {"abc +", "500abc -", "2147483648 +", "1.5 -"}) {
-    s = parse_strand_line(text);
-    EXPECT_FALSE(s.position_ok) << text;
-    EXPECT_EQ(s.orientation, 0) << text;
+// A position and "+" or "-" make an entry; any other token, or a position
+// that is not a whole 32-bit number (never read as 0), is no entry, and the
+// texts are kept for the report.
+TEST(StrandLine, EntriesAndLinesToReport) {
+  struct strand_case {
+    const char* line;
+    bool position_ok;
+    std::int32_t position;
+    char orientation;
+    const char *position_text, *token;
+  };
+  for (const strand_case& c : std::vector<strand_case>{{"752566 -", true, 752566, '-', "752566", "-"},
+                                                       {"\t-12\t+  extra tokens\r", true, -12, '+', "-12", "+"},
+                                                       {"500 x", true, 500, 0, "500", "x"},
+                                                       {"500 ++", true, 500, 0, "500", "++"},
+                                                       {"500", true, 500, 0, "500", ""},
+                                                       {"abc +", false, 0, 0, "abc", "+"},
+                                                       {"500abc -", false, 0, 0, "500abc", "-"},
+                                                       {"2147483648 +", false, 0, 0, "2147483648", "+"},
+                                                       {"1.5 -", false, 0, 0, "1.5", "-"},
+                                                       {"rs12 +", false, 0, 0, "rs12", "+"},
+                                                       {"", false, 0, 0, "", ""}}) {
+    SCOPED_TRACE(c.line);
+    strand_line s = parse_strand_line(c.line);
+    EXPECT_EQ(s.position_ok, c.position_ok);
+    if (c.position_ok) {
+      EXPECT_EQ(s.position, c.position);
+    }
+    EXPECT_EQ(s.orientation, c.orientation);
+    EXPECT_EQ(s.position_text, c.position_text);
+    EXPECT_EQ(s.token, c.token);
   }
-  s = parse_strand_line("rs12 +");
-  EXPECT_EQ(s.position_text, "rs12");
-  EXPECT_EQ(s.token, "+");
-
-  s = parse_strand_line("");
-  EXPECT_FALSE(s.position_ok);
-  EXPECT_EQ(s.position_text, "");
-  EXPECT_EQ(s.token, "");
 }
 
 TEST(StrandMap, LaterLineForAPositionWins) {
+  strand_map empty;
+  empty.finish();
+  EXPECT_EQ(empty.find(0), 0);
   strand_map m;
-  m.add(500, '+');
-  m.add(-3, '-');
-  m.add(2147483647, '-');
-  m.add(-2147483647 - 1, '+');
-  m.add(500, '-');
-  m.add(7, '-');
-  m.add(7, '+');
+  for (auto [position, orientation] : std::vector<std::pair<std::int32_t, char>>{
+           {500, '+'}, {-3, '-'}, {2147483647, '-'}, {-2147483647 - 1, '+'}, {500, '-'}, {7, '-'}, {7, '+'}})
+    m.add(position, orientation);
   m.finish();
   EXPECT_EQ(m.size(), 5u);
-  EXPECT_EQ(m.find(500), '-');
-  EXPECT_EQ(m.find(7), '+');
-  EXPECT_EQ(m.find(-3), '-');
-  EXPECT_EQ(m.find(2147483647), '-');
-  EXPECT_EQ(m.find(-2147483647 - 1), '+');
-  EXPECT_EQ(m.find(0), 0);
-  EXPECT_EQ(m.find(3), 0);
-  EXPECT_EQ(m.find(501), 0);
-}
-
-TEST(StrandMap, EmptyMapFindsNothing) {
-  strand_map m;
-  m.finish();
-  EXPECT_EQ(m.find(0), 0);
+  for (auto [position, orientation] : std::vector<std::pair<std::int32_t, char>>{
+           {500, '-'}, {7, '+'}, {-3, '-'}, {2147483647, '-'}, {-2147483647 - 1, '+'}, {0, 0}, {3, 0}, {501, 0}})
+    EXPECT_EQ(m.find(position), orientation) << position;
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "temp_dir.hpp"
@@ -54,21 +56,23 @@ std::string gunzip_bytes(const std::string& data) {
   return out;
 }
 
-std::vector<std::string> chain_lines(const std::string& name, bool compressed) {
+using lines = std::vector<std::string>;
+
+template <typename Reader>
+lines all_lines(Reader& reader) {
+  lines out;
+  std::string_view line;
+  while (reader.next(line)) out.emplace_back(line);
+  return out;
+}
+lines chain_lines(const std::string& name, bool compressed) {
   input_file in(name, compressed);
   line_reader reader(in);
-  std::vector<std::string> lines;
-  std::string_view line;
-  while (reader.next(line)) lines.emplace_back(line);
-  return lines;
+  return all_lines(reader);
 }
-
-std::vector<std::string> gz_lines(const std::string& name) {
+lines gz_lines(const std::string& name) {
   gz_line_reader reader(name);
-  std::vector<std::string> lines;
-  std::string_view line;
-  while (reader.next(line)) lines.emplace_back(line);
-  return lines;
+  return all_lines(reader);
 }
 
 // The message of the io_error that `f` throws ("" when it throws none).
@@ -82,34 +86,20 @@ std::string error_of(F f) {
   return "";
 }
 
-using lines = std::vector<std::string>;
-
 TEST(GzName, SubstringAnywhereCaseSensitive) {
-  EXPECT_TRUE(is_gz_name("chr1.gen.gz"));
-  EXPECT_TRUE(is_gz_name("a.gz.gen"));
-  EXPECT_TRUE(is_gz_name("x.gzip"));
-  EXPECT_TRUE(is_gz_name("out.gz.tmp"));
-  EXPECT_TRUE(is_gz_name(".gz"));
-  EXPECT_TRUE(is_gz_name("dir.gz/plain.gen"));
-  EXPECT_FALSE(is_gz_name("a.GZ"));
-  EXPECT_FALSE(is_gz_name("a.Gz"));
-  EXPECT_FALSE(is_gz_name("agz"));
-  EXPECT_FALSE(is_gz_name("a.g.z"));
-  EXPECT_FALSE(is_gz_name("a.tgz"));
-  EXPECT_FALSE(is_gz_name(""));
+  for (const char* name : {"chr1.gen.gz", "a.gz.gen", "x.gzip", "out.gz.tmp", ".gz", "dir.gz/plain.gen"})
+    EXPECT_TRUE(is_gz_name(name)) << name;
+  for (const char* name : {"a.GZ", "a.Gz", "agz", "a.g.z", "a.tgz", ""}) EXPECT_FALSE(is_gz_name(name)) << name;
 }
 
 TEST(TaggedName, TagGoesBeforeFirstGz) {
-  EXPECT_EQ(tagged_name("data/chr1.gen", ".subset"), "data/chr1.gen.subset");
-  EXPECT_EQ(tagged_name("data/chr1.gen.gz", ".subset"), "data/chr1.gen.subset.gz");
-  EXPECT_EQ(tagged_name("a.gz.gen", ".subset"), "a.subset.gz.gen");
-  EXPECT_EQ(tagged_name("study.ped", ".gen"), "study.ped.gen");
-  EXPECT_EQ(tagged_name("study.ped.gz", ".sample"), "study.ped.sample.gz");
-  EXPECT_EQ(tagged_name("a.gen", ".ped"), "a.gen.ped");
-  EXPECT_EQ(tagged_name("a.gen.gz", ".orient"), "a.gen.orient.gz");
-  EXPECT_EQ(tagged_name("x.gz.gz", ".map"), "x.map.gz.gz");
-  EXPECT_EQ(tagged_name("a.GZ", ".ped"), "a.GZ.ped");
-  EXPECT_EQ(tagged_name("", ".ped"), ".ped");
+  for (auto [name, tag, tagged] : std::vector<std::tuple<const char*, const char*, const char*>>{
+           {"data/chr1.gen", ".subset", "data/chr1.gen.subset"}, {"data/chr1.gen.gz", ".subset", "data/chr1.gen.subset.gz"},
+           {"a.gz.gen", ".subset", "a.subset.gz.gen"}, {"study.ped", ".gen", "study.ped.gen"},
+           {"study.ped.gz", ".sample", "study.ped.sample.gz"}, {"a.gen", ".ped", "a.gen.ped"},
+           {"a.gen.gz", ".orient", "a.gen.orient.gz"}, {"x.gz.gz", ".map", "x.map.gz.gz"},
+           {"a.GZ", ".ped", "a.GZ.ped"}, {"", ".ped", ".ped"}})
+    EXPECT_EQ(tagged_name(name, tag), tagged) << name;
 }
 
 TEST(SameFile, NamesLinksAndMissingFiles) {
@@ -125,22 +115,17 @@ TEST(SameFile, NamesLinksAndMissingFiles) {
   EXPECT_TRUE(same_file(dir / "missing", dir / "missing"));
 }
 
-TEST(LineReader, LineEndsAndEmptyLines) {
+TEST(LineReader, LineEndsEmptyLinesAndCounts) {
   temp_dir dir;
-  write_file(dir / "a", "first\r\n\nthird  \nlast");
-  EXPECT_EQ(chain_lines(dir / "a", false), (lines{"first\r", "", "third  ", "last"}));
-  write_file(dir / "b", "one\n");
-  EXPECT_EQ(chain_lines(dir / "b", false), (lines{"one"}));
-  write_file(dir / "c", "\n");
-  EXPECT_EQ(chain_lines(dir / "c", false), (lines{""}));
-  write_file(dir / "empty", "");
-  EXPECT_EQ(chain_lines(dir / "empty", false), lines{});
+  for (auto [text, expected] : std::vector<std::pair<std::string, lines>>{
+           {"first\r\n\nthird  \nlast", {"first\r", "", "third  ", "last"}},
+           {"one\n", {"one"}}, {"\n", {""}}, {"", {}}}) {
+    write_file(dir / "a", text);
+    EXPECT_EQ(chain_lines(dir / "a", false), expected) << text;
+  }
   write_file(dir / "empty.gz", gzip_bytes(""));
   EXPECT_EQ(chain_lines(dir / "empty.gz", true), lines{});
-}
 
-TEST(LineReader, CountsLines) {
-  temp_dir dir;
   write_file(dir / "a", "x\ny\nz");
   input_file in(dir / "a", false);
   line_reader reader(in);
@@ -180,17 +165,12 @@ TEST(LineReader, LongLinesAcrossBlocks) {
   EXPECT_TRUE(gz_lines(dir / "long.gen") == expected);
 }
 
-TEST(LineReader, GzipThroughTheChain) {
+TEST(LineReader, GzipThroughTheChainMultiMember) {
   temp_dir dir;
   write_file(dir / "a.gen.gz", gzip_bytes("SNP1 rs1 100 A G 1 0 0\nSNP2 rs2 200 C T 0 1 0\n"));
-  EXPECT_EQ(chain_lines(dir / "a.gen.gz", true),
-            (lines{"SNP1 rs1 100 A G 1 0 0", "SNP2 rs2 200 C T 0 1 0"}));
+  EXPECT_EQ(chain_lines(dir / "a.gen.gz", true), (lines{"SNP1 rs1 100 A G 1 0 0", "SNP2 rs2 200 C T 0 1 0"}));
   // Without decompression the chain hands out the raw bytes.
   EXPECT_NE(chain_lines(dir / "a.gen.gz", false).front().substr(0, 2), "SN");
-}
-
-TEST(LineReader, MultiMemberGzip) {
-  temp_dir dir;
   write_file(dir / "m.gz", gzip_bytes("one\ntwo\n") + gzip_bytes("three\n") + gzip_bytes("four"));
   EXPECT_EQ(chain_lines(dir / "m.gz", true), (lines{"one", "two", "three", "four"}));
   EXPECT_EQ(gz_lines(dir / "m.gz"), (lines{"one", "two", "three", "four"}));
@@ -238,7 +218,7 @@ TEST(Opening, MissingFilesDirectoriesAndEmptyNames) {
             "Can't open " + (dir / "no/such/dir"));
 }
 
-TEST(OutputFile, PlainAndGzip) {
+TEST(OutputFile, PlainGzipReserveAndTruncate) {
   temp_dir dir;
   {
     output_file out(dir / "a.txt", false);
@@ -266,17 +246,16 @@ TEST(OutputFile, PlainAndGzip) {
   EXPECT_EQ(gunzip_bytes(bytes), big);
   EXPECT_EQ(gz_lines(dir / "b.gz").size(), 300000u);
 
-  // A gz name alone does not compress: the caller decides.
+  // A gz name alone does not compress: the caller decides. An existing file
+  // is truncated.
+  write_file(dir / "c.gz", "a much longer earlier content\n");
   {
     output_file out(dir / "c.gz", false);
     out.put("plain\n");
     out.close();
   }
   EXPECT_EQ(read_file(dir / "c.gz"), "plain\n");
-}
 
-TEST(OutputFile, ReserveAndAdvance) {
-  temp_dir dir;
   output_file out(dir / "r", false);
   for (int i = 0; i < 100000; ++i) {
     char* p = out.reserve(20);
@@ -290,15 +269,6 @@ TEST(OutputFile, ReserveAndAdvance) {
   std::string got = read_file(dir / "r");
   ASSERT_EQ(got.size(), 1000000u + (3u << 20));
   EXPECT_EQ(got.substr(999990, 12), "0123456789xx");
-}
-
-TEST(OutputFile, TruncatesAnExistingFile) {
-  temp_dir dir;
-  write_file(dir / "old", "a much longer earlier content\n");
-  output_file out(dir / "old", false);
-  out.put("new\n");
-  out.close();
-  EXPECT_EQ(read_file(dir / "old"), "new\n");
 }
 
 // Every write to /dev/full fails: small outputs (still in the buffers at

@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/streams.hpp"
@@ -63,26 +64,11 @@ TEST(ParseDoublePrefix, DecimalNumbersOnly) {
     double value;
   };
   const double inf = std::numeric_limits<double>::infinity();
-  for (prefix_case c : {prefix_case{"1", 1, 1.0},
-                        {"0.25", 4, 0.25},
-                        {".5", 2, 0.5},
-                        {"5.", 2, 5.0},
-                        {"1e-3", 4, 0.001},
-                        {"1E+2", 4, 100.0},
-                        {"+1", 2, 1.0},
-                        {"+.5", 3, 0.5},
-                        {"-.5e1", 5, -5.0},
-                        {"0.333333", 8, 0.333333},
-                        {"1e999", 5, inf},
-                        {"-1e999", 6, -inf},
-                        {"1e-999", 6, 0.0},
-                        {"0x1p3", 1, 0.0},
-                        {"0.5abc", 3, 0.5},
-                        {"1e", 1, 1.0},
-                        {"1e+", 1, 1.0},
-                        {"2e-x", 1, 2.0},
-                        {"1.5.5", 3, 1.5},
-                        {"00012", 5, 12.0}}) {
+  for (prefix_case c : {prefix_case{"1", 1, 1.0}, {"0.25", 4, 0.25}, {".5", 2, 0.5}, {"5.", 2, 5.0},
+                        {"1e-3", 4, 0.001}, {"1E+2", 4, 100.0}, {"+1", 2, 1.0}, {"+.5", 3, 0.5},
+                        {"-.5e1", 5, -5.0}, {"0.333333", 8, 0.333333}, {"1e999", 5, inf}, {"-1e999", 6, -inf},
+                        {"1e-999", 6, 0.0}, {"0x1p3", 1, 0.0}, {"0.5abc", 3, 0.5}, {"1e", 1, 1.0},
+                        {"1e+", 1, 1.0}, {"2e-x", 1, 2.0}, {"1.5.5", 3, 1.5}, {"00012", 5, 12.0}}) {
     double v = -42;
     EXPECT_EQ(parse_double_prefix(c.text, v), c.used) << c.text;
     EXPECT_EQ(v, c.value) << c.text;
@@ -114,120 +100,81 @@ TEST(ParseDouble, WholeFieldOnly) {
 }
 
 TEST(OptionNumbers, CLibraryRules) {
-  EXPECT_EQ(option_int32("100"), 100);
-  EXPECT_EQ(option_int32("12abc"), 12);
-  EXPECT_EQ(option_int32("abc"), 0);
-  EXPECT_EQ(option_int32(""), 0);
-  EXPECT_EQ(option_int32("  -7"), -7);
-  EXPECT_EQ(option_int32("+3"), 3);
-  EXPECT_EQ(option_int32("1.9"), 1);
-  EXPECT_EQ(option_int32("0x10"), 0);
-  EXPECT_EQ(option_int32("2147483647"), 2147483647);
-  EXPECT_EQ(option_int32("99999999999"), 2147483647);
-  EXPECT_EQ(option_int32("-99999999999"), -2147483647 - 1);
-  EXPECT_EQ(option_double("0.95"), 0.95);
-  EXPECT_EQ(option_double("-0.5"), -0.5);
-  EXPECT_EQ(option_double("abc"), 0.0);
-  EXPECT_EQ(option_double(" .5x"), 0.5);
-  EXPECT_EQ(option_double("1e-3"), 0.001);
+  for (auto [text, value] : std::vector<std::pair<const char*, std::int32_t>>{
+           {"100", 100}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"  -7", -7}, {"+3", 3}, {"1.9", 1}, {"0x10", 0},
+           {"2147483647", 2147483647}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}})
+    EXPECT_EQ(option_int32(text), value) << text;
+  for (auto [text, value] : std::vector<std::pair<const char*, double>>{
+           {"0.95", 0.95}, {"-0.5", -0.5}, {"abc", 0.0}, {" .5x", 0.5}, {"1e-3", 0.001}})
+    EXPECT_EQ(option_double(text), value) << text;
 }
 
-// The two number styles, written through an output_file and compared with
-// what printf makes of the same values.
-class NumberStyles : public ::testing::Test {
- protected:
-  static std::vector<double> values() {
-    std::vector<double> v = {0,        1,          0.5,         1.0 / 3,     2.0 / 3,     0.123456,
-                             0.99996,  0.99995,    0.99994,     0.00001,     1e-05,       0.00005,
-                             0.000049, 0.00004999, 1e-7,        0.9,         0.95,        0.1,
-                             2.5,      10,         123456.789,  1234567,     1e6,         999999.5,
-                             1e15,     1e16 + 2,   4503599627370495.5,       1e20,        1e300,
-                             -0.0,     -0.5,       -1,          -0.00001,    -0.99996,    -123.45678,
-                             -1e300,   5e-324,     1e-300,      0.333333,    0.666667,    0.0625,
-                             1.00005,  0.12345,    0.00015,     2147483647,  -2147483648.0};
-    std::mt19937_64 random(20240611);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    std::uniform_int_distribution<int> exponent(-12, 12);
-    for (int i = 0; i < 20000; ++i) v.push_back(unit(random));
-    for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 1000) / 1000);
-    for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 1000000) / 1000000);
-    for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 100000) / 100000 + 0.000005);
-    for (int i = 0; i < 10000; ++i)
-      v.push_back((unit(random) - 0.5) * std::pow(10.0, exponent(random)));
-    return v;
+// The two number styles, written through an output_file, match what printf
+// makes of the same values.
+std::vector<std::string> written(void (output_file::*style)(double), const std::vector<double>& v) {
+  testing::temp_dir dir;
+  {
+    output_file out(dir / "numbers", false);
+    for (double x : v) {
+      (out.*style)(x);
+      out.put('\n');
+    }
+    out.close();
   }
+  std::vector<std::string> lines;
+  std::string text = testing::read_file(dir / "numbers");
+  std::size_t start = 0;
+  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(text.substr(start, nl - start));
+  return lines;
+}
 
-  static std::vector<std::string> written(void (output_file::*style)(double),
-                                          const std::vector<double>& v) {
-    testing::temp_dir dir;
-    {
-      output_file out(dir / "numbers", false);
-      for (double x : v) {
-        (out.*style)(x);
-        out.put('\n');
+std::string printed(const char* format, double x) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, format, x);
+  return buffer;
+}
+
+TEST(NumberStyles, Fixed4AndGeneral6MatchPrintf) {
+  const double inf = std::numeric_limits<double>::infinity(), max = std::numeric_limits<double>::max();
+  std::vector<double> v = {0,        1,          0.5,         1.0 / 3,     2.0 / 3,     0.123456,
+                           0.99996,  0.99995,    0.99994,     0.00001,     1e-05,       0.00005,
+                           0.000049, 0.00004999, 1e-7,        0.9,         0.95,        0.1,
+                           2.5,      10,         123456.789,  1234567,     1e6,         999999.5,
+                           1e15,     1e16 + 2,   4503599627370495.5,       1e20,        1e300,
+                           -0.0,     -0.5,       -1,          -0.00001,    -0.99996,    -123.45678,
+                           -1e300,   5e-324,     1e-300,      0.333333,    0.666667,    0.0625,
+                           1.00005,  0.12345,    0.00015,     2147483647,  -2147483648.0,
+                           inf,      -inf,       max,         -max};
+  std::mt19937_64 random(20240611);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  for (int i = 0; i < 20000; ++i) v.push_back(unit(random));
+  for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 1000) / 1000);
+  for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 1000000) / 1000000);
+  for (int i = 0; i < 5000; ++i) v.push_back(std::floor(unit(random) * 100000) / 100000 + 0.000005);
+  for (int i = 0; i < 10000; ++i) v.push_back((unit(random) - 0.5) * std::pow(10.0, exponent(random)));
+  for (bool fixed : {true, false}) {
+    SCOPED_TRACE(fixed ? "fixed4" : "general6");
+    std::vector<std::string> got = written(fixed ? &output_file::put_fixed4 : &output_file::put_general6, v);
+    ASSERT_EQ(got.size(), v.size());
+    int mismatches = 0;
+    for (std::size_t i = 0; i < v.size() && mismatches < 10; ++i) {
+      std::string want = printed(!fixed ? "%g" : v[i] == std::floor(v[i]) ? "%.0f" : "%.4f", v[i]);
+      if (got[i] != want) {
+        ++mismatches;
+        ADD_FAILURE() << printed("%.17g", v[i]) << ": wrote " << got[i] << ", printf " << want;
       }
-      out.close();
     }
-    std::vector<std::string> lines;
-    std::string text = testing::read_file(dir / "numbers");
-    std::size_t start = 0;
-    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-      lines.push_back(text.substr(start, nl - start));
-    return lines;
+    // A few by hand: 1/3, 0.123456, 0.99996, 0.00001, -0.00001 (as printf writes it), 1234567, 1e6.
+    for (auto [i, text] : fixed ? std::vector<std::pair<int, const char*>>{{0, "0"}, {1, "1"}, {2, "0.5000"},
+                                                                           {3, "0.3333"}, {5, "0.1235"}, {6, "1.0000"},
+                                                                           {9, "0.0000"}, {32, "-0.0000"}}
+                                : std::vector<std::pair<int, const char*>>{{0, "0"}, {2, "0.5"}, {3, "0.333333"},
+                                                                           {9, "1e-05"}, {21, "1.23457e+06"},
+                                                                           {22, "1e+06"}})
+      EXPECT_EQ(got[i], text) << i;
   }
-
-  static std::string printed(const char* format, double x) {
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, format, x);
-    return buffer;
-  }
-};
-
-TEST_F(NumberStyles, Fixed4MatchesPrintf) {
-  std::vector<double> v = values();
-  v.push_back(std::numeric_limits<double>::infinity());
-  v.push_back(-std::numeric_limits<double>::infinity());
-  v.push_back(1.7976931348623157e308);
-  v.push_back(-1.7976931348623157e308);
-  std::vector<std::string> got = written(&output_file::put_fixed4, v);
-  ASSERT_EQ(got.size(), v.size());
-  int mismatches = 0;
-  for (std::size_t i = 0; i < v.size() && mismatches < 10; ++i) {
-    std::string want = printed(v[i] == std::floor(v[i]) ? "%.0f" : "%.4f", v[i]);
-    if (got[i] != want) {
-      ++mismatches;
-      ADD_FAILURE() << printed("%.17g", v[i]) << ": wrote " << got[i] << ", printf " << want;
-    }
-  }
-  EXPECT_EQ(got[0], "0");
-  EXPECT_EQ(got[1], "1");
-  EXPECT_EQ(got[2], "0.5000");
-  EXPECT_EQ(got[3], "0.3333");
-  EXPECT_EQ(got[5], "0.1235");
-  EXPECT_EQ(got[6], "1.0000");   // 0.99996
-  EXPECT_EQ(got[9], "0.0000");   // 0.00001
-  EXPECT_EQ(got[32], "-0.0000");  // -0.00001, as printf writes it
-}
-
-TEST_F(NumberStyles, General6MatchesPrintf) {
-  std::vector<double> v = values();
-  v.push_back(std::numeric_limits<double>::infinity());
-  std::vector<std::string> got = written(&output_file::put_general6, v);
-  ASSERT_EQ(got.size(), v.size());
-  int mismatches = 0;
-  for (std::size_t i = 0; i < v.size() && mismatches < 10; ++i) {
-    std::string want = printed("%g", v[i]);
-    if (got[i] != want) {
-      ++mismatches;
-      ADD_FAILURE() << printed("%.17g", v[i]) << ": wrote " << got[i] << ", printf " << want;
-    }
-  }
-  EXPECT_EQ(got[0], "0");
-  EXPECT_EQ(got[2], "0.5");
-  EXPECT_EQ(got[3], "0.333333");
-  EXPECT_EQ(got[9], "1e-05");
-  EXPECT_EQ(got[21], "1.23457e+06");  // 1234567
-  EXPECT_EQ(got[22], "1e+06");
 }
 
 }  // namespace

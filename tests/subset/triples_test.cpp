@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,61 +28,45 @@ std::string written(F write) {
   return varnex::testing::read_file(name);
 }
 
-// The reference: the field parsed as a double, then put_fixed4.
-std::string by_double(const std::vector<std::string>& fields) {
-  return written([&](output_file& out) {
-    for (const std::string& f : fields) {
-      double v = 0;
-      parse_double_prefix(f, v);
-      out.put_fixed4(v);
-      out.put('\n');
-    }
-  });
+std::string kept(std::string_view line, const std::vector<char>& keep) {
+  return written([&](output_file& out) { put_kept_triples(out, line, keep); });
+}
+std::string all(std::string_view line, std::size_t n) {
+  return written([&](output_file& out) { put_all_triples(out, line, n); });
 }
 
-std::string by_text(const std::vector<std::string>& fields, std::vector<bool>& done) {
-  std::string text;
-  done.clear();
-  for (const std::string& f : fields) {
-    // Once as a whole field, once followed by more of the line (the
-    // word-at-a-time path needs room to read ahead): same result.
-    char buffer[fixed4_text_max];
-    char* o = buffer;
-    done.push_back(fixed4_from_text(f, o));
-    std::string result(buffer, done.back() ? o - buffer : 0);
-    std::string line = f + " 0.25 1 0";
-    char* o2 = buffer;
-    const char* end = fixed4_field(line.data(), line.data() + line.size(), o2);
-    if (done.back()) {
-      EXPECT_EQ(end, line.data() + f.size()) << f;
-      EXPECT_EQ(std::string(buffer, o2 - buffer), result) << f;
-    } else {
-      EXPECT_EQ(end, nullptr) << f;
-    }
-    text += result;
-    text += '\n';
+// What fixed4_from_text writes for a field; false when it leaves the field to
+// the caller. Followed by more of the line (the word-at-a-time path reads
+// ahead), the field gives the same.
+bool fast(const std::string& f, std::string& result) {
+  char buffer[fixed4_text_max];
+  char* o = buffer;
+  const bool done = fixed4_from_text(f, o);
+  result.assign(buffer, done ? o - buffer : 0);
+  const std::string line = f + " 0.25 1 0";
+  char* o2 = buffer;
+  const char* end = fixed4_field(line.data(), line.data() + line.size(), o2);
+  EXPECT_EQ(end, done ? line.data() + f.size() : nullptr) << f;
+  if (done) {
+    EXPECT_EQ(std::string(buffer, o2 - buffer), result) << f;
   }
-  return text;
+  return done;
 }
 
-TEST(Fixed4FromText, KnownValues) {
-  std::vector<std::string> fields = {"0",      "1",       "0.5",     "0.123456", "1.000", "00",
-                                     ".5",     "5.",      "0.00001", "0.99996",  "0.99994",
-                                     "999.99996", "0.1234500001", "12.3", "0.0000"};
-  std::vector<bool> done;
-  EXPECT_EQ(by_text(fields, done),
-            "0\n1\n0.5000\n0.1235\n1\n0\n0.5000\n5\n0.0000\n1.0000\n0.9999\n1000.0000\n0.1235\n"
-            "12.3000\n0\n");
-  for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_TRUE(done[i]) << fields[i];
-}
-
-TEST(Fixed4FromText, LeavesWhatItCannotDoExactly) {
+TEST(Fixed4FromText, KnownValuesAndWhatItLeaves) {
+  for (auto [field, want] : std::vector<std::pair<std::string, const char*>>{
+           {"0", "0"}, {"1", "1"}, {"0.5", "0.5000"}, {"0.123456", "0.1235"}, {"1.000", "1"}, {"00", "0"},
+           {".5", "0.5000"}, {"5.", "5"}, {"0.00001", "0.0000"}, {"0.99996", "1.0000"}, {"0.99994", "0.9999"},
+           {"999.99996", "1000.0000"}, {"0.1234500001", "0.1235"}, {"12.3", "12.3000"}, {"0.0000", "0"}}) {
+    std::string got;
+    EXPECT_TRUE(fast(field, got)) << field;
+    EXPECT_EQ(got, want) << field;
+  }
   // Signs, exponents, long numbers, exact ties, text that is no number.
   for (const char* f : {"-0.5", "+1", "1e-3", "1000", "0.1234567890123", "0.03125", "0.00005",
                         "0.12345", ".", "", "abc", "0.5x", "1..2", "nan"}) {
-    char buffer[fixed4_text_max];
-    char* o = buffer;
-    EXPECT_FALSE(fixed4_from_text(f, o)) << f;
+    std::string got;
+    EXPECT_FALSE(fast(f, got)) << f;
   }
 }
 
@@ -100,21 +83,26 @@ TEST(Fixed4FromText, AgreesWithFormattingTheDouble) {
       int kind = static_cast<int>(rng() % 4);
       f += kind == 0 ? '9' : kind == 1 ? '0' : kind == 2 ? '5' : static_cast<char>('0' + rng() % 10);
     }
-    if (f.empty() || f == ".") f = "0";
-    fields.push_back(f);
+    fields.push_back(f.empty() || f == "." ? "0" : f);
   }
-  std::vector<bool> done;
-  std::string fast = by_text(fields, done);
-  std::string slow = by_double(fields);
-  std::istringstream fast_lines(fast), slow_lines(slow);
-  std::string a, b;
-  std::size_t handled = 0;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    std::getline(fast_lines, a);
-    std::getline(slow_lines, b);
-    if (!done[i]) continue;
+  // The reference: each field parsed as a double, then put_fixed4.
+  const std::string slow = written([&](output_file& out) {
+    for (const std::string& f : fields) {
+      double v = 0;
+      parse_double_prefix(f, v);
+      out.put_fixed4(v);
+      out.put('\n');
+    }
+  });
+  std::size_t at = 0, handled = 0;
+  for (const std::string& f : fields) {
+    const std::size_t nl = slow.find('\n', at);
+    const std::string want = slow.substr(at, nl - at);
+    at = nl + 1;
+    std::string got;
+    if (!fast(f, got)) continue;
     ++handled;
-    ASSERT_EQ(a, b) << fields[i];
+    ASSERT_EQ(got, want) << f;
   }
   EXPECT_GT(handled, fields.size() / 2);
 }
@@ -152,36 +140,21 @@ TEST(FieldStarts, FindsTheSameFieldsAsTheCursor) {
   }
 }
 
-TEST(PutKeptTriples, WritesKeptSamplesOnly) {
-  std::vector<char> keep = {1, 0, 1};
-  EXPECT_EQ(written([&](output_file& out) {
-              put_kept_triples(out, " 1 0 0 0.5 0.25 0.25 0.123456 0.876544 0", keep);
-            }),
-            "1 0 0 0.1235 0.8765 0 ");
-  keep = {1, 1};
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, "\t1\t\t0  0.5 1e-1 -0 .25\r", keep); }),
-            "1 0 0.5000 0.1000 -0 0.2500 ");
-}
-
-TEST(PutKeptTriples, ShortLinesReadAsZerosAndSurplusIsIgnored) {
-  std::vector<char> keep = {1, 0, 1, 1};
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 1 0", keep); }),
-            "1 0 0 0 0 0 0 0 0 ");
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 1 0 0 1 1", keep); }),
-            "1 0 0 0 0 0 0 0 0 ");
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, "", keep); }),
-            "0 0 0 0 0 0 0 0 0 ");
-  keep = {1};
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 0 0 1 7 7 7", keep); }),
-            "0 0 1 ");
-  keep = {};
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " 0 0 1", keep); }), "");
-}
-
-TEST(PutKeptTriples, NonNumbersReadAsZeroWithoutMovingOtherValues) {
-  std::vector<char> keep = {1, 1};
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, " abc 0.5x 1 NA 0 1", keep); }),
-            "0 0.5000 1 0 0 1 ");
+TEST(PutKeptTriples, KeptSamplesOnlyShortLinesAsZerosNonNumbersAsZero) {
+  struct kept_case {
+    const char* line;
+    std::vector<char> keep;
+    const char* written;
+  };
+  for (const kept_case& c : std::vector<kept_case>{
+           {" 1 0 0 0.5 0.25 0.25 0.123456 0.876544 0", {1, 0, 1}, "1 0 0 0.1235 0.8765 0 "},
+           {"\t1\t\t0  0.5 1e-1 -0 .25\r", {1, 1}, "1 0 0.5000 0.1000 -0 0.2500 "},
+           // Short lines read as zeros; values past the last sample are ignored.
+           {" 1 0", {1, 0, 1, 1}, "1 0 0 0 0 0 0 0 0 "}, {" 1 0 0 1 1", {1, 0, 1, 1}, "1 0 0 0 0 0 0 0 0 "},
+           {"", {1, 0, 1, 1}, "0 0 0 0 0 0 0 0 0 "}, {" 0 0 1 7 7 7", {1}, "0 0 1 "}, {" 0 0 1", {}, ""},
+           // A non-number reads as 0 without moving the other values.
+           {" abc 0.5x 1 NA 0 1", {1, 1}, "0 0.5000 1 0 0 1 "}})
+    EXPECT_EQ(kept(c.line, c.keep), c.written) << c.line;
 }
 
 TEST(PutKeptTriples, LongLinesAcrossBlocks) {
@@ -200,7 +173,7 @@ TEST(PutKeptTriples, LongLinesAcrossBlocks) {
       if (keep.back()) expected += std::string(expect[v]) + " ";
     }
   }
-  EXPECT_EQ(written([&](output_file& out) { put_kept_triples(out, line, keep); }), expected);
+  EXPECT_EQ(kept(line, keep), expected);
 }
 
 TEST(PutAllTriples, SameAsKeepingEverySample) {
@@ -217,13 +190,10 @@ TEST(PutAllTriples, SameAsKeepingEverySample) {
       line += values[rng() % (rng() % 2 ? 2 : 12)];
     }
     if (rng() % 2) line += " ";
-    std::vector<char> keep(n, 1);
-    std::string expected = written([&](output_file& out) { put_kept_triples(out, line, keep); });
-    ASSERT_EQ(written([&](output_file& out) { put_all_triples(out, line, n); }), expected) << line;
+    ASSERT_EQ(all(line, n), kept(line, std::vector<char>(n, 1))) << line;
   }
-  EXPECT_EQ(written([&](output_file& out) { put_all_triples(out, " 1 0 0 0.5 0.25 0.25 7", 2); }),
-            "1 0 0 0.5000 0.2500 0.2500 ");
-  EXPECT_EQ(written([&](output_file& out) { put_all_triples(out, " 1 0 0 1 0", 2); }), "1 0 0 1 0 0 ");
+  EXPECT_EQ(all(" 1 0 0 0.5 0.25 0.25 7", 2), "1 0 0 0.5000 0.2500 0.2500 ");
+  EXPECT_EQ(all(" 1 0 0 1 0", 2), "1 0 0 1 0 0 ");
 }
 
 TEST(ReadProbabilities, ZerosWhereTheLineIsShort) {
