@@ -6,6 +6,7 @@
 
 map_text() { printf '1 rs1 0 1000\n1 rs2 0 2000\n'; }
 ped_text() { printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0 0\n'; }
+checked_ok() { run_checked "$@"; expect_status 0; }
 inputs() { map_text > x.map; ped_text > x.ped; }
 lines() { printf '%s\n' "$@"; }
 sample_head() { lines "ID_1 ID_2 Missing Gender Phenotype" "0 0 0 D P"; }
@@ -26,8 +27,7 @@ case_start "empty PED, PED of only line feeds: no individuals, every SNP still l
 map_text | write x.map
 for ped in '' '\n\n\n'; do
   printf "$ped" | write x.ped
-  run_checked -P --ped x.ped --map x.map
-  expect_status 0
+  checked_ok -P --ped x.ped --map x.map
   expect_new_files x.ped.gen x.ped.sample
   lines "1 rs1 1000 - -" "1 rs2 2000 - -" | expect_file x.ped.gen
   sample_head | expect_file x.ped.sample
@@ -80,8 +80,7 @@ case_end
 case_start "lines of 10 MB: a phenotype and a SNP name are kept whole"
 { printf '1 '; long_word 10000000; printf ' 0 1000\n'; } > x.map
 { printf 'F1 I1 0 0 1 '; long_word 10000000; printf ' A G\n'; } > x.ped
-run_checked -P --ped x.ped --map x.map
-expect_status 0
+checked_ok -P --ped x.ped --map x.map
 expect_new_files x.ped.gen x.ped.sample
 [ "$(wc -c < x.ped.gen)" -eq $((2 + 10000000 + 16)) ] || fail "GEN line is $(wc -c < x.ped.gen) bytes"
 [ "$(tail -n 1 x.ped.sample | wc -c)" -eq $((10 + 10000000 + 1)) ] || fail "SAMPLE line cut"
@@ -105,8 +104,7 @@ for damage in no_final_newline crlf; do
 done
 map_text | crlf | gzip -nc > x.map.gz
 ped_text | crlf | gzip -nc > x.ped.gz
-run_checked -P --ped x.ped.gz --map x.map.gz --og x.ped.gen --os x.ped.sample
-expect_status 0
+checked_ok -P --ped x.ped.gz --map x.map.gz --og x.ped.gen --os x.ped.sample
 expect_new_files x.ped.gen.gz x.ped.sample.gz
 lines "1 rs1 1000 A C 1 0 0 0 1 0" "1 rs2 2000 G T 0 1 0 0 0 0" | expect_file x.ped.gen.gz
 case_end
@@ -114,8 +112,7 @@ case_end
 case_start "NUL bytes are characters like any other"
 printf '1 rs1 0 1000\n1 rs\0002 0 2000\n' > x.map
 printf 'F1 I1 0 0 1 2 A A G T\nF2 I\0002 0 0 2 1 A C 0 0\n' > x.ped
-run_checked -P --ped x.ped --map x.map
-expect_status 0
+checked_ok -P --ped x.ped --map x.map
 printf '1 rs1 1000 A C 1 0 0 0 1 0\n1 rs\0002 2000 G T 0 1 0 0 0 0\n' | expect_file x.ped.gen
 { sample_head; printf 'I1 I1 0 1 2\nI\0002 I\0002 0.5 2 1\n'; } | expect_file x.ped.sample
 case_end
@@ -140,8 +137,7 @@ printf 'F1 I1 0 0 99999999999 1e999 A A G G C C\nF2 I2 0 0 -99999999999 nan A G 
 # "nan.5" is not a distance: the third record is refused with its line.
 refused "MAP file x.map, line 3: $not_a_record" -P --ped x.ped --map x.map
 printf '1 rs1 1e999 2147483647\n1 rs2 -0 -0\n1 rs3 -1e-999 -2147483648\n' > x.map
-run_checked -P --ped x.ped --map x.map
-expect_status 0
+checked_ok -P --ped x.ped --map x.map
 lines "1 rs1 2147483647 A G 1 0 0 0 1 0" "1 rs2 0 G G 1 0 0 1 0 0" "1 rs3 -2147483648 C T 1 0 0 0 1 0" |
   expect_file x.ped.gen
 { sample_head; lines "I1 I1 0 2147483647 1e999" "I2 I2 0 -2147483648 nan"; } | expect_file x.ped.sample
@@ -150,14 +146,12 @@ case_end
 case_start "a directory as input or as output"
 inputs
 mkdir d
-run_checked -P --ped d --map x.map
-expect_status 1
+refused "Can't open d" -P --ped d --map x.map
 lines "varnex -P --ped d --map x.map" "Can't open d" | expect_stdout
 refused "Can't open d" -P --ped x.ped --map d
 refused "Can't open d" -P --ped x.ped --map x.map --og d
 refused "Can't open d" -P --ped x.ped --map x.map --os d
-run_checked -P --ped x.ped --map x.map --og d --discrete_phenotype
-expect_status 0
+checked_ok -P --ped x.ped --map x.map --og d --discrete_phenotype
 expect_new_files d_1 d_2 x.ped.sample_1 x.ped.sample_2
 case_end
 

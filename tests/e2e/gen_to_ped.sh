@@ -16,6 +16,8 @@ expect_both() {
   expect_log < "$CASE_DIR/.both"
 }
 run_ok() { run "$@"; expect_status 0; }
+# refused MESSAGE ARGS...: exit 1; standard output and the log are the command, then MESSAGE.
+refused() { local m=$1; shift; run "$@"; expect_status 1; lines "varnex $*" "$m" | expect_both; }
 # samples NAME ID...: a SAMPLE file with the row "ID ID 0" for each ID.
 samples() {
   local f=$1; shift
@@ -48,11 +50,8 @@ for z in "" .gz; do
   run_ok -G --g a.gen$z --s a.sample$z --ped out.ped --map out.map
   { opening "varnex -G --g a.gen$z --s a.sample$z --ped out.ped --map out.map" 2 2 8
     closing "rs1 1000 s2"; } | expect_both
-  if [ -n "$z" ]; then
-    expect_gzip out.ped.gz; expect_gzip out.map.gz; expect_absent out.ped
-  else
-    expect_plain out.map; expect_plain out.ped
-  fi
+  if [ -n "$z" ]; then expect_gzip out.ped.gz; expect_gzip out.map.gz; expect_absent out.ped
+  else expect_plain out.map; expect_plain out.ped; fi
   expect_rows out.map$z '1|rs1|0|1000' '2|rs2|0|2000'
   expect_rows out.ped$z '0|s1|0|0|-9|-9|A A|T T' '1|s2|0|0|-9|-9|N N|C T'
   case_end
@@ -112,14 +111,12 @@ case_end
 
 # ------------------------------------------------------- SAMPLE columns
 
-case_start "sex from the first sex/gender column, phenotype by name, verbatim"
+case_start "sex from the first sex/gender column or --sex, phenotype by name, verbatim"
 lines "ID_1 ID_2 missing gender sex bmi" "0 0 0 D D P" "f1 i1 0 2 1 27.3" "f2 i2 0 female 2 NA" "f3" > a.sample
 echo "1 rs1 100 A G 1 0 0 1 0 0 1 0 0" > a.gen
 run_ok -G --g a.gen --s a.sample --phenotype bmi
 expect_rows a.gen.ped '0|f1|0|0|2|27.3|A A' '1|f2|0|0|0|NA|A A' '2|f3|0|0|-9|-9|A A'
-case_end
-
-case_start "--sex wins over sex/gender; --phenotype naming the sex column"
+# --sex wins over sex/gender; --phenotype naming the sex column.
 lines "ID_1 ID_2 missing sex gender mysex" "0 0 0 D D D" "f1 i1 0 1 2 -9" > a.sample
 echo "1 rs1 100 A G 1 0 0" > a.gen
 run_ok -G --g a.gen --s a.sample --sex mysex
@@ -149,36 +146,26 @@ fault() {
   for f in "${gen%.gz}".{ped,map}{,.gz}; do expect_absent "$f"; done
 }
 
-case_start "a line with fewer fields than the first stops the run, nothing left behind"
+case_start "lines with fewer or more fields than the first, a blank last line, a first line of four"
 samples a.sample s1 s2
 lines "1 rs1 100 A G 1 0 0 1 0 0" "1 rs2 200 A G 1 0 0 1 0" "1 rs3 300 A G 1 0 0 1 0 0" > c.gen
 { counted 2 3 12; echo "c.gen, line 2: 10 fields, line 1 has 11"; } | fault c.gen
-case_end
-
-case_start "a line with more fields, and a blank line at the end, stop the run"
-samples a.sample s1 s2
 echo "1 rs1 100 A G 1 0 0 1 0 0 1" > c.gen
 echo "c.gen, line 1: 12 fields; a GEN line has 5, then 3 per sample" | fault c.gen
 lines "1 rs1 100 A G 1 0 0 1 0 0" "1 rs2 200 A G 1 0 0 1 0 0 1 0 0" "" > c.gen
 { counted 2 3 12; echo "c.gen, line 2: 14 fields, line 1 has 11"; } | fault c.gen
 lines "1 rs1 100 A G 1 0 0 1 0 0" "" > c.gen
 { counted 2 2 8; echo "c.gen, line 2: 0 fields, line 1 has 11"; } | fault c.gen
-case_end
-
-case_start "a first line with fewer than five fields"
-samples a.sample s1 s2
 echo "1 rs1 100 A" > c.gen
 echo "c.gen, line 1: 4 fields; a GEN line has at least 5" | fault c.gen
 case_end
 
-case_start "a probability that is not a number, after a missing call"
+case_start "a probability that is not a number, after a missing call; fewer SAMPLE rows than GEN samples"
 samples a.sample s1 s2
 lines "1 rs1 100 A G 0.5 0.5 0 1 0 0" "1 rs2 200 A G 1 0 0 1 0.5x 0" | gzip -c > c.gen.gz
 { counted 2 2 8; lines "Missing data at locus: rs1 100 s1" \
   'c.gen.gz, line 2: field 10, probability "0.5x" is not a number'; } | fault c.gen.gz
-case_end
-
-case_start "fewer SAMPLE rows than GEN samples"
+# Fewer SAMPLE rows than GEN samples.
 samples a.sample s1
 one_snp c.gen
 lines "Number of samples: 2" "Number of SNPs: 1" "Sample..." \
@@ -187,32 +174,17 @@ case_end
 
 # ------------------------------------------------------- files and refusals
 
-case_start "inputs that cannot be opened"
+case_start "inputs that cannot be opened, outputs naming an input or each other: refused, nothing written"
 samples a.sample s1 s2
 one_snp
-run -G --g nope.gen --s a.sample
-expect_status 1
-lines "varnex -G --g nope.gen --s a.sample" "Can't open nope.gen" | expect_both
-run -G --g a.gen --s nope.sample
-expect_status 1
-lines "varnex -G --g a.gen --s nope.sample" "Can't open nope.sample" | expect_both
-expect_absent a.gen.ped
-expect_absent a.gen.map
-case_end
-
-case_start "an output naming an input, or both outputs one file, is refused"
-samples a.sample s1 s2
-one_snp
+refused "Can't open nope.gen" -G --g nope.gen --s a.sample
+refused "Can't open nope.sample" -G --g a.gen --s nope.sample
+# An output naming an input, or both outputs one file.
 cp a.sample keep.sample
-run -G --g a.gen --s a.sample --ped ./a.sample
-expect_status 1
-lines "varnex -G --g a.gen --s a.sample --ped ./a.sample" \
-  "Output file ./a.sample is the same file as input a.sample" | expect_both
+refused "Output file ./a.sample is the same file as input a.sample" -G --g a.gen --s a.sample --ped ./a.sample
 cmp -s a.sample keep.sample || fail "a.sample was changed"
-run -G --g a.gen --s a.sample --ped x --map x
-expect_status 1
-lines "varnex -G --g a.gen --s a.sample --ped x --map x" "Output file x is the same file as output x" | expect_both
-expect_absent x
+refused "Output file x is the same file as output x" -G --g a.gen --s a.sample --ped x --map x
+for f in x a.gen.ped a.gen.map; do expect_absent $f; done
 # The driver refuses this before the log is touched: the log keeps the last run.
 run -G --g a.gen --s a.sample --map varnex.log
 expect_status 1
@@ -222,7 +194,7 @@ case_end
 
 # ------------------------------------------------------------- real files
 
-case_start "real GEN: chromosomes 22, 23, 1; sex and phenotype columns; a 0 0 0 triple"
+case_start "real GEN: chromosomes 22, 23, 1; sex and phenotype columns; a 0 0 0 triple; indels with --alleles"
 cp "$REALDATA/genotypeio_tests/test2.gen" "$REALDATA/genotypeio_tests/test2.sample" .
 run_ok -G --g test2.gen --s test2.sample --phenotype phenotype
 { opening "varnex -G --g test2.gen --s test2.sample --phenotype phenotype" 9 11 198
@@ -252,10 +224,8 @@ expect_rows test2.gen.ped <<'EOF'
 7|F1049|0|0|1|-9|C G|G G|C C|C C|G G|A C|G G|C C|C C|C C|T T
 8|F1050|0|0|1|-9|C G|G G|N N|C C|A G|C C|G G|C C|C T|C C|T T
 EOF
-case_end
-
-case_start "real GEN with indel and non-ACGT alleles, --alleles"
-cp "$REALDATA/genotypeio_tests/test10.gen" "$REALDATA/genotypeio_tests/test2.sample" .
+# Indel and non-ACGT alleles, --alleles.
+cp "$REALDATA/genotypeio_tests/test10.gen" .
 run_ok -G --g test10.gen --s test2.sample --alleles
 expect_rows test10.gen.map <<'EOF'
 1|rs1|0|1|A|T

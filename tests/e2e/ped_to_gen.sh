@@ -8,6 +8,15 @@ run_ok() { run "$@"; expect_status 0; }
 opening() {
   lines "$1" "MAP..." "Number of SNPs: $2" "Count Samples..." "Number of samples: $3" "memory...$4" "PED..."
 }
+# stopped SAMPLES ARGS...: varnex ARGS exits 1; standard output holds the
+# messages up to "PED..." (two SNPs, SAMPLES individuals), then the lines read.
+stopped() {
+  local n=$1; shift
+  cat > "$CASE_DIR/.after"
+  run "$@"
+  expect_status 1
+  { opening "varnex $*" 2 "$n" "$((6 * n))"; cat "$CASE_DIR/.after"; } | expect_stdout
+}
 # sample_file NAME D-OR-CODE ROW...: a SAMPLE file: the header, the type line
 # ("0 0 0 D P", or the given code in place of D), then the rows.
 sample_file() {
@@ -17,6 +26,8 @@ sample_file() {
 
 worked_map() { lines "1 rs1 0 1000" "1 rs2 0 2000"; }
 worked_ped() { lines "F1 I1 0 0 1 2 A A G T" "F2 I2 0 0 2 1 A C 0 0"; }
+worked_inputs() { worked_map > x.map; worked_ped > x.ped; }
+expect_none() { local f; for f in "$@"; do expect_absent "$f"; done; }
 expect_worked_outputs() {  # $1 GEN name, $2 SAMPLE name
   lines "1 rs1 1000 A C 1 0 0 0 1 0" "1 rs2 2000 G T 0 1 0 0 0 0" | expect_file "$1"
   sample_file "$2" D "I1 I1 0 1 2" "I2 I2 0.5 2 1"
@@ -26,8 +37,7 @@ expect_worked_outputs() {  # $1 GEN name, $2 SAMPLE name
 for z in "" .gz; do
   kind=plain; [ -z "$z" ] || kind="gzip PED and MAP: both outputs compressed"
   case_start "worked example, $kind"
-  worked_map > x.map
-  worked_ped > x.ped
+  worked_inputs
   [ -z "$z" ] || gzip x.map x.ped
   run_ok -P --ped x.ped$z --map x.map$z
   { opening "varnex -P --ped x.ped$z --map x.map$z" 2 2 12; echo "Output..."; } | expect_stdout
@@ -96,7 +106,7 @@ expect_discrete_outputs() {
   lines "1 r1 100 1 C 1 0 0" "1 r2 200 A G 0 0 1" | expect_file "${gen/\%/2}"
 }
 
-case_start "discrete phenotypes: groups in byte order, names, contents"
+case_start "discrete phenotypes: groups in byte order, names, contents; the same input as one output"
 discrete_map > x.map
 discrete_ped > x.ped
 run_ok -P --ped x.ped --map x.map --og out.gen.gz --os out.sample --discrete_phenotype
@@ -105,8 +115,10 @@ expect_log < stdout.txt
 # A plain PED: the GEN files are plain even under their .gz names.
 expect_discrete_outputs out.gen_%.gz out.sample_% D
 expect_plain out.gen_1.gz
-expect_absent out.gen.gz
-expect_absent out.sample
+expect_none out.gen.gz out.sample
+# The same input as one output: mixed coding spelled by the first written allele.
+run_ok -P --ped x.ped --map x.map
+lines "1 r1 100 A C 0 0 1 1 0 0 0 1 0 0 0 1" "1 r2 200 A G 0 1 0 0 0 1 0 0 0 1 0 0" | expect_file x.ped.gen
 case_end
 
 case_start "discrete phenotypes, gzip inputs: default names, compressed groups"
@@ -117,15 +129,7 @@ expect_discrete_stdout -P --ped x.ped.gz --map x.map.gz --discrete_phenotype --o
 expect_discrete_outputs x.ped.gen_%.gz x.ped.sample_%.gz 1
 expect_gzip x.ped.gen_-9.gz
 expect_gzip x.ped.sample_2.gz
-expect_absent x.ped.gen.gz
-expect_absent x.ped.sample.gz
-case_end
-
-case_start "the same input as one output: mixed coding spelled by the first written allele"
-discrete_map > x.map
-discrete_ped > x.ped
-run_ok -P --ped x.ped --map x.map
-lines "1 r1 100 A C 0 0 1 1 0 0 0 1 0 0 0 1" "1 r2 200 A G 0 1 0 0 0 1 0 0 0 1 0 0" | expect_file x.ped.gen
+expect_none x.ped.gen.gz x.ped.sample.gz
 case_end
 
 case_start "blank lines at the end of the PED are not individuals"
@@ -140,25 +144,16 @@ case_end
 ped_fault() {
   worked_map > x.map
   printf "$1" > x.ped
-  run -P --ped x.ped --map x.map
-  expect_status 1
-  { opening "varnex -P --ped x.ped --map x.map" 2 "$2" "$((6 * $2))"; echo "$3"; } | expect_stdout
+  echo "$3" | stopped "$2" -P --ped x.ped --map x.map
   expect_log < stdout.txt
-  expect_absent x.ped.gen
-  expect_absent x.ped.sample
+  expect_none x.ped.gen x.ped.sample
 }
 alleles() { echo "PED file x.ped, line $1: $2 alleles, expected 4 (two for each SNP of x.map)"; }
 
-case_start "PED line with more allele pairs than MAP SNPs"
+case_start "PED lines with more or fewer pairs, an odd allele, fewer than six fields, a blank line between"
 ped_fault 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0 0 C C\n' 2 "$(alleles 2 6)"
-case_end
-
-case_start "PED line with fewer pairs, or an odd allele"
 ped_fault 'F1 I1 0 0 1 2 A A\n' 1 "$(alleles 1 2)"
 ped_fault 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 A C 0\n' 2 "$(alleles 2 3)"
-case_end
-
-case_start "PED line with fewer than six fields; blank line between individuals"
 ped_fault 'F1 I1 0 0 1\n' 1 "PED file x.ped, line 1: fewer than six fields"
 ped_fault 'F1 I1 0 0 1 2 A A G T\n\nF2 I2 0 0 2 1 A C 0 0\n' 3 "PED file x.ped, line 2: empty line"
 case_end
@@ -166,23 +161,17 @@ case_end
 case_start "a MAP whose first line is a header has no SNPs"
 worked_ped > x.ped
 lines "chr snp cM pos" "1 rs1 0 1000" > x.map
-expect_refused -P --ped x.ped --map x.map <<'EOF'
-MAP...
-No SNPs in MAP file x.map: line 1 is not chromosome, SNP name, genetic distance and position
-EOF
+lines "MAP..." "No SNPs in MAP file x.map: line 1 is not chromosome, SNP name, genetic distance and position" |
+  expect_refused -P --ped x.ped --map x.map
 case_end
 
 case_start "a phenotype with '/' stops a discrete run before any output"
 worked_map > x.map
 lines "F1 I1 0 0 1 ctl A A G T" "F2 I2 0 0 2 case/1 A C 0 0" > x.ped
-run -P --ped x.ped --map x.map --discrete_phenotype
-expect_status 1
-{ opening "varnex -P --ped x.ped --map x.map --discrete_phenotype" 2 2 12
-  echo "PED file x.ped, line 2: phenotype case/1 can't be part of an output file name"; } | expect_stdout
+echo "PED file x.ped, line 2: phenotype case/1 can't be part of an output file name" |
+  stopped 2 -P --ped x.ped --map x.map --discrete_phenotype
 expect_log < stdout.txt
-expect_absent x.ped.gen_ctl
-expect_absent x.ped.sample_ctl
-expect_absent x.ped.gen
+expect_none x.ped.gen_ctl x.ped.sample_ctl x.ped.gen
 # Without the split the value is only a phenotype.
 run_ok -P --ped x.ped --map x.map
 sample_file x.ped.sample D "I1 I1 0 1 ctl" "I2 I2 0.5 2 case/1"
@@ -191,25 +180,18 @@ printf 'F1 I1 0 0 1 ctl A A G T\nF2 I2 0 0 2 c\0se A C 0 0\n' > x.ped
 run -P --ped x.ped --map x.map --discrete_phenotype
 expect_status 1
 grep -q "PED file x.ped, line 2: phenotype c" stdout.txt || fail "no message for the NUL byte"
-expect_absent x.ped.gen_ctl
-expect_absent x.ped.gen_c
+expect_none x.ped.gen_ctl x.ped.gen_c
 case_end
 
-case_start "inputs that cannot be opened"
-worked_map > x.map
-worked_ped > x.ped
+case_start "inputs that cannot be opened; an output naming an input: refused before anything is written"
+worked_inputs
 echo "Can't open nope.ped" | expect_refused -P --ped nope.ped --map x.map
 expect_log < stdout.txt
 expect_absent nope.ped.gen
 echo "Can't open nope/x.map" | expect_refused -P --ped x.ped --map nope/x.map
-expect_absent x.ped.gen
-expect_absent x.ped.sample
-case_end
-
-case_start "an output naming an input is refused before anything is written"
-worked_map > x.map
-worked_ped > x.ped
-echo "Output file ./x.map is the same file as input x.map" | expect_refused -P --ped x.ped --map x.map --os ./x.map
+expect_none x.ped.gen x.ped.sample
+echo "Output file ./x.map is the same file as input x.map" |
+  expect_refused -P --ped x.ped --map x.map --os ./x.map
 worked_map | cmp -s - x.map || fail "x.map was changed"
 expect_absent x.ped.gen
 echo "Output files o and o are the same file" | expect_refused -P --ped x.ped --map x.map --og o --os o
@@ -218,29 +200,21 @@ run_ok -P --ped x.ped --map x.map --og /dev/null --os /dev/null
 # A group name can land on an input too.
 echo "F1 I1 0 0 1 map A A G T" > x.ped
 cp x.map x_map
-run -P --ped x.ped --map x_map --og x --os s --discrete_phenotype
-expect_status 1
-{ opening "varnex -P --ped x.ped --map x_map --og x --os s --discrete_phenotype" 2 1 6
-  echo "Output file x_map is the same file as input x_map"; } | expect_stdout
+echo "Output file x_map is the same file as input x_map" |
+  stopped 1 -P --ped x.ped --map x_map --og x --os s --discrete_phenotype
 expect_absent s_map
 case_end
 
 case_start "a failed write leaves no finished-looking output"
-worked_map > x.map
-worked_ped > x.ped
-run -P --ped x.ped --map x.map --og /dev/full
-expect_status 1
-{ opening "varnex -P --ped x.ped --map x.map --og /dev/full" 2 2 12
-  lines "Output..." "Can't write /dev/full"; } | expect_stdout
+worked_inputs
+lines "Output..." "Can't write /dev/full" | stopped 2 -P --ped x.ped --map x.map --og /dev/full
 expect_absent x.ped.sample
 [ -c /dev/full ] || fail "/dev/full was removed"
 # The group SAMPLE files are written first; the GEN files cannot be created.
 discrete_map > x.map
 discrete_ped > x.ped
-run -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype
-expect_status 1
-{ opening "varnex -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype" 2 4 24
-  lines "Output..." "Number of discrete phenotypes: 3" "Can't open nodir/o.gen_-9"; } | expect_stdout
+lines "Output..." "Number of discrete phenotypes: 3" "Can't open nodir/o.gen_-9" |
+  stopped 4 -P --ped x.ped --map x.map --og nodir/o.gen --discrete_phenotype
 for g in -9 1 2; do expect_absent x.ped.sample_$g; done
 case_end
 
