@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "convert/gen_to_ped_calls.hpp"
 #include "convert/gen_to_ped_rules.hpp"
@@ -16,11 +15,7 @@ TEST(SnpIdCheck, AcceptsExactlyTheChromosomeCodes) {
   int accepted = 0;
   for (int i = 0; i < 100; ++i) accepted += snp_id_check(std::to_string(i));
   EXPECT_EQ(accepted, 24);
-  EXPECT_TRUE(snp_id_check("1"));
-  EXPECT_TRUE(snp_id_check("24"));
-  EXPECT_TRUE(snp_id_check("X"));
-  EXPECT_TRUE(snp_id_check("Y"));
-  EXPECT_TRUE(snp_id_check("M"));
+  for (const char* yes : {"1", "24", "X", "Y", "M"}) EXPECT_TRUE(snp_id_check(yes)) << yes;
   for (const char* no : {"0", "25", "01", "chr1", "x", "MT", "XY", "", "1 ", "---", "22:1"})
     EXPECT_FALSE(snp_id_check(no)) << no;
 }
@@ -36,63 +31,46 @@ TEST(MapColumns, ChromosomeRuleAndNameChoice) {
 }
 
 TEST(SampleColumns, HeaderLookupOrder) {
-  auto c = find_sample_columns("ID_1 ID_2 missing sex bmi", "bmi", "-9");
-  EXPECT_EQ(c.sex, 3);
-  EXPECT_EQ(c.phenotype, 4);
-  c = find_sample_columns("ID_1 ID_2 missing gender sex", "-9", "-9");
-  EXPECT_EQ(c.sex, 3);
-  EXPECT_EQ(c.phenotype, no_column);
-  c = find_sample_columns("ID_1 ID_2 missing sex mysex", "-9", "mysex");
-  EXPECT_EQ(c.sex, 4);
-  c = find_sample_columns("ID_1 ID_2 missing mysex sex", "-9", "mysex");
-  EXPECT_EQ(c.sex, 3);
-  c = find_sample_columns("ID_1 ID_2 missing sex gender", "sex", "-9");
-  EXPECT_EQ(c.phenotype, 3);
-  EXPECT_EQ(c.sex, 4);
-  c = find_sample_columns("ID_1\tID_2 missing p p Sex GENDER", "p", "-9");
-  EXPECT_EQ(c.phenotype, 4);  // last occurrence
-  EXPECT_EQ(c.sex, no_column);
-  c = find_sample_columns("ID_1 ID_2 missing -9", "-9", "-9");
-  EXPECT_EQ(c.phenotype, 3);
+  const struct { const char *header, *phenotype, *sex; std::int64_t want_sex, want_phenotype; } cases[] = {
+      {"ID_1 ID_2 missing sex bmi", "bmi", "-9", 3, 4},
+      {"ID_1 ID_2 missing gender sex", "-9", "-9", 3, no_column},
+      {"ID_1 ID_2 missing sex mysex", "-9", "mysex", 4, no_column},
+      {"ID_1 ID_2 missing mysex sex", "-9", "mysex", 3, no_column},
+      {"ID_1 ID_2 missing sex gender", "sex", "-9", 4, 3},
+      {"ID_1\tID_2 missing p p Sex GENDER", "p", "-9", no_column, 4},  // last occurrence
+      {"ID_1 ID_2 missing -9", "-9", "-9", no_column, 3},
+  };
+  for (const auto& c : cases) {
+    auto got = find_sample_columns(c.header, c.phenotype, c.sex);
+    EXPECT_EQ(got.sex, c.want_sex) << c.header;
+    EXPECT_EQ(got.phenotype, c.want_phenotype) << c.header;
+  }
 }
 
 TEST(SexCode, StrtolRules) {
-  EXPECT_EQ(sex_code("2"), 2);
-  EXPECT_EQ(sex_code("0"), 0);
-  EXPECT_EQ(sex_code("-9"), -9);
-  EXPECT_EQ(sex_code("female"), 0);
-  EXPECT_EQ(sex_code("NA"), 0);
-  EXPECT_EQ(sex_code("1.5"), 1);
-  EXPECT_EQ(sex_code("+2x"), 2);
-  EXPECT_EQ(sex_code("99999999999"), 2147483647);
-  EXPECT_EQ(sex_code("-99999999999"), -2147483647 - 1);
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"2", 2},   {"0", 0},   {"-9", -9},          {"female", 0},           {"NA", 0},
+      {"1.5", 1}, {"+2x", 2}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}};
+  for (const auto& c : cases) EXPECT_EQ(sex_code(c.first), c.second) << c.first;
+}
+
+// Every row of T as "id sex phenotype;".
+std::string rows_of(const sample_table& t) {
+  std::string out;
+  for (std::size_t j = 0; j < t.size(); ++j)
+    out += std::string(t.id(j)) + " " + std::to_string(t.sex(j)) + " " + std::string(t.phenotype(j)) +
+           ";";
+  return out;
 }
 
 TEST(SampleTable, RowsTakeTheirColumnsAndBlankRowsCount) {
   sample_table t(find_sample_columns("ID_1 ID_2 missing sex bmi", "bmi", "-9"));
-  t.add_row("fam1 ind1 0 2 27.3");
-  t.add_row("");
-  t.add_row("fam3 ind3 0 male");
-  t.add_row("fam4");
-  ASSERT_EQ(t.size(), 4u);
-  EXPECT_EQ(t.id(0), "fam1");
-  EXPECT_EQ(t.sex(0), 2);
-  EXPECT_EQ(t.phenotype(0), "27.3");
-  EXPECT_EQ(t.id(1), "");
-  EXPECT_EQ(t.sex(1), -9);
-  EXPECT_EQ(t.phenotype(1), "-9");
-  EXPECT_EQ(t.id(2), "fam3");
-  EXPECT_EQ(t.sex(2), 0);
-  EXPECT_EQ(t.phenotype(2), "-9");
-  EXPECT_EQ(t.id(3), "fam4");
-}
-
-TEST(SampleTable, FirstColumnIsNeverSexOrPhenotype) {
-  sample_table t(find_sample_columns("sex ID_2 pheno", "sex", "ID_2"));
-  t.add_row("7 3 x");
-  EXPECT_EQ(t.id(0), "7");
-  EXPECT_EQ(t.sex(0), 3);
-  EXPECT_EQ(t.phenotype(0), "-9");
+  for (const char* row : {"fam1 ind1 0 2 27.3", "", "fam3 ind3 0 male", "fam4"}) t.add_row(row);
+  EXPECT_EQ(rows_of(t), "fam1 2 27.3; -9 -9;fam3 0 -9;fam4 -9 -9;");
+  // The first column is never sex or phenotype.
+  sample_table first(find_sample_columns("sex ID_2 pheno", "sex", "ID_2"));
+  first.add_row("7 3 x");
+  EXPECT_EQ(rows_of(first), "7 3 -9;");
 }
 
 // The call of one triple of fields, as the conversion makes it.
@@ -111,17 +89,14 @@ genotype_call call_of(const std::string& triple, double threshold) {
 }
 
 TEST(CallGenotype, FirstRuleThatHoldsDecides) {
-  EXPECT_EQ(call_of("0.9 0.1 0", 0.9), call_aa);  // inclusive
-  EXPECT_EQ(call_of("0.89 0.11 0", 0.9), call_missing);
-  EXPECT_EQ(call_of("0.5 0.5 0", 0.5), call_aa);
-  EXPECT_EQ(call_of("0.2 0.5 0.5", 0.5), call_ab);
-  EXPECT_EQ(call_of("0 0.1 0.95", 0.9), call_bb);
-  EXPECT_EQ(call_of("1 1 1", 0), call_aa);  // no need to sum to 1
-  EXPECT_EQ(call_of("0 0 0", 0.9), call_missing);
-  EXPECT_EQ(call_of("0 0 0", 0), call_aa);
-  EXPECT_EQ(call_of("1 1 1", std::nan("")), call_missing);
-  EXPECT_EQ(call_of("-0 -1e-3 1e-1", 0), call_aa);
-  EXPECT_EQ(call_of("-0.5 -1e-3 9e-1", 0.9), call_bb);
+  // 0.9 is inclusive; the three need not sum to 1.
+  const struct { const char* triple; double threshold; genotype_call call; } cases[] = {
+      {"0.9 0.1 0", 0.9, call_aa},  {"0.89 0.11 0", 0.9, call_missing}, {"0.5 0.5 0", 0.5, call_aa},
+      {"0.2 0.5 0.5", 0.5, call_ab}, {"0 0.1 0.95", 0.9, call_bb},      {"1 1 1", 0, call_aa},
+      {"0 0 0", 0.9, call_missing}, {"0 0 0", 0, call_aa},   {"1 1 1", std::nan(""), call_missing},
+      {"-0 -1e-3 1e-1", 0, call_aa}, {"-0.5 -1e-3 9e-1", 0.9, call_bb}};
+  for (const auto& c : cases)
+    EXPECT_EQ(call_of(c.triple, c.threshold), c.call) << c.triple << " " << c.threshold;
   for (int i = 0; i < 8; ++i) {
     genotype_call c = call_genotype(i & 1, i & 2, i & 4);
     EXPECT_EQ(c, (i & 1) ? call_aa : (i & 2) ? call_ab : (i & 4) ? call_bb : call_missing);
@@ -131,19 +106,15 @@ TEST(CallGenotype, FirstRuleThatHoldsDecides) {
 TEST(ThresholdTest, StopsAtTheFieldEnd) {
   threshold_test test(0.5);
   std::string line = "0.25 1\t.5\r";
-  const char* p = line.data();
-  const char* end = p + line.size();
-  bool r;
-  p = test.read(p, end, r);
-  ASSERT_TRUE(p);
-  EXPECT_FALSE(r);
-  EXPECT_EQ(*p, ' ');
-  p = test.read(p + 1, end, r);
-  EXPECT_TRUE(r);
-  EXPECT_EQ(*p, '\t');
-  p = test.read(p + 1, end, r);
-  EXPECT_TRUE(r);
-  EXPECT_EQ(*p, '\r');
+  const char* p = line.data() - 1;
+  const std::pair<bool, char> steps[] = {{false, ' '}, {true, '\t'}, {true, '\r'}};
+  for (auto [reaches, stop] : steps) {
+    bool r;
+    p = test.read(p + 1, line.data() + line.size(), r);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(r, reaches);
+    EXPECT_EQ(*p, stop);
+  }
 }
 
 TEST(ThresholdTest, RejectsWhatIsNotANumber) {
@@ -161,14 +132,13 @@ TEST(ThresholdTest, RejectsWhatIsNotANumber) {
 // Every field and threshold must give what parsing the number and comparing
 // it gives, also for decimals one unit in the last place off the threshold.
 TEST(ThresholdTest, SameAnswerAsComparingTheParsedNumber) {
-  std::vector<std::string> fields = {"0",   "1",        "-0",        "+0.5",   "5.",   ".5",
-                                     "1e-3", "0.333333", "0.9531",   "1E+2",   "007",
-                                     "0.9", "0.90", "0.9000000000000000", "0.8999999999999999",
-                                     "0.89999999999999991", "0.9000000000000001",
-                                     "0.12345678901234567890123", "123456789012345678901",
-                                     "9007199254740993", "0.1000000000000000055511151231257827",
-                                     "1e400", "1e-400", "4.9e-324", "0.3333333333333333",
-                                     "0.33333333333333331", "0.5", "0.50000000000000001"};
+  std::vector<std::string> fields = {
+      "0", "1", "-0", "+0.5", "5.", ".5", "1e-3", "0.333333", "0.9531", "1E+2", "007", "0.9", "0.90",
+      "0.9000000000000000", "0.8999999999999999", "0.89999999999999991", "0.9000000000000001",
+      "0.12345678901234567890123", "123456789012345678901", "9007199254740993",
+      "0.1000000000000000055511151231257827", "1e400", "1e-400", "4.9e-324", "0.3333333333333333",
+      "0.33333333333333331", "0.5", "0.50000000000000001", "0.1234567", "0.12345678", "9.9999999",
+      "0.0000000", "0.", "1.0", "0.8999999", "0.9000000", "1.00000000"};
   std::mt19937_64 random(4);
   for (int i = 0; i < 5000; ++i) {
     std::string f = std::to_string(random() % 1000000000000000000ull);
@@ -179,9 +149,6 @@ TEST(ThresholdTest, SameAnswerAsComparingTheParsedNumber) {
     std::string digits = std::to_string(random() % 100000000);
     fields.push_back(std::to_string(random() % 10) + "." + digits.substr(0, random() % 9));
   }
-  for (const char* f : {"0.1234567", "0.12345678", "9.9999999", "0.0000000", "0.", "1.0", "0.9",
-                        "0.8999999", "0.9000000", "1.00000000"})
-    fields.push_back(f);
   const double thresholds[] = {0.9, 0.5, 0.1, 1.0 / 3, 0, 1, 0.95, std::nextafter(0.9, 1.0),
                                std::nextafter(0.9, 0.0), 1e-300, 2, std::nan("")};
   for (double t : thresholds) {
@@ -215,7 +182,7 @@ TEST(CallMatrix, PackedCallsStayApart) {
   EXPECT_EQ(calls.row(1) - calls.row(0), 8);  // rows are whole words
 }
 
-TEST(CallMatrix, WordsHoldThirtyTwoSnps) {
+TEST(CallMatrix, WordsHoldThirtyTwoSnpsAndSizesAreChecked) {
   const std::uint64_t n = 3, m = 70;
   call_matrix calls(n, m);
   for (std::uint64_t j = 0; j < n; ++j)
@@ -228,11 +195,8 @@ TEST(CallMatrix, WordsHoldThirtyTwoSnps) {
   for (std::uint64_t j = 0; j < n; ++j)
     for (std::uint64_t k = 0; k < m; ++k) EXPECT_EQ(calls.get(j, k), (j + k * k) % 4) << k;
   EXPECT_EQ(calls.row(1) - calls.row(0), 24);
-}
-
-TEST(CallMatrix, EmptyAndImpossibleSizes) {
-  call_matrix none(0, 1000);
-  call_matrix no_snps(1000, 0);
+  // Empty and impossible sizes.
+  call_matrix none(0, 1000), no_snps(1000, 0);
   EXPECT_THROW(call_matrix(std::uint64_t(1) << 40, std::uint64_t(1) << 40), std::bad_alloc);
 }
 

@@ -11,20 +11,21 @@
 namespace varnex {
 namespace {
 
-class PedWriter : public ::testing::Test {
- protected:
-  void SetUp() override {
-    name_ = ::testing::TempDir() + "ped_writer_" + std::to_string(::getpid()) + ".txt";
+// What WRITE puts into a fresh output file.
+template <class Write>
+std::string written(Write write) {
+  const std::string name = ::testing::TempDir() + "ped_writer_" + std::to_string(::getpid()) + ".txt";
+  {
+    output_file out(name, false);
+    write(out);
+    out.close();
   }
-  void TearDown() override { std::remove(name_.c_str()); }
-  std::string contents() {
-    std::ifstream in(name_, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string name_;
-};
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  std::remove(name.c_str());
+  return s.str();
+}
 
 // A packed row from call codes, SNP k in bits 2*(k%4) of byte k/4.
 std::vector<std::uint8_t> pack(const std::vector<unsigned>& calls) {
@@ -33,48 +34,33 @@ std::vector<std::uint8_t> pack(const std::vector<unsigned>& calls) {
   return row;
 }
 
-TEST_F(PedWriter, MapLinesWithAndWithoutAlleles) {
-  output_file out(name_, false);
-  write_map_line(out, "22", "rs5", 100);
-  write_map_line(out, "0", "snp_7", -5, "CAA", "c");
-  out.close();
-  EXPECT_EQ(contents(), "22\trs5\t0\t100\n0\tsnp_7\t0\t-5\tCAA\tc\n");
+TEST(PedWriter, MapLinesWithAndWithoutAlleles) {
+  EXPECT_EQ(written([](output_file& out) {
+              write_map_line(out, "22", "rs5", 100);
+              write_map_line(out, "0", "snp_7", -5, "CAA", "c");
+            }),
+            "22\trs5\t0\t100\n0\tsnp_7\t0\t-5\tCAA\tc\n");
 }
 
-TEST_F(PedWriter, PedLineOfOneCalledSnp) {
-  snp_alleles alleles;
-  alleles.add("A", "G");
+TEST(PedWriter, PedLinesOfNoneOneAndManySnps) {
+  snp_alleles none;
+  EXPECT_EQ(written([&](output_file& out) { write_ped_line(out, 3, "", 0, "-9", none, nullptr); }),
+            "3\t\t0\t0\t0\t-9\n");
+  snp_alleles one;
+  one.add("A", "G");
   auto row = pack({call_ab});
-  output_file out(name_, false);
-  write_ped_line(out, 0, "s1", -9, "-9", alleles, row.data());
-  out.close();
-  EXPECT_EQ(contents(), "0\ts1\t0\t0\t-9\t-9\tA G\n");
+  EXPECT_EQ(written([&](output_file& out) { write_ped_line(out, 0, "s1", -9, "-9", one, row.data()); }),
+            "0\ts1\t0\t0\t-9\t-9\tA G\n");
+  // Every call, across a byte boundary, with long alleles and others as they stand.
+  snp_alleles six;
+  const char* pairs[][2] = {{"A", "G"}, {"C", "T"}, {"CAA", "C"}, {"d", "0"}, {"G", "T"}, {"A", "TT"}};
+  for (const auto& ab : pairs) six.add(ab[0], ab[1]);
+  row = pack({call_aa, call_bb, call_ab, call_ab, call_missing, call_bb});
+  EXPECT_EQ(written([&](output_file& out) { write_ped_line(out, 12, "ind", 2, "0.731", six, row.data()); }),
+            "12\tind\t0\t0\t2\t0.731\tA A\tT T\tCAA C\td 0\tN N\tTT TT\n");
 }
 
-TEST_F(PedWriter, EveryCallAcrossByteBoundariesAndLongAlleles) {
-  snp_alleles alleles;
-  alleles.add("A", "G");    // 0
-  alleles.add("C", "T");    // 1
-  alleles.add("CAA", "C");  // 2: an indel
-  alleles.add("d", "0");    // 3: written as they stand
-  alleles.add("G", "T");    // 4: second byte
-  alleles.add("A", "TT");   // 5
-  auto row = pack({call_aa, call_bb, call_ab, call_ab, call_missing, call_bb});
-  output_file out(name_, false);
-  write_ped_line(out, 12, "ind", 2, "0.731", alleles, row.data());
-  out.close();
-  EXPECT_EQ(contents(), "12\tind\t0\t0\t2\t0.731\tA A\tT T\tCAA C\td 0\tN N\tTT TT\n");
-}
-
-TEST_F(PedWriter, LineWithoutSnps) {
-  snp_alleles alleles;
-  output_file out(name_, false);
-  write_ped_line(out, 3, "", 0, "-9", alleles, nullptr);
-  out.close();
-  EXPECT_EQ(contents(), "3\t\t0\t0\t0\t-9\n");
-}
-
-TEST_F(PedWriter, LongRowsSpanSeveralBlocks) {
+TEST(PedWriter, LongRowsSpanSeveralBlocks) {
   const std::size_t m = 200003;
   snp_alleles alleles;
   std::vector<unsigned> calls(m);
@@ -88,24 +74,19 @@ TEST_F(PedWriter, LongRowsSpanSeveralBlocks) {
   }
   expected += '\n';
   auto row = pack(calls);
-  output_file out(name_, false);
-  write_ped_line(out, 0, "x", 1, "2", alleles, row.data());
-  out.close();
-  EXPECT_EQ(contents(), expected);
+  EXPECT_EQ(written([&](output_file& out) { write_ped_line(out, 0, "x", 1, "2", alleles, row.data()); }),
+            expected);
 }
 
 TEST(SnpAlleles, GivesBackShortAndLongTexts) {
+  const char* pairs[][2] = {{"A", "G"}, {"AAG", "A"}, {"T", "C"}};
   snp_alleles alleles;
-  alleles.add("A", "G");
-  alleles.add("AAG", "A");
-  alleles.add("T", "C");
+  for (const auto& ab : pairs) alleles.add(ab[0], ab[1]);
   ASSERT_EQ(alleles.size(), 3u);
-  EXPECT_EQ(alleles.a(0), "A");
-  EXPECT_EQ(alleles.b(0), "G");
-  EXPECT_EQ(alleles.a(1), "AAG");
-  EXPECT_EQ(alleles.b(1), "A");
-  EXPECT_EQ(alleles.a(2), "T");
-  EXPECT_EQ(alleles.b(2), "C");
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(alleles.a(k), pairs[k][0]);
+    EXPECT_EQ(alleles.b(k), pairs[k][1]);
+  }
 }
 
 }  // namespace
