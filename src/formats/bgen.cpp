@@ -1,0 +1,563 @@
+#include "formats/bgen.hpp"
+
+#include <sys/stat.h>
+#include <zlib.h>
+#include <zstd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "formats/streams.hpp"
+
+namespace varnex {
+
+namespace {
+
+constexpr std::uint32_t max_value(unsigned bits) {
+  return static_cast<std::uint32_t>((std::uint64_t(1) << bits) - 1);
+}
+
+void put_u16(std::string& out, std::uint32_t v) {
+  const char b[2] = {char(v & 0xFF), char((v >> 8) & 0xFF)};
+  out.append(b, 2);
+}
+
+void put_u32(std::string& out, std::uint32_t v) {
+  const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
+                     char((v >> 24) & 0xFF)};
+  out.append(b, 4);
+}
+
+void put_text16(std::string& out, std::string_view text, const std::string& what) {
+  if (text.size() > 0xFFFF)
+    throw std::length_error(what + " is longer than 65535 bytes");
+  put_u16(out, static_cast<std::uint32_t>(text.size()));
+  out.append(text);
+}
+
+void put_text32(std::string& out, std::string_view text) {
+  put_u32(out, static_cast<std::uint32_t>(text.size()));
+  out.append(text);
+}
+
+std::uint32_t get_u32(const unsigned char* p) {
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
+}
+
+std::uint32_t get_u16(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
+
+}  // namespace
+
+bool parse_bgen_compression(std::string_view text, bgen_compression& value) {
+  if (text == "zlib")
+    value = bgen_compression::zlib;
+  else if (text == "zstd")
+    value = bgen_compression::zstd;
+  else if (text == "none")
+    value = bgen_compression::none;
+  else
+    return false;
+  return true;
+}
+
+bool is_chromosome_code(std::string_view text) {
+  if (text.size() > 3 && text.substr(0, 3) == "chr") text.remove_prefix(3);
+  if (text == "X" || text == "Y" || text == "XY" || text == "MT" || text == "M") return true;
+  if (text.empty()) return false;
+  unsigned value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + unsigned(c - '0');
+    if (value > 26) return false;
+  }
+  return value >= 1;
+}
+
+bool quantise_triple(const double p[3], unsigned bits, std::uint32_t q[3], bool& rescaled) {
+  rescaled = false;
+  // NaN fails every comparison, so it is caught with the negative values.
+  if (!(p[0] >= 0 && p[1] >= 0 && p[2] >= 0)) return false;
+  const double sum = p[0] + p[1] + p[2];
+  if (sum == 0 || !std::isfinite(sum)) return false;
+  const std::uint32_t top = max_value(bits);
+  const double scale = double(top);
+  rescaled = std::fabs(sum - 1) > 1 / scale;
+  // Hard calls, most of a typical file.
+  if (sum == 1 && (p[0] == 1 || p[1] == 1 || p[2] == 1)) {
+    for (int i = 0; i < 3; ++i) q[i] = p[i] == 1 ? top : 0;
+    return true;
+  }
+  double frac[3];
+  std::uint64_t total = 0;
+  for (int i = 0; i < 3; ++i) {
+    const double x = p[i] / sum * scale;
+    const double f = std::floor(x);
+    q[i] = static_cast<std::uint32_t>(f);
+    frac[i] = x - f;
+    total += q[i];
+  }
+  // The units short of 2^B - 1 (0 to 2, at most 3 through rounding) go to the
+  // largest fractional parts; a stable order keeps the earlier one on ties.
+  std::uint64_t left = top - total;
+  if (left > 0) {
+    int order[3] = {0, 1, 2};
+    if (frac[order[1]] > frac[order[0]]) std::swap(order[0], order[1]);
+    if (frac[order[2]] > frac[order[1]]) {
+      std::swap(order[1], order[2]);
+      if (frac[order[1]] > frac[order[0]]) std::swap(order[0], order[1]);
+    }
+    for (std::uint64_t k = 0; k < left && k < 3; ++k) ++q[order[k]];
+  }
+  return true;
+}
+
+void pack_bits(const std::uint32_t* values, std::size_t n, unsigned bits, unsigned char* out) {
+  if (bits == 8) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(values[i]);
+    return;
+  }
+  if (bits == 16 || bits == 32) {
+    const std::size_t width = bits / 8;
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t b = 0; b < width; ++b)
+        out[i * width + b] = static_cast<unsigned char>(values[i] >> (8 * b));
+    return;
+  }
+  // A 64-bit accumulator, emptied 32 bits at a time.
+  std::uint64_t acc = 0;
+  unsigned used = 0;
+  unsigned char* p = out;
+  for (std::size_t i = 0; i < n; ++i) {
+    acc |= std::uint64_t(values[i]) << used;
+    used += bits;
+    if (used >= 32) {
+      p[0] = static_cast<unsigned char>(acc);
+      p[1] = static_cast<unsigned char>(acc >> 8);
+      p[2] = static_cast<unsigned char>(acc >> 16);
+      p[3] = static_cast<unsigned char>(acc >> 24);
+      p += 4;
+      acc >>= 32;
+      used -= 32;
+    }
+  }
+  while (used > 0) {
+    *p++ = static_cast<unsigned char>(acc);
+    acc >>= 8;
+    used = used > 8 ? used - 8 : 0;
+  }
+}
+
+void unpack_bits(const unsigned char* in, std::size_t n, unsigned bits, std::uint32_t* values) {
+  if (bits == 8) {
+    for (std::size_t i = 0; i < n; ++i) values[i] = in[i];
+    return;
+  }
+  if (bits == 16) {
+    for (std::size_t i = 0; i < n; ++i) values[i] = get_u16(in + 2 * i);
+    return;
+  }
+  if (bits == 32) {
+    for (std::size_t i = 0; i < n; ++i) values[i] = get_u32(in + 4 * i);
+    return;
+  }
+  const std::size_t size = (n * bits + 7) / 8;
+  const std::uint64_t mask = max_value(bits);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t bit = i * bits;
+    const std::size_t byte = bit / 8;
+    std::uint64_t word = 0;
+    if (byte + 8 <= size) {
+      for (int b = 7; b >= 0; --b) word = word << 8 | in[byte + b];
+    } else {
+      for (std::size_t b = size; b-- > byte;) word = word << 8 | in[b];
+    }
+    values[i] = static_cast<std::uint32_t>((word >> (bit % 8)) & mask);
+  }
+}
+
+std::string bgen_counts(std::uint32_t variants, std::uint32_t samples) {
+  std::string out;
+  put_u32(out, variants);
+  put_u32(out, samples);
+  return out;
+}
+
+std::string bgen_header(std::uint32_t variants, std::uint32_t samples, bgen_compression compression,
+                        const std::vector<std::string>* ids) {
+  std::string id_block;
+  if (ids) {
+    std::uint64_t length = 8;
+    for (const std::string& id : *ids) length += 2 + id.size();
+    if (length > 0xFFFFFFFFu) throw std::length_error("sample identifiers take more than 4 GB");
+    put_u32(id_block, static_cast<std::uint32_t>(length));
+    put_u32(id_block, static_cast<std::uint32_t>(ids->size()));
+    for (const std::string& id : *ids) put_text16(id_block, id, "sample identifier " + id);
+  }
+  constexpr std::uint32_t header_length = 20;
+  std::string out;
+  put_u32(out, static_cast<std::uint32_t>(header_length + id_block.size()));
+  put_u32(out, header_length);
+  put_u32(out, variants);
+  put_u32(out, samples);
+  out += "bgen";
+  put_u32(out, static_cast<std::uint32_t>(compression) | 2u << 2 | (ids ? 1u << 31 : 0u));
+  return out + id_block;
+}
+
+bgen_encoder::bgen_encoder(bgen_compression compression, unsigned bits)
+    : compression_(compression), bits_(bits) {
+  if (compression_ == bgen_compression::zstd) zstd_ = ZSTD_createCCtx();
+}
+
+bgen_encoder::~bgen_encoder() { ZSTD_freeCCtx(static_cast<ZSTD_CCtx*>(zstd_)); }
+
+std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
+  put_text16(out, v.varid, "variant id");
+  put_text16(out, v.rsid, "rsid");
+  put_text16(out, v.chromosome, "chromosome");
+  put_u32(out, v.position);
+  put_u16(out, 2);
+  put_text32(out, v.allele_a);
+  put_text32(out, v.allele_b);
+
+  const std::size_t n = v.samples;
+  const std::size_t packed_size = (2 * n * bits_ + 7) / 8;
+  raw_.clear();
+  put_u32(raw_, v.samples);
+  put_u16(raw_, 2);
+  raw_ += '\2';
+  raw_ += '\2';
+  const std::size_t ploidy_at = raw_.size();
+  raw_.resize(ploidy_at + n + 2 + packed_size);
+  char* ploidy = raw_.data() + ploidy_at;
+  values_.resize(2 * n);
+  std::uint64_t rescaled_count = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    std::uint32_t q[3];
+    bool rescaled;
+    if (quantise_triple(v.probs + 3 * j, bits_, q, rescaled)) {
+      ploidy[j] = 2;
+      values_[2 * j] = q[0];
+      values_[2 * j + 1] = q[1];
+      rescaled_count += rescaled;
+    } else {
+      ploidy[j] = char(0x82);
+      values_[2 * j] = values_[2 * j + 1] = 0;
+    }
+  }
+  ploidy[n] = 0;  // unphased
+  ploidy[n + 1] = static_cast<char>(bits_);
+  pack_bits(values_.data(), 2 * n,  bits_, reinterpret_cast<unsigned char*>(ploidy + n + 2));
+
+  if (compression_ == bgen_compression::none) {
+    put_u32(out, static_cast<std::uint32_t>(raw_.size()));
+    out += raw_;
+    return rescaled_count;
+  }
+  std::size_t bound = compression_ == bgen_compression::zlib ? compressBound(raw_.size())
+                                                            : ZSTD_compressBound(raw_.size());
+  packed_.resize(bound);
+  std::size_t size = bound;
+  if (compression_ == bgen_compression::zlib) {
+    uLongf length = bound;
+    if (compress2(reinterpret_cast<Bytef*>(packed_.data()), &length,
+                  reinterpret_cast<const Bytef*>(raw_.data()), raw_.size(),
+                  Z_DEFAULT_COMPRESSION) != Z_OK)
+      throw std::runtime_error("zlib compression failed");
+    size = length;
+  } else {
+    size = ZSTD_compressCCtx(static_cast<ZSTD_CCtx*>(zstd_), packed_.data(), bound, raw_.data(),
+                             raw_.size(), ZSTD_CLEVEL_DEFAULT);
+    if (ZSTD_isError(size)) throw std::runtime_error("zstd compression failed");
+  }
+  if (size + 4 > 0xFFFFFFFFu || raw_.size() > 0xFFFFFFFFu)
+    throw std::length_error("a variant block is longer than 4 GB");
+  put_u32(out, static_cast<std::uint32_t>(size + 4));
+  put_u32(out, static_cast<std::uint32_t>(raw_.size()));
+  out.append(packed_.data(), size);
+  return rescaled_count;
+}
+
+// ---------------------------------------------------------------- reading
+
+struct bgen_reader::source {
+  std::FILE* file = nullptr;
+  std::uint64_t position = 0;
+  std::uint64_t size = 0;
+  bool size_known = false;
+  ~source() {
+    if (file) std::fclose(file);
+  }
+};
+
+bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_unique<source>()) {
+  in_->file = std::fopen(name.c_str(), "rb");
+  struct stat st;
+  if (!in_->file || ::fstat(fileno(in_->file), &st) != 0 || S_ISDIR(st.st_mode))
+    throw io_error("Can't open " + name);
+  std::setvbuf(in_->file, nullptr, _IOFBF, 1 << 20);
+  if (S_ISREG(st.st_mode)) {
+    in_->size = static_cast<std::uint64_t>(st.st_size);
+    in_->size_known = true;
+  }
+
+  unsigned char head[20];
+  read_exact(head, 20, "the header block");
+  layout_.offset = get_u32(head);
+  layout_.header_length = get_u32(head + 4);
+  layout_.variants = get_u32(head + 8);
+  layout_.samples = get_u32(head + 12);
+  if (std::memcmp(head + 16, "bgen", 4) != 0 && std::memcmp(head + 16, "\0\0\0\0", 4) != 0)
+    damaged("not a BGEN file (no \"bgen\" magic number)");
+  if (layout_.header_length < 20)
+    damaged("header length " + std::to_string(layout_.header_length) + " is less than 20");
+  std::string skip(layout_.header_length - 20, '\0');
+  read_exact(skip.data(), skip.size(), "the header block");
+  unsigned char flag_bytes[4];
+  read_exact(flag_bytes, 4, "the header block");
+  const std::uint32_t flags = get_u32(flag_bytes);
+  const unsigned compression = flags & 3;
+  layout_.layout = (flags >> 2) & 0xF;
+  layout_.has_ids = (flags >> 31) & 1;
+  if (layout_.layout != 1 && layout_.layout != 2)
+    damaged("layout " + std::to_string(layout_.layout) + " is not supported (1 and 2 are)");
+  if (compression == 3 || (compression == 2 && layout_.layout == 1))
+    damaged("compression " + std::to_string(compression) + " is not valid with layout " +
+            std::to_string(layout_.layout));
+  layout_.compression = static_cast<bgen_compression>(compression);
+
+  std::uint64_t end_of_blocks = 4 + std::uint64_t(layout_.header_length);
+  if (layout_.has_ids) {
+    unsigned char ids_head[8];
+    read_exact(ids_head, 8, "the sample identifier block");
+    const std::uint32_t length = get_u32(ids_head);
+    if (get_u32(ids_head + 4) != layout_.samples)
+      damaged("the sample identifier block counts " + std::to_string(get_u32(ids_head + 4)) +
+              " samples, the header " + std::to_string(layout_.samples));
+    if (in_->size_known && length > in_->size)
+      damaged("the sample identifier block runs past the end of the file");
+    std::string block(length < 8 ? 0 : length - 8, '\0');
+    read_exact(block.data(), block.size(), "the sample identifier block");
+    std::size_t at = 0;
+    ids_.reserve(layout_.samples);
+    for (std::uint32_t j = 0; j < layout_.samples; ++j) {
+      if (block.size() - at < 2) damaged("the sample identifier block is shorter than its identifiers");
+      const std::size_t l = get_u16(reinterpret_cast<const unsigned char*>(block.data() + at));
+      if (block.size() - at - 2 < l) damaged("the sample identifier block is shorter than its identifiers");
+      ids_.emplace_back(block.data() + at + 2, l);
+      at += 2 + l;
+    }
+    if (at != block.size() || length < 8)
+      damaged("the sample identifier block length " + std::to_string(length) +
+              " disagrees with its identifiers");
+    end_of_blocks += length;
+  }
+  if (layout_.offset + std::uint64_t(4) < end_of_blocks)
+    damaged("the first variant offset " + std::to_string(layout_.offset) +
+            " lies inside the header");
+  skip.assign(layout_.offset + 4 - end_of_blocks, '\0');
+  read_exact(skip.data(), skip.size(), "the space before the first variant");
+  if (layout_.compression == bgen_compression::zstd) zstd_ = ZSTD_createDCtx();
+}
+
+bgen_reader::~bgen_reader() { ZSTD_freeDCtx(static_cast<ZSTD_DCtx*>(zstd_)); }
+
+void bgen_reader::damaged(const std::string& what) const {
+  std::string where = name_;
+  if (index_ > 0) {
+    where += ", variant " + std::to_string(index_);
+    if (!rsid_.empty()) where += " (rsid " + rsid_ + ")";
+  }
+  throw io_error(where + ": " + what);
+}
+
+void bgen_reader::read_exact(void* to, std::size_t n, const char* what) {
+  if (n == 0) return;
+  const std::size_t got = std::fread(to, 1, n, in_->file);
+  if (std::ferror(in_->file)) throw io_error("Can't read " + name_);
+  in_->position += got;
+  if (got != n) damaged(std::string("truncated: ") + what + " runs past the end of the file");
+}
+
+bool bgen_reader::next(bgen_variant& v) {
+  rsid_.clear();
+  if (index_ == layout_.variants) {
+    if (std::fgetc(in_->file) != EOF)
+      throw io_error(name_ + ": data after the last of the " + std::to_string(layout_.variants) +
+                     " variants that the header counts");
+    if (std::ferror(in_->file)) throw io_error("Can't read " + name_);
+    return false;
+  }
+  ++index_;
+  if (std::feof(in_->file) || (in_->size_known && in_->position == in_->size)) {
+    throw io_error(name_ + ": the file ends after " + std::to_string(index_ - 1) +
+                   " variants, the header counts " + std::to_string(layout_.variants));
+  }
+  auto fits = [&](std::uint64_t n, const char* what) {
+    if (in_->size_known && n > in_->size - in_->position)
+      damaged(std::string("truncated: ") + what + " of " + std::to_string(n) +
+              " bytes runs past the end of the file");
+  };
+  unsigned char b[8];
+  auto text16 = [&](std::string& to, const char* what) {
+    read_exact(b, 2, what);
+    to.resize(get_u16(b));
+    read_exact(to.data(), to.size(), what);
+  };
+  auto text32 = [&](std::string& to, const char* what) {
+    read_exact(b, 4, what);
+    fits(get_u32(b), what);
+    to.resize(get_u32(b));
+    read_exact(to.data(), to.size(), what);
+  };
+  const std::uint32_t n = layout_.samples;
+  if (layout_.layout == 1) {
+    read_exact(b, 4, "the sample count");
+    if (get_u32(b) != n)
+      damaged("the block counts " + std::to_string(get_u32(b)) + " samples, the header " +
+              std::to_string(n));
+  }
+  text16(v.varid, "the variant id");
+  text16(v.rsid, "the rsid");
+  rsid_ = v.rsid;
+  text16(v.chromosome, "the chromosome");
+  read_exact(b, 4, "the position");
+  v.position = get_u32(b);
+  std::uint32_t alleles = 2;
+  if (layout_.layout == 2) {
+    read_exact(b, 2, "the allele count");
+    alleles = get_u16(b);
+    if (alleles != 2)
+      damaged("the variant has " + std::to_string(alleles) +
+              " alleles; only biallelic variants can be read");
+  }
+  text32(v.allele_a, "allele A");
+  text32(v.allele_b, "allele B");
+
+  v.values.resize(3 * std::size_t(n));
+  if (layout_.layout == 1) {
+    const std::size_t size = 6 * std::size_t(n);
+    if (layout_.compression == bgen_compression::none) {
+      fits(size, "the probability data");
+      raw_.resize(size);
+      read_exact(raw_.data(), size, "the probability data");
+    } else {
+      read_exact(b, 4, "the probability data length");
+      fits(get_u32(b), "the probability data");
+      compressed_.resize(get_u32(b));
+      read_exact(compressed_.data(), compressed_.size(), "the probability data");
+      raw_.resize(size);
+      uLongf length = size;
+      uLong source_length = compressed_.size();
+      if (uncompress2(reinterpret_cast<Bytef*>(raw_.data()), &length,
+                      reinterpret_cast<const Bytef*>(compressed_.data()), &source_length) != Z_OK ||
+          source_length != compressed_.size())
+        damaged("the probability data is not valid zlib data of " + std::to_string(size) +
+                " bytes");
+      if (length != size)
+        damaged("the probability data is " + std::to_string(length) + " bytes, " +
+                std::to_string(n) + " samples need " + std::to_string(size));
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(raw_.data());
+    for (std::size_t i = 0; i < 3 * std::size_t(n); ++i) v.values[i] = get_u16(p + 2 * i);
+    v.bits = 16;
+    v.scale = 32768;
+    return true;
+  }
+
+  read_exact(b, 4, "the probability data length");
+  const std::uint32_t c = get_u32(b);
+  fits(c, "the probability data");
+  // The smallest and largest uncompressed data N diploid samples can have.
+  const std::uint64_t least = 10 + std::uint64_t(n) + (2 * std::uint64_t(n) + 7) / 8;
+  const std::uint64_t most = 10 + std::uint64_t(n) * 9;
+  if (layout_.compression == bgen_compression::none) {
+    raw_.resize(c);
+    read_exact(raw_.data(), c, "the probability data");
+  } else {
+    if (c < 4) damaged("the probability data length " + std::to_string(c) + " is less than 4");
+    read_exact(b, 4, "the uncompressed length");
+    const std::uint32_t d = get_u32(b);
+    if (d < least || d > most)
+      damaged("the uncompressed length " + std::to_string(d) + " does not fit " +
+              std::to_string(n) + " diploid samples");
+    compressed_.resize(c - 4);
+    read_exact(compressed_.data(), compressed_.size(), "the probability data");
+    raw_.resize(d);
+    std::size_t length = 0;
+    bool ok;
+    if (layout_.compression == bgen_compression::zlib) {
+      uLongf out_length = d;
+      uLong source_length = compressed_.size();
+      ok = uncompress2(reinterpret_cast<Bytef*>(raw_.data()), &out_length,
+                       reinterpret_cast<const Bytef*>(compressed_.data()),
+                       &source_length) == Z_OK &&
+           source_length == compressed_.size();
+      length = out_length;
+    } else {
+      length = ZSTD_decompressDCtx(static_cast<ZSTD_DCtx*>(zstd_), raw_.data(), d,
+                                   compressed_.data(), compressed_.size());
+      ok = !ZSTD_isError(length);
+    }
+    if (!ok)
+      damaged(std::string("the probability data is not valid ") +
+              (layout_.compression == bgen_compression::zlib ? "zlib" : "zstd") + " data of " +
+              std::to_string(d) + " bytes");
+    if (length != d)
+      damaged("the probability data is " + std::to_string(length) +
+              " bytes once uncompressed, the block says " + std::to_string(d));
+  }
+
+  if (raw_.size() < least)
+    damaged("the probability data is " + std::to_string(raw_.size()) + " bytes, too short for " +
+            std::to_string(n) + " samples");
+  const auto* p = reinterpret_cast<const unsigned char*>(raw_.data());
+  if (get_u32(p) != n)
+    damaged("the probability data counts " + std::to_string(get_u32(p)) +
+            " samples, the header " + std::to_string(n));
+  if (get_u16(p + 4) != 2)
+    damaged("the probability data has " + std::to_string(get_u16(p + 4)) +
+            " alleles; only biallelic variants can be read");
+  if (p[6] != 2 || p[7] != 2)
+    damaged("ploidy from " + std::to_string(p[6]) + " to " + std::to_string(p[7]) +
+            "; only diploid data can be read");
+  const unsigned char* ploidy = p + 8;
+  for (std::uint32_t j = 0; j < n; ++j)
+    if ((ploidy[j] & 0x3F) != 2)
+      damaged("sample " + std::to_string(j + 1) + " has ploidy " +
+              std::to_string(ploidy[j] & 0x3F) + "; only diploid data can be read");
+  if (ploidy[n] != 0) damaged("phased data cannot be read; only unphased data can");
+  const unsigned bits = ploidy[n + 1];
+  if (bits < 1 || bits > 32)
+    damaged("bits per probability " + std::to_string(bits) + " is not between 1 and 32");
+  const std::uint64_t expected = 10 + std::uint64_t(n) + (2 * std::uint64_t(n) * bits + 7) / 8;
+  if (raw_.size() != expected)
+    damaged("the probability data is " + std::to_string(raw_.size()) + " bytes, " +
+            std::to_string(n) + " samples of " + std::to_string(bits) + " bits need " +
+            std::to_string(expected));
+  const std::uint32_t top = max_value(bits);
+  // Unpacked into the upper two thirds, then spread into triples in place.
+  std::uint32_t* values = v.values.data();
+  unpack_bits(ploidy + n + 2, 2 * std::size_t(n), bits, values + n);
+  for (std::uint32_t j = 0; j < n; ++j) {
+    const std::uint32_t a = values[n + 2 * std::size_t(j)];
+    const std::uint32_t ab = values[n + 2 * std::size_t(j) + 1];
+    if (ploidy[j] & 0x80) {
+      values[3 * std::size_t(j)] = values[3 * std::size_t(j) + 1] = values[3 * std::size_t(j) + 2] = 0;
+      continue;
+    }
+    if (std::uint64_t(a) + ab > top)
+      damaged("the probabilities of sample " + std::to_string(j + 1) + " sum to more than 1");
+    values[3 * std::size_t(j)] = a;
+    values[3 * std::size_t(j) + 1] = ab;
+    values[3 * std::size_t(j) + 2] = top - a - ab;
+  }
+  v.bits = bits;
+  v.scale = top;
+  return true;
+}
+
+}  // namespace varnex

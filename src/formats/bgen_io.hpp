@@ -1,0 +1,128 @@
+// BGEN files where the modes expect GEN text.
+//
+// `bgen_writer` takes the GEN lines a mode would write and stores them as BGEN
+// variant blocks; `bgen_line_reader` hands out a BGEN file's variants as GEN
+// lines, so the modes read it like any GEN input.
+//
+//   GEN:  01 RSID_2 2000 A G 0 0 0 0.0278015 0.00863647 0.963531
+//   BGEN: varid "01", rsid "RSID_2", chromosome "01", position 2000, alleles A G,
+//         sample 1 missing, sample 2 stored as 7 2 (of 255; 246 implied)
+//   back: 01 RSID_2 2000 A G 0 0 0 0.02745 0.00784 0.96471
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/bgen.hpp"
+#include "formats/streams.hpp"
+
+namespace varnex {
+
+struct bgen_write_options {
+  bgen_compression compression = bgen_compression::zlib;
+  unsigned bits = 8;
+  std::string chromosome;  // every variant's, when not empty; else from snp_id
+  unsigned threads = 1;    // encoding and compressing threads
+};
+
+// Writes BGEN v1.2 (layout 2) from GEN lines. The sample count is the number
+// of identifiers when there are any, else that of the first line; every line
+// must then have exactly that many triples. A line that cannot be stored
+// stops the run with the output's name and the line's number in the GEN text
+// ("x.bgen, line 3: position -5 is negative; ..."). The header's counts are
+// patched at `close`. Until `close` succeeds the file is unfinished, and the
+// destructor removes it.
+class bgen_writer {
+ public:
+  // `ids`: the sample identifier block, or null for none.
+  bgen_writer(const std::string& name, const bgen_write_options& options,
+              const std::vector<std::string>* ids);
+  ~bgen_writer();
+  bgen_writer(const bgen_writer&) = delete;
+  bgen_writer& operator=(const bgen_writer&) = delete;
+
+  // One GEN line, without its line feed.
+  void add_line(std::string_view text);
+  void close();
+
+  std::uint64_t variants() const { return variants_; }
+  std::uint64_t rescaled() const { return rescaled_; }
+  std::uint64_t without_chromosome() const { return without_chromosome_; }
+  const std::string& name() const { return name_; }
+
+ private:
+  struct slot;
+  void encode_batch();
+  void encode_range(slot& s, std::size_t begin, std::size_t end);
+  void write(const std::string& bytes);
+  std::string name_;
+  bgen_write_options options_;
+  int fd_ = -1;
+  bool closed_ = false;
+  bool samples_known_ = false;
+  std::uint32_t samples_ = 0;
+  std::uint64_t variants_ = 0;
+  std::uint64_t rescaled_ = 0;
+  std::uint64_t without_chromosome_ = 0;
+  // Lines waiting to be encoded: their text one after the other.
+  std::string pending_;
+  struct pending_line {
+    std::size_t begin, size;
+  };
+  std::vector<pending_line> lines_;
+  std::vector<std::unique_ptr<slot>> slots_;
+};
+
+// Hands the text written to an output_file to a bgen_writer, line by line.
+class bgen_text_sink {
+ public:
+  explicit bgen_text_sink(std::unique_ptr<bgen_writer> writer) : writer_(std::move(writer)) {}
+  void consume(const char* data, std::size_t n);
+  // The last line, even without a line feed, then the writer's close.
+  void finish();
+  const bgen_writer& writer() const { return *writer_; }
+
+ private:
+  std::unique_ptr<bgen_writer> writer_;
+  std::string partial_;
+};
+
+// The variants of a BGEN file as GEN lines: snp_id = variant id, rs_id =
+// rsid, then one triple per sample (missing: 0 0 0). A stored value v of B
+// bits is written as v / (2^B - 1) with two more decimals than 2^B - 1 has
+// digits, trailing zeros dropped (0 and 1 as "0" and "1"), so that reading it
+// back gives the stored value to far better than 1 / (2^B - 1).
+class bgen_line_reader : public line_splitter {
+ public:
+  explicit bgen_line_reader(const std::string& name);
+  std::uint32_t samples() const { return reader_.layout().samples; }
+  const bgen_reader& bgen() const { return reader_; }
+
+ private:
+  std::size_t read_block(char* to, std::size_t n) override;
+  void format_variant();
+  bgen_reader reader_;
+  bgen_variant variant_;
+  std::uint64_t index_ = 0;
+  std::string text_;
+  std::size_t at_ = 0;
+  // Text of every value 0..scale for the scale last seen, when small enough.
+  std::uint32_t table_scale_ = 0;
+  std::vector<char> table_;  // 16 bytes per value: length, then the text
+};
+
+// A GEN file name that means BGEN: it ends in ".bgen" (x.gz.bgen included;
+// a ".gz" changes nothing for BGEN).
+bool is_bgen_name(std::string_view name);
+
+// The lines of a GEN input: a BGEN file's variants as GEN text, or the text
+// itself (through gzip when `compressed`).
+std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool compressed);
+
+// v / scale as text with `decimals` decimals, trailing zeros dropped.
+std::size_t format_fraction(std::uint32_t v, std::uint32_t scale, char* out);
+
+}  // namespace varnex

@@ -1,0 +1,356 @@
+#include "formats/bgen.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "formats/bgen_io.hpp"
+#include "formats/text.hpp"
+#include "temp_dir.hpp"
+
+namespace varnex {
+namespace {
+
+using testing::read_file;
+using testing::temp_dir;
+using testing::write_file;
+
+// The rounding rule written out plainly: sort by fractional part, stable.
+void reference_quantise(const double p[3], unsigned bits, std::uint32_t q[3]) {
+  const double top = double((std::uint64_t(1) << bits) - 1);
+  const double sum = p[0] + p[1] + p[2];
+  double frac[3];
+  std::uint64_t total = 0;
+  for (int i = 0; i < 3; ++i) {
+    const double x = p[i] / sum * top;
+    q[i] = static_cast<std::uint32_t>(std::floor(x));
+    frac[i] = x - std::floor(x);
+    total += q[i];
+  }
+  std::vector<int> order = {0, 1, 2};
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return frac[a] > frac[b]; });
+  for (std::uint64_t k = 0; k < std::uint64_t(top) - total; ++k) ++q[order[k]];
+}
+
+TEST(bgen, quantise_matches_the_plain_rule_and_stays_within_one_unit) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> uniform(0, 1);
+  for (unsigned bits : {1u, 2u, 3u, 7u, 8u, 10u, 16u, 23u, 31u, 32u}) {
+    const double top = double((std::uint64_t(1) << bits) - 1);
+    for (int trial = 0; trial < 20000; ++trial) {
+      double p[3] = {uniform(random), uniform(random), uniform(random)};
+      if (trial % 4 == 0) p[trial % 3] = 0;             // one zero
+      if (trial % 7 == 0) p[0] = p[1] = p[2] = 1.0 / 3;  // ties
+      if (trial % 11 == 0) p[0] = 0.5, p[1] = 0, p[2] = 0.5;
+      std::uint32_t q[3], expected[3];
+      bool rescaled;
+      ASSERT_TRUE(quantise_triple(p, bits, q, rescaled));
+      reference_quantise(p, bits, expected);
+      const double sum = p[0] + p[1] + p[2];
+      ASSERT_EQ(std::uint64_t(q[0]) + q[1] + q[2], std::uint64_t(top)) << bits;
+      for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(q[i], expected[i]) << bits << " " << p[0] << " " << p[1] << " " << p[2];
+        ASSERT_LE(std::fabs(q[i] / top - p[i] / sum), 1 / top + 1e-15);
+      }
+      EXPECT_EQ(rescaled, std::fabs(sum - 1) > 1 / top);
+    }
+  }
+}
+
+TEST(bgen, quantise_rules_for_missing_ties_and_rescaling) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct row {
+    double p[3];
+    unsigned bits;
+    bool present;
+    std::uint32_t q[3];
+    bool rescaled;
+  } rows[] = {
+      {{0, 0, 0}, 8, false, {}, false},
+      {{-0.1, 0.5, 0.6}, 8, false, {}, false},
+      {{nan, 0.5, 0.5}, 8, false, {}, false},
+      {{inf, 0, 0}, 8, false, {}, false},
+      {{1, 0, 0}, 8, true, {255, 0, 0}, false},
+      {{0, 0, 2}, 8, true, {0, 0, 255}, true},
+      {{1.0 / 3, 1.0 / 3, 1.0 / 3}, 8, true, {85, 85, 85}, false},
+      {{1.0 / 3, 1.0 / 3, 1.0 / 3}, 1, true, {1, 0, 0}, false},  // one unit, the first tie
+      {{0.5, 0, 0.5}, 8, true, {128, 0, 127}, false},
+      {{1.0 / 3, 1.0 / 3, 1.0 / 3}, 3, true, {3, 2, 2}, false},
+      {{0, 0.5, 0.5}, 8, true, {0, 128, 127}, false},
+      {{0.5, 0.25, 0.25}, 2, true, {1, 1, 1}, false},  // two units
+      {{0.1, 0.1, 0.1}, 8, true, {85, 85, 85}, true},
+  };
+  for (const row& r : rows) {
+    std::uint32_t q[3] = {9, 9, 9};
+    bool rescaled = false;
+    EXPECT_EQ(quantise_triple(r.p, r.bits, q, rescaled), r.present) << r.p[0];
+    if (!r.present) continue;
+    EXPECT_EQ(std::vector<std::uint32_t>(q, q + 3), std::vector<std::uint32_t>(r.q, r.q + 3))
+        << r.p[0] << " " << r.p[1] << " " << r.p[2] << " bits " << r.bits;
+    EXPECT_EQ(rescaled, r.rescaled) << r.p[0];
+  }
+}
+
+TEST(bgen, bit_packing_matches_bit_by_bit_packing_for_every_width) {
+  std::mt19937_64 random(3);
+  for (unsigned bits = 1; bits <= 32; ++bits) {
+    for (std::size_t n : {std::size_t(1), std::size_t(7), std::size_t(1000)}) {
+      std::vector<std::uint32_t> values(n);
+      const std::uint64_t mask = (std::uint64_t(1) << bits) - 1;
+      for (auto& v : values) v = static_cast<std::uint32_t>(random() & mask);
+      std::vector<unsigned char> expected((n * bits + 7) / 8, 0);
+      for (std::size_t i = 0; i < n; ++i)
+        for (unsigned b = 0; b < bits; ++b)
+          if (values[i] >> b & 1) expected[(i * bits + b) / 8] |= 1 << ((i * bits + b) % 8);
+      std::vector<unsigned char> packed(expected.size(), 0xAA);
+      pack_bits(values.data(), n, bits, packed.data());
+      ASSERT_EQ(packed, expected) << bits << " bits, " << n;
+      std::vector<std::uint32_t> back(n);
+      unpack_bits(packed.data(), n, bits, back.data());
+      ASSERT_EQ(back, values) << bits << " bits, " << n;
+    }
+  }
+}
+
+TEST(bgen, chromosome_codes) {
+  for (const char* yes : {"1", "01", "001", "22", "26", "X", "Y", "XY", "MT", "M", "chr1", "chrX",
+                          "chr01", "chrMT"})
+    EXPECT_TRUE(is_chromosome_code(yes)) << yes;
+  for (const char* no : {"", "0", "00", "27", "chr", "x", "1a", "rs1", "chr27", "---", "23a"})
+    EXPECT_FALSE(is_chromosome_code(no)) << no;
+}
+
+TEST(bgen, fractions_as_text) {
+  char text[32];
+  auto f = [&](std::uint32_t v, std::uint32_t scale) {
+    return std::string(text, format_fraction(v, scale, text));
+  };
+  EXPECT_EQ(f(0, 255), "0");
+  EXPECT_EQ(f(255, 255), "1");
+  EXPECT_EQ(f(1, 255), "0.00392");
+  EXPECT_EQ(f(128, 255), "0.50196");
+  EXPECT_EQ(f(16384, 32768), "0.5");
+  EXPECT_EQ(f(1, 4294967295u), "0.000000000233");
+  EXPECT_EQ(f(4294967294u, 4294967295u), "0.999999999767");
+}
+
+// Random GEN lines: hard calls, uncertain triples, missing ones, unnormalised.
+std::vector<std::string> random_gen_lines(std::size_t snps, std::size_t samples,
+                                          std::vector<std::vector<double>>& probs) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> uniform(0, 1);
+  std::vector<std::string> lines;
+  probs.clear();
+  for (std::size_t k = 0; k < snps; ++k) {
+    std::string line = (k % 2 ? "chr" + std::to_string(k % 26 + 1) : "snp" + std::to_string(k)) +
+                       " rs" + std::to_string(k) + " " + std::to_string(1000 + k) + " A GT";
+    std::vector<double> p;
+    for (std::size_t j = 0; j < samples; ++j) {
+      double t[3] = {0, 0, 0};
+      switch (random() % 4) {
+        case 0: t[random() % 3] = 1; break;
+        case 1: break;  // missing
+        default:
+          for (double& x : t) x = uniform(random);
+      }
+      for (double x : t) {
+        char number[32];
+        std::snprintf(number, sizeof number, " %.17g", x);
+        line += number;
+        p.push_back(x);
+      }
+    }
+    lines.push_back(line);
+    probs.push_back(p);
+  }
+  return lines;
+}
+
+TEST(bgen, gen_lines_round_trip_for_every_compression_and_width) {
+  temp_dir dir;
+  std::vector<std::vector<double>> probs;
+  const std::vector<std::string> lines = random_gen_lines(40, 37, probs);
+  for (bgen_compression compression :
+       {bgen_compression::zlib, bgen_compression::zstd, bgen_compression::none}) {
+    for (unsigned bits : {8u, 16u, 32u, 3u}) {
+      for (unsigned threads : {1u, 3u}) {
+        const std::string name = dir / "x.bgen";
+        bgen_write_options options;
+        options.compression = compression;
+        options.bits = bits;
+        options.threads = threads;
+        std::vector<std::string> ids;
+        for (int j = 0; j < 37; ++j) ids.push_back("s" + std::to_string(j));
+        {
+          bgen_writer writer(name, options, &ids);
+          for (std::size_t k = 0; k < lines.size(); ++k) writer.add_line(lines[k]);
+          writer.close();
+          EXPECT_EQ(writer.variants(), 40u);
+          EXPECT_EQ(writer.without_chromosome(), 20u);
+        }
+        bgen_line_reader reader(name);
+        EXPECT_EQ(reader.samples(), 37u);
+        EXPECT_EQ(reader.bgen().sample_ids(), ids);
+        EXPECT_EQ(unsigned(reader.bgen().layout().compression), unsigned(compression));
+        const double top = double((std::uint64_t(1) << bits) - 1);
+        std::string_view line;
+        std::size_t k = 0;
+        for (; reader.next(line); ++k) {
+          ASSERT_LT(k, lines.size());
+          field_cursor read(line), written(lines[k]);
+          std::string_view a, b;
+          for (int f = 0; f < 5; ++f) {
+            ASSERT_TRUE(read.next(a) && written.next(b));
+            EXPECT_EQ(a, b);
+          }
+          for (std::size_t j = 0; j < 37; ++j) {
+            const double* p = &probs[k][3 * j];
+            const double sum = p[0] + p[1] + p[2];
+            for (int i = 0; i < 3; ++i) {
+              double value;
+              ASSERT_TRUE(read.next(a) && parse_double(a, value));
+              const double expected = sum == 0 ? 0 : p[i] / sum;
+              ASSERT_LE(std::fabs(value - expected), 1 / top) << k << " " << j << " " << bits;
+            }
+          }
+          EXPECT_FALSE(read.next(a));
+        }
+        EXPECT_EQ(k, lines.size());
+      }
+    }
+  }
+}
+
+// One variant of 3 samples, uncompressed, no identifiers: every byte at a
+// known place for damaging it.
+//   24 header; 31: varid "1" 3, rsid "rs1" 5, chromosome "1" 3, position 4,
+//   K 2, alleles 5 + 5, C 4; then 19 bytes of data: N 4, K 2, ploidies
+//   2 + 3, phased 1, B 1, values 6.
+std::string one_variant(bgen_compression compression = bgen_compression::none) {
+  temp_dir dir;
+  bgen_write_options options;
+  options.compression = compression;
+  {
+    bgen_writer writer(dir / "a.bgen", options, nullptr);
+    writer.add_line("1 rs1 100 A G 1 0 0 0 1 0 0.2 0.3 0.5");
+    writer.close();
+  }
+  return read_file(dir / "a.bgen");
+}
+
+TEST(bgen, damaged_files_stop_with_what_is_wrong) {
+  const std::string good = one_variant();
+  ASSERT_EQ(good.size(), 24u + 31 + 19);
+  constexpr std::size_t data = 24 + 31;  // first byte of the probability data
+  auto with = [&](std::size_t at, std::string bytes) {
+    std::string s = good;
+    s.replace(at, bytes.size(), bytes);
+    return s;
+  };
+  const std::string zstd = one_variant(bgen_compression::zstd);
+  std::string zstd_as_zlib = zstd;
+  zstd_as_zlib[20] = char(1 | 2 << 2);
+  struct row {
+    const char* label;
+    std::string bytes;
+    const char* message;
+  } rows[] = {
+      {"truncated block", good.substr(0, good.size() - 3),
+       "B, variant 1 (rsid rs1): truncated: the probability data of 19 bytes runs past the end "
+       "of the file"},
+      {"truncated header", good.substr(0, 10),
+       "B: truncated: the header block runs past the end of the file"},
+      {"block length too long", with(data - 4, std::string("\x50\0\0\0", 4)),
+       "B, variant 1 (rsid rs1): truncated: the probability data of 80 bytes runs past the end "
+       "of the file"},
+      {"block length too short", with(data - 4, std::string("\x12\0\0\0", 4)),
+       "B, variant 1 (rsid rs1): the probability data is 18 bytes, 3 samples of 8 bits need 19"},
+      {"more variants counted", with(8, std::string("\2\0\0\0", 4)),
+       "B: the file ends after 1 variants, the header counts 2"},
+      {"data after the last", good + "z",
+       "B: data after the last of the 1 variants that the header counts"},
+      {"triallelic", with(24 + 15, std::string("\3\0", 2)),
+       "B, variant 1 (rsid rs1): the variant has 3 alleles; only biallelic variants can be read"},
+      {"phased", with(data + 11, std::string("\1", 1)),
+       "B, variant 1 (rsid rs1): phased data cannot be read; only unphased data can"},
+      {"ploidy 1", with(data + 6, std::string("\1\2\1", 3)),
+       "B, variant 1 (rsid rs1): ploidy from 1 to 2; only diploid data can be read"},
+      {"one sample haploid", with(data + 9, std::string("\1", 1)),
+       "B, variant 1 (rsid rs1): sample 2 has ploidy 1; only diploid data can be read"},
+      {"samples disagree", with(data, std::string("\4", 1)),
+       "B, variant 1 (rsid rs1): the probability data counts 4 samples, the header 3"},
+      {"bits", with(data + 12, std::string("\41", 1)),
+       "B, variant 1 (rsid rs1): bits per probability 33 is not between 1 and 32"},
+      {"sum above one", with(data + 13, std::string("\xff\x01", 2)),
+       "B, variant 1 (rsid rs1): the probabilities of sample 1 sum to more than 1"},
+      {"zstd data under zlib flags", zstd_as_zlib,
+       "B, variant 1 (rsid rs1): the probability data is not valid zlib data of 19 bytes"},
+      {"not bgen", with(16, "BGEN"), "B: not a BGEN file (no \"bgen\" magic number)"},
+      {"layout 3", with(20, std::string("\x0c", 1)), "B: layout 3 is not supported (1 and 2 are)"},
+  };
+  temp_dir dir;
+  for (const row& r : rows) {
+    write_file(dir / "B", r.bytes);
+    std::string message = "no failure";
+    try {
+      bgen_reader reader(dir / "B");
+      bgen_variant v;
+      while (reader.next(v)) {
+      }
+    } catch (const io_error& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, dir / r.message) << r.label;
+  }
+}
+
+TEST(bgen, layout_one_blocks_are_read) {
+  // One variant, 2 samples, uncompressed: 1 0 0 and missing.
+  std::string file("\x14\0\0\0\x14\0\0\0\1\0\0\0\2\0\0\0bgen\x04\0\0\0", 24);
+  file += std::string("\2\0\0\0", 4) + std::string("\2\0v1\3\0rs1\1\0" "1", 12) +
+          std::string("\x64\0\0\0\1\0\0\0A\1\0\0\0G", 14) +
+          std::string("\0\x80\0\0\0\0\0\0\0\0\0\0", 12);
+  temp_dir dir;
+  write_file(dir / "l1.bgen", file);
+  bgen_line_reader reader(dir / "l1.bgen");
+  std::string_view line;
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line, "v1 rs1 100 A G 1 0 0 0 0 0");
+  EXPECT_FALSE(reader.next(line));
+}
+
+TEST(bgen, writer_refuses_lines_it_cannot_store_and_leaves_no_file) {
+  temp_dir dir;
+  struct row {
+    const char* line;
+    const char* message;
+  } rows[] = {
+      {"1 rs1 -5 A G 1 0 0", "o.bgen, line 2: position -5 is negative; BGEN stores positions from 0"},
+      {"1 rs1 x A G 1 0 0", "o.bgen, line 2: position \"x\" is not a 32-bit integer"},
+      {"1 rs1 5 A G 1 0", "o.bgen, line 2: 2 probabilities; 1 samples need 3"},
+      {"1 rs1 5 A G 1 0 z", "o.bgen, line 2: probability \"z\" is not a number"},
+  };
+  for (const row& r : rows) {
+    bgen_write_options options;
+    std::string message = "no failure";
+    try {
+      bgen_writer writer(dir / "o.bgen", options, nullptr);
+      writer.add_line("1 rs0 1 A G 0 1 0");
+      writer.add_line(r.line);
+      writer.close();
+    } catch (const io_error& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, dir / r.message);
+    EXPECT_FALSE(testing::exists(dir / "o.bgen"));
+  }
+}
+
+}  // namespace
+}  // namespace varnex
