@@ -1,5 +1,6 @@
 #include "formats/bgen.hpp"
 
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <zlib.h>
 #include <zstd.h>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 #include "formats/streams.hpp"
@@ -210,9 +212,18 @@ std::string bgen_header(std::uint32_t variants, std::uint32_t samples, bgen_comp
 bgen_encoder::bgen_encoder(bgen_compression compression, unsigned bits)
     : compression_(compression), bits_(bits) {
   if (compression_ == bgen_compression::zstd) zstd_ = ZSTD_createCCtx();
+  // libdeflate writes the same zlib format as zlib's `compress`, several
+  // times faster on these blocks and a little smaller.
+  if (compression_ == bgen_compression::zlib) deflate_ = libdeflate_alloc_compressor(zlib_level);
+  if ((compression_ == bgen_compression::zstd && !zstd_) ||
+      (compression_ == bgen_compression::zlib && !deflate_))
+    throw std::bad_alloc();
 }
 
-bgen_encoder::~bgen_encoder() { ZSTD_freeCCtx(static_cast<ZSTD_CCtx*>(zstd_)); }
+bgen_encoder::~bgen_encoder() {
+  ZSTD_freeCCtx(static_cast<ZSTD_CCtx*>(zstd_));
+  if (deflate_) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(deflate_));
+}
 
 std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
   put_text16(out, v.varid, "variant id");
@@ -257,17 +268,16 @@ std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
     out += raw_;
     return rescaled_count;
   }
-  std::size_t bound = compression_ == bgen_compression::zlib ? compressBound(raw_.size())
-                                                            : ZSTD_compressBound(raw_.size());
+  std::size_t bound =
+      compression_ == bgen_compression::zlib
+          ? libdeflate_zlib_compress_bound(static_cast<libdeflate_compressor*>(deflate_), raw_.size())
+          : ZSTD_compressBound(raw_.size());
   packed_.resize(bound);
   std::size_t size = bound;
   if (compression_ == bgen_compression::zlib) {
-    uLongf length = bound;
-    if (compress2(reinterpret_cast<Bytef*>(packed_.data()), &length,
-                  reinterpret_cast<const Bytef*>(raw_.data()), raw_.size(),
-                  Z_DEFAULT_COMPRESSION) != Z_OK)
-      throw std::runtime_error("zlib compression failed");
-    size = length;
+    size = libdeflate_zlib_compress(static_cast<libdeflate_compressor*>(deflate_), raw_.data(),
+                                    raw_.size(), packed_.data(), bound);
+    if (size == 0) throw std::runtime_error("zlib compression failed");
   } else {
     size = ZSTD_compressCCtx(static_cast<ZSTD_CCtx*>(zstd_), packed_.data(), bound, raw_.data(),
                              raw_.size(), ZSTD_CLEVEL_DEFAULT);

@@ -77,7 +77,9 @@ class bgen_encoder {
   std::vector<std::uint32_t> values_;
   std::string raw_;
   std::string packed_;
-  void* zstd_ = nullptr;  // ZSTD_CCtx
+  void* zstd_ = nullptr;     // ZSTD_CCtx
+  void* deflate_ = nullptr;  // libdeflate_compressor
+  static constexpr int zlib_level = 6;
 };
 
 // Header fields as read.
