@@ -64,6 +64,26 @@ bool next_probability(const char*& p, const char* end, double& value) {
 
 }  // namespace
 
+bool parse_bgen_ids(std::string_view text, bgen_id_choice& value) {
+  if (text == "ID_1")
+    value = bgen_id_choice::id_1;
+  else if (text == "ID_2")
+    value = bgen_id_choice::id_2;
+  else if (text == "ID_1_ID_2")
+    value = bgen_id_choice::id_1_id_2;
+  else
+    return false;
+  return true;
+}
+
+std::string bgen_sample_id(std::string_view id_1, std::string_view id_2, bgen_id_choice choice) {
+  switch (choice) {
+    case bgen_id_choice::id_1: return std::string(id_1);
+    case bgen_id_choice::id_2: return std::string(id_2);
+    default: return std::string(id_1) + "_" + std::string(id_2);
+  }
+}
+
 // One encoding thread's encoder, output and counts.
 struct bgen_writer::slot {
   explicit slot(const bgen_write_options& o) : encoder(o.compression, o.bits) {}
@@ -255,6 +275,15 @@ void bgen_text_sink::finish() {
   if (!partial_.empty()) writer_->add_line(partial_);
   partial_.clear();
   writer_->close();
+}
+
+std::string bgen_text_sink::summary() const {
+  std::string text =
+      "Number of probability triples rescaled: " + std::to_string(writer_->rescaled()) + "\n";
+  if (writer_->without_chromosome() > 0)
+    text += "Number of SNPs without a chromosome: " +
+            std::to_string(writer_->without_chromosome()) + " (set one with --chromosome)\n";
+  return text;
 }
 
 // ---------------------------------------------------------------- reading

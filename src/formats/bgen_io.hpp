@@ -21,9 +21,18 @@
 
 namespace varnex {
 
+// Which SAMPLE identifier names a sample in the BGEN file ("--bgen-ids").
+enum class bgen_id_choice { id_1, id_2, id_1_id_2 };
+
+// "ID_1", "ID_2", "ID_1_ID_2"; false for anything else.
+bool parse_bgen_ids(std::string_view text, bgen_id_choice& value);
+// The identifier of one SAMPLE row: ID_1, ID_2, or both joined with "_".
+std::string bgen_sample_id(std::string_view id_1, std::string_view id_2, bgen_id_choice choice);
+
 struct bgen_write_options {
   bgen_compression compression = bgen_compression::zlib;
   unsigned bits = 8;
+  bgen_id_choice ids = bgen_id_choice::id_1;
   std::string chromosome;  // every variant's, when not empty; else from snp_id
   unsigned threads = 1;    // encoding and compressing threads
 };
@@ -84,6 +93,9 @@ class bgen_text_sink {
   // The last line, even without a line feed, then the writer's close.
   void finish();
   const bgen_writer& writer() const { return *writer_; }
+  // The count lines for the end of the run: "Number of probability triples
+  // rescaled: N", and the variants left without a chromosome when there are.
+  std::string summary() const;
 
  private:
   std::unique_ptr<bgen_writer> writer_;
