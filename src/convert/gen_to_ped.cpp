@@ -34,6 +34,7 @@
 #include "convert/gen_to_ped_rules.hpp"
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/bgen_io.hpp"
 #include "formats/gen.hpp"
 #include "formats/ped_writer.hpp"
 #include "formats/streams.hpp"
@@ -105,11 +106,13 @@ struct gen_shape {
 // The counting pass: lines, the fields of the first line, and the chromosome
 // codes of the first column.
 gen_shape count_gen(const std::string& name) {
-  input_file input(name, is_gz_name(name));
-  line_reader lines(input);
+  const std::unique_ptr<line_splitter> lines = open_gen_lines(name, is_gz_name(name));
   gen_shape shape;
+  // A BGEN file's header has the count even when it has no variants.
+  if (const auto* bgen = dynamic_cast<const bgen_line_reader*>(lines.get()))
+    shape.samples = bgen->samples();
   std::string_view line;
-  while (lines.next(line)) {
+  while (lines->next(line)) {
     if (shape.snps == 0) {
       shape.fields = count_fields(line);
       if (shape.fields < 5)
@@ -146,6 +149,11 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
   if (table.size() < samples)
     throw io_error(at(name, lines.line_number() + 1) + "end of file, but " + genotype_file +
                    " has " + std::to_string(samples) + " samples");
+  // A BGEN file's samples are counted by its header: the rows must match.
+  if (is_bgen_name(genotype_file) && lines.next(line) && count_fields(line) > 0)
+    throw io_error("SAMPLE file " + name + " has more than " + std::to_string(samples) +
+                   " rows, but BGEN file " + genotype_file + " has " + std::to_string(samples) +
+                   " samples");
   return table;
 }
 
@@ -160,8 +168,8 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
 std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
                        const threshold_test& threshold, bool with_alleles, output_file& map,
                        snp_alleles& alleles, call_matrix& calls, missing_messages& missing) {
-  input_file input(name, is_gz_name(name));
-  line_reader lines(input);
+  const std::unique_ptr<line_splitter> gen_lines = open_gen_lines(name, is_gz_name(name));
+  line_splitter& lines = *gen_lines;
   const std::uint64_t n = shape.samples;
   std::uint64_t missing_count = 0;
   std::uint64_t k = 0;

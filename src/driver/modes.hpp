@@ -6,13 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "formats/bgen_io.hpp"
+
 namespace varnex {
 
 int subset(std::string genotype_file, std::string out_genotype_file, std::string inclusion_file,
            std::string sample_id_file, std::string sample_excl_file, std::string sample_file,
            std::string out_sample_file, std::string exclusion_file, int start, int end,
            bool range_flag, bool inclusion_flag, bool sample_flag, bool exclusion_flag,
-           bool missing_flag, double missing, double threshold);
+           bool missing_flag, double missing, double threshold,
+           const bgen_write_options& bgen = {});
 
 int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genotype_file,
                std::string out_sample_file, bool discrete_phenotype, bool family, bool ostrel1);

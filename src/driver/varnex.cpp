@@ -16,6 +16,7 @@
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/bgen_io.hpp"
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 
@@ -44,6 +45,9 @@ struct options {
   bool merge_mode = false, orient_mode = false, update_mode = false;
   std::vector<std::string> merge_files;
   int gen_count = 0, sample_count = 0;
+  std::string bgen_compression, bgen_ids, chromosome;
+  int bgen_bits = 8;
+  bool bgen_compression_flag = false, bgen_bits_flag = false;
 };
 
 enum class kind { text, int32, real, flag, collect };
@@ -86,6 +90,10 @@ const option_row option_table[] = {
     {"--order", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::order, nullptr},
     {"--add_pheno_cov", nullptr, kind::text, &options::add_pheno_cov_file, nullptr, nullptr, nullptr, nullptr},
     {"--remove_pheno_cov", nullptr, kind::text, &options::remove_pheno_cov_file, nullptr, nullptr, nullptr, nullptr},
+    {"--bgen-compression", nullptr, kind::text, &options::bgen_compression, nullptr, nullptr, &options::bgen_compression_flag, nullptr},
+    {"--bgen-bits", nullptr, kind::int32, nullptr, &options::bgen_bits, nullptr, &options::bgen_bits_flag, nullptr},
+    {"--bgen-ids", nullptr, kind::text, &options::bgen_ids, nullptr, nullptr, nullptr, nullptr},
+    {"--chromosome", nullptr, kind::text, &options::chromosome, nullptr, nullptr, nullptr, nullptr},
     {"--log", nullptr, kind::text, nullptr, nullptr, nullptr, nullptr, nullptr},
     {"-S", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::subset_mode, nullptr},
     {"-P", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::ped_mode, nullptr},
@@ -145,8 +153,38 @@ bool scan(int argc, char** argv, options& o) {
   return true;
 }
 
+// A BGEN name keeps its ending: ".gz" changes nothing for BGEN.
 void append_gz_unless_gz(std::string& name) {
-  if (!is_gz_name(name)) name += ".gz";
+  if (!is_gz_name(name) && !is_bgen_name(name)) name += ".gz";
+}
+
+// The default output of a mode: a BGEN input gives a BGEN output
+// (x.bgen -> x.subset.bgen).
+std::string default_output(const std::string& input, std::string_view tag) {
+  if (!is_bgen_name(input)) return tagged_name(input, tag);
+  return input.substr(0, input.size() - 5) + std::string(tag) + ".bgen";
+}
+
+// The BGEN options of the command line; false, with the refusal printed,
+// when one of them has no meaning.
+bool bgen_options(const options& o, tee& log, bgen_write_options& bgen) {
+  if (o.bgen_compression_flag && !parse_bgen_compression(o.bgen_compression, bgen.compression)) {
+    log.fail("Unknown BGEN compression: " + o.bgen_compression + " (zlib, zstd or none)");
+    return false;
+  }
+  if (o.bgen_bits_flag && (o.bgen_bits < 1 || o.bgen_bits > 32)) {
+    log.fail("BGEN bits must be from 1 to 32.");
+    return false;
+  }
+  if (!o.bgen_ids.empty() && !parse_bgen_ids(o.bgen_ids, bgen.ids)) {
+    log.fail("Unknown BGEN identifiers: " + o.bgen_ids + " (ID_1, ID_2 or ID_1_ID_2)");
+    return false;
+  }
+  bgen.bits = static_cast<unsigned>(o.bgen_bits);
+  bgen.compression_given = o.bgen_compression_flag;
+  bgen.bits_given = o.bgen_bits_flag;
+  bgen.chromosome = o.chromosome;
+  return true;
 }
 
 // Checks the mode's names and fills in defaults; returns 0 to go on.
@@ -163,7 +201,7 @@ int check_mode(options& o, tee& log) {
         return log.fail("Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file");
       if (o.out_sample_file.empty()) o.out_sample_file = tagged_name(o.sample_file, ".subset");
     }
-    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.genotype_file, ".subset");
+    if (o.out_genotype_file.empty()) o.out_genotype_file = default_output(o.genotype_file, ".subset");
     if (is_gz_name(o.genotype_file)) {
       append_gz_unless_gz(o.out_genotype_file);
       if (o.sample_flag) append_gz_unless_gz(o.out_sample_file);
@@ -240,12 +278,12 @@ int report_failure(const std::string& message) {
   return log.fail(message);
 }
 
-int dispatch(options& o) {
+int dispatch(options& o, const bgen_write_options& bgen) {
   if (o.subset_mode)
     return subset(o.genotype_file, o.out_genotype_file, o.inclusion_file, o.sample_id_file,
                   o.sample_excl_file, o.sample_file, o.out_sample_file, o.exclusion_file, o.start,
                   o.end, o.range_flag, o.inclusion_flag, o.sample_flag, o.exclusion_flag,
-                  o.missing_flag, o.missing, o.threshold);
+                  o.missing_flag, o.missing, o.threshold, bgen);
   if (o.ped_mode)
     return ped_to_gen(o.ped_file, o.map_file, o.out_genotype_file, o.out_sample_file,
                       o.discrete_phenotype, o.family, o.ostrel1);
@@ -457,6 +495,8 @@ int varnex_main(int argc, char** argv) {
   if (modes == 0)
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");
+  bgen_write_options bgen;
+  if (!bgen_options(o, log, bgen)) return 1;
   if (check_mode(o, log) != 0) return 1;
   // Default output names appear only now; the log must not be one of them.
   if (const std::string* name = clash_with_log(
@@ -465,7 +505,7 @@ int varnex_main(int argc, char** argv) {
   log.close();
   int status;
   try {
-    status = dispatch(o);
+    status = dispatch(o, bgen);
   } catch (const std::bad_alloc&) {
     status = report_failure("Not enough memory");
   } catch (const std::exception& e) {

@@ -409,4 +409,16 @@ std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool comp
   return std::make_unique<text_lines>(name, compressed);
 }
 
+std::unique_ptr<output_file> open_gen_output(const std::string& name, bool compressed,
+                                             const bgen_write_options& options,
+                                             const std::vector<std::string>* ids) {
+  if (!is_bgen_name(name)) return std::make_unique<output_file>(name, compressed);
+  return std::make_unique<output_file>(
+      name, std::make_unique<bgen_text_sink>(std::make_unique<bgen_writer>(name, options, ids)));
+}
+
+std::string bgen_summary(const output_file& out) {
+  return out.bgen() ? out.bgen()->summary() : std::string();
+}
+
 }  // namespace varnex

@@ -35,6 +35,8 @@ struct bgen_write_options {
   bgen_id_choice ids = bgen_id_choice::id_1;
   std::string chromosome;  // every variant's, when not empty; else from snp_id
   unsigned threads = 1;    // encoding and compressing threads
+  // Set when the command line chose them: otherwise a BGEN input's are kept.
+  bool compression_given = false, bits_given = false;
 };
 
 // Writes BGEN v1.2 (layout 2) from GEN lines. The sample count is the number
@@ -112,6 +114,8 @@ class bgen_line_reader : public line_splitter {
   explicit bgen_line_reader(const std::string& name);
   std::uint32_t samples() const { return reader_.layout().samples; }
   const bgen_reader& bgen() const { return reader_; }
+  // Bits per probability of the variant last read (layout 1: 16).
+  unsigned bits() const { return variant_.bits; }
 
  private:
   std::size_t read_block(char* to, std::size_t n) override;
@@ -133,6 +137,15 @@ bool is_bgen_name(std::string_view name);
 // The lines of a GEN input: a BGEN file's variants as GEN text, or the text
 // itself (through gzip when `compressed`).
 std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool compressed);
+
+// A GEN output: BGEN when the name ends in ".bgen" (with the sample
+// identifier block when `ids` is given), else GEN text (gzip when
+// `compressed`).
+std::unique_ptr<output_file> open_gen_output(const std::string& name, bool compressed,
+                                             const bgen_write_options& options,
+                                             const std::vector<std::string>* ids);
+// The count lines that end a run with a BGEN output; empty for GEN text.
+std::string bgen_summary(const output_file& out);
 
 // v / scale as text with `decimals` decimals, trailing zeros dropped.
 std::size_t format_fraction(std::uint32_t v, std::uint32_t scale, char* out);

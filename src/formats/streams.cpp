@@ -18,6 +18,8 @@
 #include <mutex>
 #include <thread>
 
+#include "formats/bgen_io.hpp"
+
 namespace io = boost::iostreams;
 
 namespace varnex {
@@ -370,8 +372,15 @@ output_file::output_file(const std::string& name, bool compressed)
   chain_->stream.exceptions(std::ios::badbit | std::ios::failbit);
 }
 
+output_file::output_file(const std::string& name, std::unique_ptr<bgen_text_sink> sink)
+    : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size), sink_(std::move(sink)) {
+  // The BGEN writer made the file and removes it unless it is finished.
+  register_output(name);
+}
+
 output_file::~output_file() {
   writer_.reset();
+  if (sink_) return;
   if (closed_) return;
   if (!chain_->direct) {
     try {
@@ -390,6 +399,11 @@ void output_file::settle() {
 
 void output_file::drain() {
   if (used_ == 0) return;
+  if (sink_) {
+    sink_->consume(buffer_.data(), used_);
+    used_ = 0;
+    return;
+  }
   settle();
   if (!writer_) {
     // The first block is written here: an output of one block never needs
@@ -414,6 +428,7 @@ void output_file::put(std::string_view text) {
   if (buffer_.size() - used_ < text.size()) {
     drain();
     if (text.size() > buffer_.size()) {
+      if (sink_) return sink_->consume(text.data(), text.size());
       settle();
       chain_->write(name_, text.data(), text.size());
       return;
@@ -443,6 +458,12 @@ void output_file::put_general6(double value) {
 
 void output_file::close() {
   if (closed_) return;
+  if (sink_) {
+    drain();
+    sink_->finish();
+    closed_ = true;
+    return;
+  }
   settle();
   if (used_) chain_->write(name_, buffer_.data(), used_);
   used_ = 0;

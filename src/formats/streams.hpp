@@ -29,6 +29,8 @@
 
 namespace varnex {
 
+class bgen_text_sink;
+
 // A failure that ends the mode; the message is printed as it stands.
 class io_error : public std::runtime_error {
  public:
@@ -116,6 +118,9 @@ class line_reader : public line_splitter {
 class output_file {
  public:
   output_file(const std::string& name, bool compressed);
+  // The text goes to `sink`, line by line, instead of into a file: a GEN
+  // output written as BGEN. `close` completes the BGEN file.
+  output_file(const std::string& name, std::unique_ptr<bgen_text_sink> sink);
   ~output_file();
   output_file(const output_file&) = delete;
   output_file& operator=(const output_file&) = delete;
@@ -143,6 +148,8 @@ class output_file {
   // Writes out everything and closes the file (and the gzip trailer).
   void close();
   const std::string& name() const { return name_; }
+  // The BGEN writer behind a BGEN output, else null.
+  const bgen_text_sink* bgen() const { return sink_.get(); }
 
  private:
   void drain();
@@ -158,6 +165,7 @@ class output_file {
   std::size_t used_ = 0;
   bool closed_ = false;
   bool created_regular_ = false;
+  std::unique_ptr<bgen_text_sink> sink_;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove every regular file that an

@@ -18,6 +18,7 @@
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/bgen_io.hpp"
 #include "formats/gen.hpp"
 #include "formats/sample.hpp"
 #include "formats/streams.hpp"
@@ -61,10 +62,12 @@ int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
   return 0;
 }
 
-// Copies the SAMPLE header and the selected rows to `out` and marks the
-// selected rows' triples in `keep`; returns the number of rows selected.
+// Copies the SAMPLE header and the selected rows to `out`, marks the
+// selected rows' triples in `keep` and adds their BGEN identifiers to `ids`;
+// returns the number of rows selected and sets `rows_read`.
 long select_samples(tee& log, line_reader& rows, output_file& out, const id_set& id_list,
-                    const id_set& excl_list, std::vector<char>& keep) {
+                    const id_set& excl_list, std::vector<char>& keep, bgen_id_choice choice,
+                    std::vector<std::string>& ids, long& rows_read) {
   std::string_view text;
   for (int header = 0; header < 2; ++header) {
     if (!rows.next(text)) text = {};
@@ -74,7 +77,9 @@ long select_samples(tee& log, line_reader& rows, output_file& out, const id_set&
   long selected_rows = 0;
   const bool by_id = !id_list.empty();
   sample_row row;
+  rows_read = 0;
   for (long i = 0; rows.next(text) && split_sample_row(text, row); ++i) {
+    rows_read = i + 1;
     bool selected;
     if (by_id) {
       log.log("sample_file: ");
@@ -89,6 +94,7 @@ long select_samples(tee& log, line_reader& rows, output_file& out, const id_set&
     if (static_cast<std::size_t>(i) < keep.size()) keep[i] = 1;
     out.put(text);
     out.put('\n');
+    ids.push_back(bgen_sample_id(row.id_1, row.id_2, choice));
     ++selected_rows;
     if (by_id) {
       log.log(std::string(row.id_2) + " " + std::to_string(i) + " ");
@@ -99,13 +105,27 @@ long select_samples(tee& log, line_reader& rows, output_file& out, const id_set&
   return selected_rows;
 }
 
+// The BGEN identifiers of every row of a SAMPLE file.
+std::vector<std::string> sample_ids(const std::string& name, bgen_id_choice choice) {
+  input_file input(name, is_gz_name(name));
+  line_reader rows(input);
+  std::string_view text;
+  rows.next(text);
+  rows.next(text);
+  std::vector<std::string> ids;
+  sample_row row;
+  while (rows.next(text) && split_sample_row(text, row))
+    ids.push_back(bgen_sample_id(row.id_1, row.id_2, choice));
+  return ids;
+}
+
 }  // namespace
 
 int subset(std::string genotype_file, std::string out_genotype_file, std::string inclusion_file,
            std::string sample_id_file, std::string sample_excl_file, std::string sample_file,
            std::string out_sample_file, std::string exclusion_file, int start, int end,
            bool range_flag, bool inclusion_flag, bool sample_flag, bool exclusion_flag,
-           bool missing_flag, double missing, double threshold) {
+           bool missing_flag, double missing, double threshold, const bgen_write_options& bgen) {
   const bool gz_input = is_gz_name(genotype_file);
   tee log;
   if (!log.open(false)) {
@@ -118,7 +138,9 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     // Every input is opened, and the lists read, before anything is created:
     // a misspelt name stops the run instead of silently selecting nothing
     // (or everything). The GEN file is read once, so it may be a pipe.
-    input_file gen_in(genotype_file, gz_input);
+    // A BGEN input is read as the GEN text of its variants.
+    std::unique_ptr<line_splitter> gen_lines = open_gen_lines(genotype_file, gz_input);
+    const auto* bgen_in = dynamic_cast<const bgen_line_reader*>(gen_lines.get());
     std::unique_ptr<input_file> sample_in;
     if (sample_flag)
       sample_in = std::make_unique<input_file>(sample_file, is_gz_name(sample_file));
@@ -138,10 +160,10 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     if (refuse_clobbering(log, inputs, outputs)) return 1;
 
     // The first line gives the sample count and is then the first SNP.
-    line_reader gen_lines(gen_in);
     std::string_view line;
-    bool have_line = gen_lines.next(line);
-    const long n_samples = samples_in_first_line(have_line ? line : std::string_view());
+    bool have_line = gen_lines->next(line);
+    const long n_samples = bgen_in ? static_cast<long>(bgen_in->samples())
+                                   : samples_in_first_line(have_line ? line : std::string_view());
     log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
     const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
 
@@ -151,14 +173,28 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     std::vector<char> keep(n, sample_flag ? 0 : 1);
     long n_out_samples = n_samples;
     std::unique_ptr<output_file> sample_out;
+    const bool bgen_out = is_bgen_name(out_genotype_file);
+    std::vector<std::string> ids;
     if (sample_flag) {
       log.say("Samples...\n");
       log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
       line_reader rows(*sample_in);
       sample_out = std::make_unique<output_file>(out_sample_file, gz_input);
-      n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep);
+      long rows_read = 0;
+      n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep, bgen.ids,
+                                     ids, rows_read);
       sample_in.reset();
+      if (bgen_in && rows_read != n_samples)
+        return log.fail("SAMPLE file " + sample_file + " has " + std::to_string(rows_read) +
+                        " rows, but BGEN file " + genotype_file + " has " +
+                        std::to_string(n_samples) + " samples");
+    } else if (!sample_file.empty() && (bgen_in || bgen_out)) {
+      ids = sample_ids(sample_file, bgen.ids);
+      if (bgen_in && static_cast<long>(ids.size()) != n_samples)
+        return log.fail("SAMPLE file " + sample_file + " has " + std::to_string(ids.size()) +
+                        " rows, but BGEN file " + genotype_file + " has " +
+                        std::to_string(n_samples) + " samples");
     }
     log.say("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
@@ -176,10 +212,17 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     log.say("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
-    output_file gen_out(out_genotype_file, gz_input);
+    // BGEN to BGEN keeps the input's compression and bits unless told otherwise.
+    bgen_write_options bgen_options = bgen;
+    if (bgen_in && !bgen.compression_given)
+      bgen_options.compression = bgen_in->bgen().layout().compression;
+    if (bgen_in && have_line && !bgen.bits_given) bgen_options.bits = bgen_in->bits();
+    const std::unique_ptr<output_file> gen_file = open_gen_output(
+        out_genotype_file, gz_input, bgen_options, sample_file.empty() ? nullptr : &ids);
+    output_file& gen_out = *gen_file;
     std::vector<double> probs(missing_flag ? 3 * n : 0);
     std::uint64_t n_in_snps = 0, n_out_snps = 0;
-    for (; have_line; have_line = gen_lines.next(line)) {
+    for (; have_line; have_line = gen_lines->next(line)) {
       gen_line g = split_gen_line(line);
       // A line without its five leading fields (a blank line) is no SNP.
       if (g.leading_fields < 5) continue;
@@ -211,6 +254,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     }
     log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
     log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
+    if (!bgen_summary(gen_out).empty()) log.say(bgen_summary(gen_out));
     return 0;
   } catch (const io_error& e) {
     return log.fail(e.what());
