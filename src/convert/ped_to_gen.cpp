@@ -24,6 +24,7 @@
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/bgen_io.hpp"
 #include "formats/gen.hpp"
 #include "formats/ped_reader.hpp"
 #include "formats/records.hpp"
@@ -56,6 +57,9 @@ gen_alleles order_alleles(char a, char b, bool translate_by_first_seen) {
 std::string group_file_name(std::string_view name, std::string_view value) {
   std::string tag = "_";
   tag.append(value);
+  // out.bgen and 2 give out_2.bgen, still a BGEN name.
+  if (is_bgen_name(name))
+    return std::string(name.substr(0, name.size() - 5)) + tag + ".bgen";
   return tagged_name(name, tag);
 }
 
@@ -126,16 +130,22 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
 
 // One GEN line per SNP with the genotypes of `members`, in their order. The
 // matrix is read 32 SNPs at a time for all members, so each row is visited
-// once per block rather than once per SNP.
-void write_gen_file(const std::string& name, bool compressed, const std::vector<map_snp>& snps,
-                    const packed_genotypes& genotypes, const std::vector<std::size_t>& members,
-                    bool translate_by_first_seen, finished_outputs& done) {
+// once per block rather than once per SNP. Returns the BGEN count lines when
+// the output is BGEN.
+std::string write_gen_file(const std::string& name, bool compressed,
+                           const std::vector<map_snp>& snps, const packed_genotypes& genotypes,
+                           const std::vector<sample>& samples,
+                           const std::vector<std::size_t>& members, bool translate_by_first_seen,
+                           const bgen_write_options& bgen, finished_outputs& done) {
   // Eight bytes per entry so that each genotype is one unaligned store; six are kept.
   static const char texts[2][4][8] = {
       {" 0 0 0 ", " 1 0 0 ", " 0 1 0 ", " 0 0 1 "},
       {" 0 0 0 ", " 0 0 1 ", " 0 1 0 ", " 1 0 0 "},
   };
-  output_file out(name, compressed);
+  std::vector<std::string> ids;
+  for (std::size_t s : members) ids.push_back(bgen_sample_id(samples[s].id_1, samples[s].id_2, bgen.ids));
+  const std::unique_ptr<output_file> file = open_gen_output(name, compressed, bgen, &ids);
+  output_file& out = *file;
   std::vector<std::uint64_t> words(members.size());
   const std::uint64_t m = snps.size();
   for (std::uint64_t block = 0; block * 32 < m; ++block) {
@@ -158,6 +168,7 @@ void write_gen_file(const std::string& name, bool compressed, const std::vector<
     }
   }
   done.close(out);
+  return bgen_summary(out);
 }
 
 std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed) {
@@ -173,7 +184,7 @@ std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed) {
 
 int convert(tee& log, const std::string& ped_file, const std::string& map_file,
             const std::string& out_genotype_file, const std::string& out_sample_file,
-            bool discrete_phenotype, bool family, bool ostrel1) {
+            bool discrete_phenotype, bool family, bool ostrel1, const bgen_write_options& bgen) {
   const bool ped_gz = is_gz_name(ped_file);
   input_file map_input(map_file, is_gz_name(map_file));
   check_readable(ped_file);
@@ -285,7 +296,9 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
     for (std::size_t s = 0; s < n; ++s) everyone[s] = s;
     write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done);
     log.say("Output...\n");
-    write_gen_file(out_genotype_file, ped_gz, snps, genotypes, everyone, false, done);
+    const std::string counts =
+        write_gen_file(out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false, bgen, done);
+    if (!counts.empty()) log.say(counts);
   } else {
     // All names are checked before the first file is created.
     std::set<std::string> names;
@@ -302,9 +315,12 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
                         group.second, m, done);
     log.say("Output...\n");
     log.say("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
-    for (const auto& group : phenotype_groups)
-      write_gen_file(group_file_name(out_genotype_file, group.first), ped_gz, snps, genotypes,
-                     group.second, true, done);
+    for (const auto& group : phenotype_groups) {
+      const std::string counts = write_gen_file(group_file_name(out_genotype_file, group.first),
+                                                ped_gz, snps, genotypes, samples, group.second,
+                                                true, bgen, done);
+      if (!counts.empty()) log.say(counts);
+    }
   }
   done.keep();
   return 0;
@@ -313,7 +329,8 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
 }  // namespace
 
 int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genotype_file,
-               std::string out_sample_file, bool discrete_phenotype, bool family, bool ostrel1) {
+               std::string out_sample_file, bool discrete_phenotype, bool family, bool ostrel1,
+               const bgen_write_options& bgen) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -321,7 +338,7 @@ int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genot
   }
   try {
     return convert(log, ped_file, map_file, out_genotype_file, out_sample_file,
-                   discrete_phenotype, family, ostrel1);
+                   discrete_phenotype, family, ostrel1, bgen);
   } catch (const io_error& e) {
     return log.fail(e.what());
   } catch (const std::bad_alloc&) {

@@ -286,13 +286,15 @@ int dispatch(options& o, const bgen_write_options& bgen) {
                   o.missing_flag, o.missing, o.threshold, bgen);
   if (o.ped_mode)
     return ped_to_gen(o.ped_file, o.map_file, o.out_genotype_file, o.out_sample_file,
-                      o.discrete_phenotype, o.family, o.ostrel1);
+                      o.discrete_phenotype, o.family, o.ostrel1, bgen);
   if (o.gen_mode)
     return gen_to_ped(o.genotype_file, o.sample_file, o.ped_file, o.map_file, o.phenotype_name,
                       o.sex_name, o.threshold, o.alleles);
-  if (o.merge_mode) return merge(o.merge_files, o.out_genotype_file, o.out_sample_file, o.threshold);
+  if (o.merge_mode)
+    return merge(o.merge_files, o.out_genotype_file, o.out_sample_file, o.threshold, bgen);
   if (o.orient_mode)
-    return orient_to_strand(o.genotype_file, o.strand_file, o.out_genotype_file, o.excl, o.order);
+    return orient_to_strand(o.genotype_file, o.strand_file, o.out_genotype_file, o.excl, o.order,
+                            bgen);
   return update_pheno_cov(o.sample_file, o.add_pheno_cov_file, o.remove_pheno_cov_file, true, true);
 }
 

@@ -21,6 +21,7 @@
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/bgen_io.hpp"
 #include "formats/gen.hpp"
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
@@ -299,7 +300,7 @@ void remove_regular_file(const std::string& name) {
 }  // namespace
 
 int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
-          std::string out_sample_file, double threshold) {
+          std::string out_sample_file, double threshold, const bgen_write_options& bgen) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -339,7 +340,12 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     line_feed feed(entries, index, gen_files, spill, samples, copy_text);
 
     log.say("Merge...\n");
-    output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
+    std::vector<std::string> ids;
+    for (std::size_t s = 0; s < samples.size(); ++s)
+      ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), bgen.ids));
+    const std::unique_ptr<output_file> gen_file =
+        open_gen_output(out_genotype_file, is_gz_name(out_genotype_file), bgen, &ids);
+    output_file& gen_out = *gen_file;
     output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
     merge_run run{samples, threshold, log, {}, {}, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
@@ -403,6 +409,7 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
       remove_regular_file(out_genotype_file);
       throw;
     }
+    if (!bgen_summary(gen_out).empty()) log.say(bgen_summary(gen_out));
   } catch (const io_error& e) {
     return log.fail(e.what());
   }

@@ -32,6 +32,8 @@ class sample_union {
   const std::vector<std::uint32_t>& rows_of(std::size_t g) const { return file_rows_[g]; }
   // ID_1 + "_" + ID_2, for messages.
   std::string key_text(std::size_t s) const;
+  const std::string& id_1(std::size_t s) const { return cells_[keys_[s]]; }
+  const std::string& id_2(std::size_t s) const { return cells_[keys_[s] + 1]; }
 
   // The merged SAMPLE file, with `missing_counts[s]` in the "missing" column.
   void write(output_file& out, const std::vector<std::uint32_t>& missing_counts) const;

@@ -25,6 +25,7 @@
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/bgen_io.hpp"
 #include "formats/gen.hpp"
 #include "formats/streams.hpp"
 #include "formats/strand.hpp"
@@ -225,9 +226,11 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
 }
 
 int orient_to_strand(std::string genotype_file, std::string strand_file,
-                     std::string out_genotype_file, bool excl, bool order) {
+                     std::string out_genotype_file, bool excl, bool order,
+                     const bgen_write_options& bgen) {
   bool compress_out = is_gz_name(out_genotype_file);
-  if (!compress_out && is_gz_name(genotype_file)) {
+  // A ".gz" changes nothing for a BGEN output, whose name is kept.
+  if (!compress_out && is_gz_name(genotype_file) && !is_bgen_name(out_genotype_file)) {
     out_genotype_file += ".gz";
     compress_out = true;
   }
@@ -267,7 +270,8 @@ int orient_to_strand(std::string genotype_file, std::string strand_file,
     std::unique_ptr<output_file> out;
     try {
       gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file));
-      out = std::make_unique<output_file>(out_genotype_file, compress_out);
+      // Orient has no SAMPLE file: a BGEN output has no identifier block.
+      out = open_gen_output(out_genotype_file, compress_out, bgen, nullptr);
     } catch (const io_error& e) {
       return fail_log_first(log, e.what());
     }
@@ -309,6 +313,7 @@ int orient_to_strand(std::string genotype_file, std::string strand_file,
     out->close();
     print_out("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
               std::to_string(n_out_snps) + "\n");
+    if (!bgen_summary(*out).empty()) log.say(bgen_summary(*out));
   } catch (const io_error& e) {
     return log.fail(e.what());
   }
