@@ -46,6 +46,22 @@ void put_leading(output_file& out, const gen_line& g) {
   out.put(' ');
 }
 
+// The triples of the kept samples copied as they stand, each value followed
+// by a space, when BGEN is read or written: a BGEN input's values already
+// have the digits its bits need, and a BGEN output stores as many as its bits
+// hold; four decimals would lose them (1/65535 is 0.0000153).
+void copy_kept_triples(output_file& out, std::string_view text, const std::vector<char>& keep) {
+  field_cursor cursor(text);
+  std::string_view field;
+  for (std::size_t i = 0; i < keep.size(); ++i)
+    for (int v = 0; v < 3; ++v) {
+      if (!cursor.next(field)) return;
+      if (!keep[i]) continue;
+      out.put(field);
+      out.put(' ');
+    }
+}
+
 // Refuses an output that would overwrite an input or the other output (the
 // driver has already refused one that names the log).
 int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
@@ -233,7 +249,9 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
         if (too_missing(probs.data(), n, threshold, missing)) continue;
       }
       put_leading(gen_out, g);
-      if (keep_all)
+      if (bgen_in || bgen_out)
+        copy_kept_triples(gen_out, g.probabilities, keep);
+      else if (keep_all)
         put_all_triples(gen_out, g.probabilities, n);
       else
         put_kept_triples(gen_out, g.probabilities, keep);
