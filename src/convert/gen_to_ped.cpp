@@ -106,11 +106,22 @@ struct gen_shape {
 // The counting pass: lines, the fields of the first line, and the chromosome
 // codes of the first column.
 gen_shape count_gen(const std::string& name) {
-  const std::unique_ptr<line_splitter> lines = open_gen_lines(name, is_gz_name(name));
   gen_shape shape;
-  // A BGEN file's header has the count even when it has no variants.
-  if (const auto* bgen = dynamic_cast<const bgen_line_reader*>(lines.get()))
-    shape.samples = bgen->samples();
+  if (is_bgen_name(name)) {
+    // The header has the samples; the variant id (the GEN snp_id) the
+    // chromosome test. The probabilities are read by the calling pass.
+    bgen_reader reader(name);
+    reader.skip_probabilities();
+    shape.samples = reader.layout().samples;
+    shape.fields = 5 + 3 * shape.samples;
+    bgen_variant v;
+    while (reader.next(v)) {
+      ++shape.snps;
+      shape.all_chromosomes = shape.all_chromosomes && snp_id_check(v.varid);
+    }
+    return shape;
+  }
+  const std::unique_ptr<line_splitter> lines = open_gen_lines(name, is_gz_name(name));
   std::string_view line;
   while (lines->next(line)) {
     if (shape.snps == 0) {

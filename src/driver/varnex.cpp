@@ -8,10 +8,12 @@
 // following argument up to the next one that starts with "-".
 #include "driver/varnex.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/log.hpp"
@@ -184,6 +186,8 @@ bool bgen_options(const options& o, tee& log, bgen_write_options& bgen) {
   bgen.compression_given = o.bgen_compression_flag;
   bgen.bits_given = o.bgen_bits_flag;
   bgen.chromosome = o.chromosome;
+  // Variant blocks are encoded and compressed on every core.
+  bgen.threads = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
   return true;
 }
 

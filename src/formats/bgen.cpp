@@ -371,9 +371,32 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_u
   skip.assign(layout_.offset + 4 - end_of_blocks, '\0');
   read_exact(skip.data(), skip.size(), "the space before the first variant");
   if (layout_.compression == bgen_compression::zstd) zstd_ = ZSTD_createDCtx();
+  if (layout_.compression == bgen_compression::zlib) inflate_ = libdeflate_alloc_decompressor();
+  if ((layout_.compression == bgen_compression::zstd && !zstd_) ||
+      (layout_.compression == bgen_compression::zlib && !inflate_))
+    throw std::bad_alloc();
 }
 
-bgen_reader::~bgen_reader() { ZSTD_freeDCtx(static_cast<ZSTD_DCtx*>(zstd_)); }
+bgen_reader::~bgen_reader() {
+  ZSTD_freeDCtx(static_cast<ZSTD_DCtx*>(zstd_));
+  if (inflate_) libdeflate_free_decompressor(static_cast<libdeflate_decompressor*>(inflate_));
+}
+
+void bgen_reader::inflate() {
+  std::size_t in = 0, out = 0;
+  const libdeflate_result r = libdeflate_zlib_decompress_ex(
+      static_cast<libdeflate_decompressor*>(inflate_), compressed_.data(), compressed_.size(),
+      raw_.data(), raw_.size(), &in, &out);
+  if (r == LIBDEFLATE_INSUFFICIENT_SPACE)
+    damaged("the probability data is more than " + std::to_string(raw_.size()) +
+            " bytes once uncompressed, the block says " + std::to_string(raw_.size()));
+  if (r != LIBDEFLATE_SUCCESS || in != compressed_.size())
+    damaged("the probability data is not valid zlib data of " + std::to_string(raw_.size()) +
+            " bytes");
+  if (out != raw_.size())
+    damaged("the probability data is " + std::to_string(out) +
+            " bytes once uncompressed, the block says " + std::to_string(raw_.size()));
+}
 
 void bgen_reader::damaged(const std::string& what) const {
   std::string where = name_;
@@ -446,6 +469,24 @@ bool bgen_reader::next(bgen_variant& v) {
   }
   text32(v.allele_a, "allele A");
   text32(v.allele_b, "allele B");
+  if (skip_) {
+    std::uint64_t size = 6 * std::uint64_t(n);
+    if (layout_.layout == 2 || layout_.compression != bgen_compression::none) {
+      read_exact(b, 4, "the probability data length");
+      size = get_u32(b);
+    }
+    fits(size, "the probability data");
+    if (in_->size_known) {
+      if (size > 0 && std::fseek(in_->file, static_cast<long>(size), SEEK_CUR) != 0)
+        throw io_error("Can't read " + name_);
+      in_->position += size;
+    } else {
+      compressed_.resize(size);
+      read_exact(compressed_.data(), size, "the probability data");
+    }
+    v.values.clear();
+    return true;
+  }
 
   v.values.resize(3 * std::size_t(n));
   if (layout_.layout == 1) {
@@ -460,16 +501,7 @@ bool bgen_reader::next(bgen_variant& v) {
       compressed_.resize(get_u32(b));
       read_exact(compressed_.data(), compressed_.size(), "the probability data");
       raw_.resize(size);
-      uLongf length = size;
-      uLong source_length = compressed_.size();
-      if (uncompress2(reinterpret_cast<Bytef*>(raw_.data()), &length,
-                      reinterpret_cast<const Bytef*>(compressed_.data()), &source_length) != Z_OK ||
-          source_length != compressed_.size())
-        damaged("the probability data is not valid zlib data of " + std::to_string(size) +
-                " bytes");
-      if (length != size)
-        damaged("the probability data is " + std::to_string(length) + " bytes, " +
-                std::to_string(n) + " samples need " + std::to_string(size));
+      inflate();
     }
     const auto* p = reinterpret_cast<const unsigned char*>(raw_.data());
     for (std::size_t i = 0; i < 3 * std::size_t(n); ++i) v.values[i] = get_u16(p + 2 * i);
@@ -497,28 +529,17 @@ bool bgen_reader::next(bgen_variant& v) {
     compressed_.resize(c - 4);
     read_exact(compressed_.data(), compressed_.size(), "the probability data");
     raw_.resize(d);
-    std::size_t length = 0;
-    bool ok;
     if (layout_.compression == bgen_compression::zlib) {
-      uLongf out_length = d;
-      uLong source_length = compressed_.size();
-      ok = uncompress2(reinterpret_cast<Bytef*>(raw_.data()), &out_length,
-                       reinterpret_cast<const Bytef*>(compressed_.data()),
-                       &source_length) == Z_OK &&
-           source_length == compressed_.size();
-      length = out_length;
+      inflate();
     } else {
-      length = ZSTD_decompressDCtx(static_cast<ZSTD_DCtx*>(zstd_), raw_.data(), d,
-                                   compressed_.data(), compressed_.size());
-      ok = !ZSTD_isError(length);
+      const std::size_t length = ZSTD_decompressDCtx(static_cast<ZSTD_DCtx*>(zstd_), raw_.data(),
+                                                     d, compressed_.data(), compressed_.size());
+      if (ZSTD_isError(length))
+        damaged("the probability data is not valid zstd data of " + std::to_string(d) + " bytes");
+      if (length != d)
+        damaged("the probability data is " + std::to_string(length) +
+                " bytes once uncompressed, the block says " + std::to_string(d));
     }
-    if (!ok)
-      damaged(std::string("the probability data is not valid ") +
-              (layout_.compression == bgen_compression::zlib ? "zlib" : "zstd") + " data of " +
-              std::to_string(d) + " bytes");
-    if (length != d)
-      damaged("the probability data is " + std::to_string(length) +
-              " bytes once uncompressed, the block says " + std::to_string(d));
   }
 
   if (raw_.size() < least)

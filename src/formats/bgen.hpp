@@ -118,6 +118,9 @@ class bgen_reader {
   const std::vector<std::string>& sample_ids() const { return ids_; }
   // False after the last variant, once the file is known to end there.
   bool next(bgen_variant& v);
+  // From now on `next` reads the identifiers, position and alleles only and
+  // steps over the probability data (left unchecked): a quick count.
+  void skip_probabilities() { skip_ = true; }
   const std::string& name() const { return name_; }
 
  private:
@@ -132,7 +135,11 @@ class bgen_reader {
   std::string rsid_;         // of the variant being read, once known
   std::string compressed_;
   std::string raw_;
-  void* zstd_ = nullptr;  // ZSTD_DCtx
+  void* zstd_ = nullptr;     // ZSTD_DCtx
+  void* inflate_ = nullptr;  // libdeflate_decompressor
+  bool skip_ = false;
+  // zlib data of `compressed_` into `raw_`, which holds the expected size.
+  void inflate();
 };
 
 }  // namespace varnex
