@@ -85,6 +85,7 @@ TEST(bgen, quantise_rules_for_missing_ties_and_rescaling) {
       {{0, 0.5, 0.5}, 8, true, {0, 128, 127}, false},
       {{0.5, 0.25, 0.25}, 2, true, {1, 1, 1}, false},  // two units
       {{0.1, 0.1, 0.1}, 8, true, {85, 85, 85}, true},
+      {{1, 1, 0}, 1, true, {1, 0, 0}, false},  // off by exactly one unit: kept
   };
   for (const row& r : rows) {
     std::uint32_t q[3] = {9, 9, 9};
