@@ -97,7 +97,9 @@ struct batch {
   bool ok = false;
 };
 
-constexpr std::size_t batch_input = 512 * 1024;
+// A batch holds at most this many blocks (512 KiB of text), so a reader
+// holds about 1.5 MiB per thread.
+constexpr std::size_t batch_blocks = 8;
 
 bool inflate_batch(libdeflate_decompressor* d, batch& b) {
   std::size_t total = 0;
@@ -140,7 +142,7 @@ struct bgzf_reader::state {
   libdeflate_decompressor* own = nullptr;  // one thread: inflated by the caller
 
   // The raw file, read ahead in large pieces.
-  std::vector<unsigned char> raw = std::vector<unsigned char>(batch_input + max_block);
+  std::vector<unsigned char> raw = std::vector<unsigned char>(4 * max_block);
   std::size_t raw_begin = 0, raw_end = 0;
   bool raw_eof = false;
   bool blocks_over = false;  // no more BGZF blocks to cut
@@ -174,7 +176,7 @@ struct bgzf_reader::state {
     b.in.clear();
     b.starts.assign(1, 0);
     b.served = 0;
-    while (b.in.size() < batch_input) {
+    while (b.starts.size() <= batch_blocks) {
       fill(header_size);
       std::size_t have = raw_end - raw_begin;
       if (have == 0) {
