@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -120,6 +121,7 @@ struct parallel_gzip_writer::state {
   bool finished = false;
   std::uint32_t crc = 0;     // of the text written so far (member format)
   std::uint64_t length = 0;  // its length
+  int wanted = 1;  // worker threads
   std::vector<char> next_dictionary;
   std::vector<std::thread> threads;
 
@@ -190,9 +192,23 @@ struct parallel_gzip_writer::state {
     if (failed) throw io_error("Can't write " + name);
   }
 
+  // Starts the threads with the first job: a small output that is one job
+  // needs a single worker.
+  void start(bool last) {
+    int workers = last && filling == 0 ? 1 : wanted;
+    try {
+      for (int i = 0; i < workers; ++i) threads.emplace_back([this] { work(); });
+      threads.emplace_back([this] { store(); });
+    } catch (const std::system_error&) {
+      std::lock_guard<std::mutex> lock(mutex);
+      failed = true;  // the destructor joins the threads that did start
+    }
+  }
+
   // Hands the filled job to the workers and waits for a free slot for the
   // next one, whose dictionary is the end of this one.
   void submit(bool last) {
+    if (threads.empty()) start(last);
     job& full = at(filling);
     if (fmt == format::member && !last) {
       std::size_t n = std::min(dictionary_size, full.used);
@@ -218,20 +234,8 @@ parallel_gzip_writer::parallel_gzip_writer(int fd, const std::string& name, int 
   s_->fmt = f;
   // A BGZF job holds several blocks so that workers seldom meet at the lock.
   s_->block = f == format::member ? member_block : 4 * bgzf_block_text;
+  s_->wanted = threads;
   s_->slots.resize(2 * static_cast<std::size_t>(threads) + 2);
-  for (job& j : s_->slots) j.text.resize(s_->block);
-  try {
-    for (int i = 0; i < threads; ++i) s_->threads.emplace_back([this] { s_->work(); });
-    s_->threads.emplace_back([this] { s_->store(); });
-  } catch (...) {
-    {
-      std::lock_guard<std::mutex> lock(s_->mutex);
-      s_->stopping = true;
-    }
-    s_->changed.notify_all();
-    for (std::thread& t : s_->threads) t.join();
-    throw;
-  }
 }
 
 parallel_gzip_writer::~parallel_gzip_writer() {
@@ -246,6 +250,7 @@ parallel_gzip_writer::~parallel_gzip_writer() {
 void parallel_gzip_writer::write(const char* data, std::size_t n) {
   while (n > 0) {
     job& j = s_->at(s_->filling);
+    if (j.text.size() < s_->block) j.text.resize(s_->block);
     std::size_t room = s_->block - j.used;
     std::size_t take = std::min(room, n);
     std::memcpy(j.text.data() + j.used, data, take);
