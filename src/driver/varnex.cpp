@@ -8,6 +8,9 @@
 // following argument up to the next one that starts with "-".
 #include "driver/varnex.hpp"
 
+#include <sched.h>
+
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -44,6 +47,8 @@ struct options {
   bool merge_mode = false, orient_mode = false, update_mode = false;
   std::vector<std::string> merge_files;
   int gen_count = 0, sample_count = 0;
+  int threads = 0;
+  bool threads_flag = false, bgzf = false;
 };
 
 enum class kind { text, int32, real, flag, collect };
@@ -86,6 +91,8 @@ const option_row option_table[] = {
     {"--order", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::order, nullptr},
     {"--add_pheno_cov", nullptr, kind::text, &options::add_pheno_cov_file, nullptr, nullptr, nullptr, nullptr},
     {"--remove_pheno_cov", nullptr, kind::text, &options::remove_pheno_cov_file, nullptr, nullptr, nullptr, nullptr},
+    {"--threads", nullptr, kind::int32, nullptr, &options::threads, nullptr, &options::threads_flag, nullptr},
+    {"--bgzf", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::bgzf, nullptr},
     {"--log", nullptr, kind::text, nullptr, nullptr, nullptr, nullptr, nullptr},
     {"-S", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::subset_mode, nullptr},
     {"-P", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::ped_mode, nullptr},
@@ -240,21 +247,32 @@ int report_failure(const std::string& message) {
   return log.fail(message);
 }
 
+// The CPUs this process may run on (a cluster job's allocation), at most 16.
+int default_threads() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return std::clamp(CPU_COUNT(&set), 1, 16);
+}
+
 int dispatch(options& o) {
+  stream_options streams;
+  streams.threads = o.threads_flag ? std::min(o.threads, 256) : default_threads();
+  streams.bgzf = o.bgzf;
   if (o.subset_mode)
     return subset(o.genotype_file, o.out_genotype_file, o.inclusion_file, o.sample_id_file,
                   o.sample_excl_file, o.sample_file, o.out_sample_file, o.exclusion_file, o.start,
                   o.end, o.range_flag, o.inclusion_flag, o.sample_flag, o.exclusion_flag,
-                  o.missing_flag, o.missing, o.threshold);
+                  o.missing_flag, o.missing, o.threshold, streams);
   if (o.ped_mode)
     return ped_to_gen(o.ped_file, o.map_file, o.out_genotype_file, o.out_sample_file,
-                      o.discrete_phenotype, o.family, o.ostrel1);
+                      o.discrete_phenotype, o.family, o.ostrel1, streams);
   if (o.gen_mode)
     return gen_to_ped(o.genotype_file, o.sample_file, o.ped_file, o.map_file, o.phenotype_name,
-                      o.sex_name, o.threshold, o.alleles);
-  if (o.merge_mode) return merge(o.merge_files, o.out_genotype_file, o.out_sample_file, o.threshold);
+                      o.sex_name, o.threshold, o.alleles, streams);
+  if (o.merge_mode) return merge(o.merge_files, o.out_genotype_file, o.out_sample_file, o.threshold, streams);
   if (o.orient_mode)
-    return orient_to_strand(o.genotype_file, o.strand_file, o.out_genotype_file, o.excl, o.order);
+    return orient_to_strand(o.genotype_file, o.strand_file, o.out_genotype_file, o.excl, o.order, streams);
   return update_pheno_cov(o.sample_file, o.add_pheno_cov_file, o.remove_pheno_cov_file, true, true);
 }
 
@@ -457,6 +475,7 @@ int varnex_main(int argc, char** argv) {
   if (modes == 0)
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");
+  if (o.threads_flag && o.threads < 1) return log.fail("Number of threads must be at least 1.");
   if (check_mode(o, log) != 0) return 1;
   // Default output names appear only now; the log must not be one of them.
   if (const std::string* name = clash_with_log(

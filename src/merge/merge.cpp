@@ -299,7 +299,7 @@ void remove_regular_file(const std::string& name) {
 }  // namespace
 
 int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
-          std::string out_sample_file, double threshold) {
+          std::string out_sample_file, double threshold, const stream_options& streams) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -339,8 +339,8 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     line_feed feed(entries, index, gen_files, spill, samples, copy_text);
 
     log.say("Merge...\n");
-    output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
-    output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
+    output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file), streams);
+    output_file sample_out(out_sample_file, is_gz_name(out_sample_file), streams);
     merge_run run{samples, threshold, log, {}, {}, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
     run.texts.assign(samples.size(), std::string_view());

@@ -225,7 +225,8 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
 }
 
 int orient_to_strand(std::string genotype_file, std::string strand_file,
-                     std::string out_genotype_file, bool excl, bool order) {
+                     std::string out_genotype_file, bool excl, bool order,
+                     const stream_options& streams) {
   bool compress_out = is_gz_name(out_genotype_file);
   if (!compress_out && is_gz_name(genotype_file)) {
     out_genotype_file += ".gz";
@@ -266,8 +267,8 @@ int orient_to_strand(std::string genotype_file, std::string strand_file,
     std::unique_ptr<input_file> gen;
     std::unique_ptr<output_file> out;
     try {
-      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file));
-      out = std::make_unique<output_file>(out_genotype_file, compress_out);
+      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file), streams);
+      out = std::make_unique<output_file>(out_genotype_file, compress_out, streams);
     } catch (const io_error& e) {
       return fail_log_first(log, e.what());
     }

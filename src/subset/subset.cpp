@@ -105,7 +105,8 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
            std::string sample_id_file, std::string sample_excl_file, std::string sample_file,
            std::string out_sample_file, std::string exclusion_file, int start, int end,
            bool range_flag, bool inclusion_flag, bool sample_flag, bool exclusion_flag,
-           bool missing_flag, double missing, double threshold) {
+           bool missing_flag, double missing, double threshold,
+           const stream_options& streams) {
   const bool gz_input = is_gz_name(genotype_file);
   tee log;
   if (!log.open(false)) {
@@ -118,7 +119,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     // Every input is opened, and the lists read, before anything is created:
     // a misspelt name stops the run instead of silently selecting nothing
     // (or everything). The GEN file is read once, so it may be a pipe.
-    input_file gen_in(genotype_file, gz_input);
+    input_file gen_in(genotype_file, gz_input, streams);
     std::unique_ptr<input_file> sample_in;
     if (sample_flag)
       sample_in = std::make_unique<input_file>(sample_file, is_gz_name(sample_file));
@@ -156,7 +157,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
       line_reader rows(*sample_in);
-      sample_out = std::make_unique<output_file>(out_sample_file, gz_input);
+      sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
       n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep);
       sample_in.reset();
     }
@@ -176,7 +177,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     log.say("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
-    output_file gen_out(out_genotype_file, gz_input);
+    output_file gen_out(out_genotype_file, gz_input, streams);
     std::vector<double> probs(missing_flag ? 3 * n : 0);
     std::uint64_t n_in_snps = 0, n_out_snps = 0;
     for (; have_line; have_line = gen_lines.next(line)) {
