@@ -105,7 +105,7 @@ struct gen_shape {
 
 // The counting pass: lines, the fields of the first line, and the chromosome
 // codes of the first column.
-gen_shape count_gen(const std::string& name) {
+gen_shape count_gen(const std::string& name, const stream_options& streams) {
   gen_shape shape;
   if (is_bgen_name(name)) {
     // The header has the samples; the variant id (the GEN snp_id) the
@@ -121,7 +121,7 @@ gen_shape count_gen(const std::string& name) {
     }
     return shape;
   }
-  const std::unique_ptr<line_splitter> lines = open_gen_lines(name, is_gz_name(name));
+  const std::unique_ptr<line_splitter> lines = open_gen_lines(name, is_gz_name(name), streams);
   std::string_view line;
   while (lines->next(line)) {
     if (shape.snps == 0) {
@@ -178,8 +178,9 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
 // call. Returns the number of missing calls.
 std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
                        const threshold_test& threshold, bool with_alleles, output_file& map,
-                       snp_alleles& alleles, call_matrix& calls, missing_messages& missing) {
-  const std::unique_ptr<line_splitter> gen_lines = open_gen_lines(name, is_gz_name(name));
+                       snp_alleles& alleles, call_matrix& calls, missing_messages& missing,
+                       const stream_options& streams) {
+  const std::unique_ptr<line_splitter> gen_lines = open_gen_lines(name, is_gz_name(name), streams);
   line_splitter& lines = *gen_lines;
   const std::uint64_t n = shape.samples;
   std::uint64_t missing_count = 0;
@@ -253,7 +254,7 @@ void remove_if_regular(const std::string& name) {
 void run(const std::string& genotype_file, const std::string& sample_file,
          const std::string& ped_file, const std::string& map_file,
          const std::string& phenotype_name, const std::string& sex_name, double threshold,
-         bool with_alleles, tee& log, missing_messages& missing) {
+         bool with_alleles, tee& log, missing_messages& missing, const stream_options& streams) {
   check_readable(genotype_file);
   check_readable(sample_file);
   for (const std::string* out : {&map_file, &ped_file}) {
@@ -267,7 +268,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
     throw io_error("Output file " + ped_file + " is the same file as output " + map_file);
 
   log.say("Count SNPs and samples...\n");
-  const gen_shape shape = count_gen(genotype_file);
+  const gen_shape shape = count_gen(genotype_file, streams);
   const std::uint64_t n = shape.samples;
   const std::uint64_t m = shape.snps;
   log.say("Number of samples: " + std::to_string(n) + "\n");
@@ -288,12 +289,12 @@ void run(const std::string& genotype_file, const std::string& sample_file,
 
   log.say("Gen...\n");
   const bool compressed = is_gz_name(genotype_file);
-  output_file map(map_file, compressed);
-  output_file ped(ped_file, compressed);
+  output_file map(map_file, compressed, streams);
+  output_file ped(ped_file, compressed, streams);
   snp_alleles alleles;
   alleles.reserve(m);
   std::uint64_t missing_count = call_gen(genotype_file, shape, samples, threshold_test(threshold),
-                                         with_alleles, map, alleles, *calls, missing);
+                                         with_alleles, map, alleles, *calls, missing, streams);
   missing.flush();
   log.say("Number of missing loci: " + std::to_string(missing_count) + "\n");
 
@@ -315,7 +316,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
 
 int gen_to_ped(std::string genotype_file, std::string sample_file, std::string ped_file,
                std::string map_file, std::string phenotype_name, std::string sex_name,
-               double threshold, bool alleles) {
+               double threshold, bool alleles, const stream_options& streams) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -324,7 +325,7 @@ int gen_to_ped(std::string genotype_file, std::string sample_file, std::string p
   missing_messages missing(log);
   try {
     run(genotype_file, sample_file, ped_file, map_file, phenotype_name, sex_name, threshold,
-        alleles, log, missing);
+        alleles, log, missing, streams);
   } catch (const io_error& e) {
     missing.flush();
     return log.fail(e.what());

@@ -107,8 +107,8 @@ void refuse_input_as_output(const std::string& out, const std::string& ped_file,
 
 void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
                        const std::vector<sample>& samples, const std::vector<std::size_t>& members,
-                       std::uint64_t snps, finished_outputs& done) {
-  output_file out(name, compressed);
+                       std::uint64_t snps, finished_outputs& done, const stream_options& streams) {
+  output_file out(name, compressed, streams);
   out.put("ID_1 ID_2 Missing Gender Phenotype\n");
   out.put(ostrel1 ? "0 0 0 1 P\n" : "0 0 0 D P\n");
   const double m = static_cast<double>(snps);
@@ -136,7 +136,8 @@ std::string write_gen_file(const std::string& name, bool compressed,
                            const std::vector<map_snp>& snps, const packed_genotypes& genotypes,
                            const std::vector<sample>& samples,
                            const std::vector<std::size_t>& members, bool translate_by_first_seen,
-                           const bgen_write_options& bgen, finished_outputs& done) {
+                           const bgen_write_options& bgen, finished_outputs& done,
+                           const stream_options& streams) {
   // Eight bytes per entry so that each genotype is one unaligned store; six are kept.
   static const char texts[2][4][8] = {
       {" 0 0 0 ", " 1 0 0 ", " 0 1 0 ", " 0 0 1 "},
@@ -144,7 +145,7 @@ std::string write_gen_file(const std::string& name, bool compressed,
   };
   std::vector<std::string> ids;
   for (std::size_t s : members) ids.push_back(bgen_sample_id(samples[s].id_1, samples[s].id_2, bgen.ids));
-  const std::unique_ptr<output_file> file = open_gen_output(name, compressed, bgen, &ids);
+  const std::unique_ptr<output_file> file = open_gen_output(name, compressed, streams, bgen, &ids);
   output_file& out = *file;
   std::vector<std::uint64_t> words(members.size());
   const std::uint64_t m = snps.size();
@@ -171,9 +172,10 @@ std::string write_gen_file(const std::string& name, bool compressed,
   return bgen_summary(out);
 }
 
-std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed) {
+std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed,
+                              const stream_options& streams) {
   // Blank lines after the last individual are not individuals.
-  input_file input(ped_file, compressed);
+  input_file input(ped_file, compressed, streams);
   line_reader lines(input);
   std::string_view line;
   std::uint64_t last_used = 0;
@@ -184,7 +186,8 @@ std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed) {
 
 int convert(tee& log, const std::string& ped_file, const std::string& map_file,
             const std::string& out_genotype_file, const std::string& out_sample_file,
-            bool discrete_phenotype, bool family, bool ostrel1, const bgen_write_options& bgen) {
+            bool discrete_phenotype, bool family, bool ostrel1, const stream_options& streams,
+            const bgen_write_options& bgen) {
   const bool ped_gz = is_gz_name(ped_file);
   input_file map_input(map_file, is_gz_name(map_file));
   check_readable(ped_file);
@@ -217,7 +220,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   log.say("Number of SNPs: " + str(m) + "\n");
 
   log.say("Count Samples...\n");
-  const std::uint64_t n = count_ped_lines(ped_file, ped_gz);
+  const std::uint64_t n = count_ped_lines(ped_file, ped_gz, streams);
   log.say("Number of samples: " + str(n) + "\n");
 
   log.say("memory..." + str(3 * n * m) + "\n");
@@ -232,7 +235,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   }
   std::map<std::string, std::vector<std::size_t>> phenotype_groups;
   {
-    input_file input(ped_file, ped_gz);
+    input_file input(ped_file, ped_gz, streams);
     line_reader lines(input);
     std::string_view line;
     for (std::uint64_t s = 0; s < n; ++s) {
@@ -294,10 +297,11 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   if (!discrete_phenotype) {
     std::vector<std::size_t> everyone(n);
     for (std::size_t s = 0; s < n; ++s) everyone[s] = s;
-    write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done);
+    write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done, streams);
     log.say("Output...\n");
     const std::string counts =
-        write_gen_file(out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false, bgen, done);
+        write_gen_file(out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false, bgen,
+                       done, streams);
     if (!counts.empty()) log.say(counts);
   } else {
     // All names are checked before the first file is created.
@@ -312,13 +316,13 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
     }
     for (const auto& group : phenotype_groups)
       write_sample_file(group_file_name(out_sample_file, group.first), ped_gz, ostrel1, samples,
-                        group.second, m, done);
+                        group.second, m, done, streams);
     log.say("Output...\n");
     log.say("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
     for (const auto& group : phenotype_groups) {
       const std::string counts = write_gen_file(group_file_name(out_genotype_file, group.first),
                                                 ped_gz, snps, genotypes, samples, group.second,
-                                                true, bgen, done);
+                                                true, bgen, done, streams);
       if (!counts.empty()) log.say(counts);
     }
   }
@@ -330,7 +334,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
 
 int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genotype_file,
                std::string out_sample_file, bool discrete_phenotype, bool family, bool ostrel1,
-               const bgen_write_options& bgen) {
+               const stream_options& streams, const bgen_write_options& bgen) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -338,7 +342,7 @@ int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genot
   }
   try {
     return convert(log, ped_file, map_file, out_genotype_file, out_sample_file,
-                   discrete_phenotype, family, ostrel1, bgen);
+                   discrete_phenotype, family, ostrel1, streams, bgen);
   } catch (const io_error& e) {
     return log.fail(e.what());
   } catch (const std::bad_alloc&) {

@@ -8,12 +8,13 @@
 // following argument up to the next one that starts with "-".
 #include "driver/varnex.hpp"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "driver/log.hpp"
@@ -50,6 +51,8 @@ struct options {
   std::string bgen_compression, bgen_ids, chromosome;
   int bgen_bits = 8;
   bool bgen_compression_flag = false, bgen_bits_flag = false;
+  int threads = 0;
+  bool threads_flag = false, bgzf = false;
 };
 
 enum class kind { text, int32, real, flag, collect };
@@ -96,6 +99,8 @@ const option_row option_table[] = {
     {"--bgen-bits", nullptr, kind::int32, nullptr, &options::bgen_bits, nullptr, &options::bgen_bits_flag, nullptr},
     {"--bgen-ids", nullptr, kind::text, &options::bgen_ids, nullptr, nullptr, nullptr, nullptr},
     {"--chromosome", nullptr, kind::text, &options::chromosome, nullptr, nullptr, nullptr, nullptr},
+    {"--threads", nullptr, kind::int32, nullptr, &options::threads, nullptr, &options::threads_flag, nullptr},
+    {"--bgzf", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::bgzf, nullptr},
     {"--log", nullptr, kind::text, nullptr, nullptr, nullptr, nullptr, nullptr},
     {"-S", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::subset_mode, nullptr},
     {"-P", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::ped_mode, nullptr},
@@ -186,8 +191,6 @@ bool bgen_options(const options& o, tee& log, bgen_write_options& bgen) {
   bgen.compression_given = o.bgen_compression_flag;
   bgen.bits_given = o.bgen_bits_flag;
   bgen.chromosome = o.chromosome;
-  // Variant blocks are encoded and compressed on every core.
-  bgen.threads = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
   return true;
 }
 
@@ -282,23 +285,35 @@ int report_failure(const std::string& message) {
   return log.fail(message);
 }
 
-int dispatch(options& o, const bgen_write_options& bgen) {
+// The CPUs this process may run on (a cluster job's allocation), at most 16.
+int default_threads() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return std::clamp(CPU_COUNT(&set), 1, 16);
+}
+
+int dispatch(options& o, bgen_write_options bgen) {
+  stream_options streams;
+  streams.threads = o.threads_flag ? std::min(o.threads, 256) : default_threads();
+  streams.bgzf = o.bgzf;
+  bgen.threads = static_cast<unsigned>(streams.threads);
   if (o.subset_mode)
     return subset(o.genotype_file, o.out_genotype_file, o.inclusion_file, o.sample_id_file,
                   o.sample_excl_file, o.sample_file, o.out_sample_file, o.exclusion_file, o.start,
                   o.end, o.range_flag, o.inclusion_flag, o.sample_flag, o.exclusion_flag,
-                  o.missing_flag, o.missing, o.threshold, bgen);
+                  o.missing_flag, o.missing, o.threshold, streams, bgen);
   if (o.ped_mode)
     return ped_to_gen(o.ped_file, o.map_file, o.out_genotype_file, o.out_sample_file,
-                      o.discrete_phenotype, o.family, o.ostrel1, bgen);
+                      o.discrete_phenotype, o.family, o.ostrel1, streams, bgen);
   if (o.gen_mode)
     return gen_to_ped(o.genotype_file, o.sample_file, o.ped_file, o.map_file, o.phenotype_name,
-                      o.sex_name, o.threshold, o.alleles);
+                      o.sex_name, o.threshold, o.alleles, streams);
   if (o.merge_mode)
-    return merge(o.merge_files, o.out_genotype_file, o.out_sample_file, o.threshold, bgen);
+    return merge(o.merge_files, o.out_genotype_file, o.out_sample_file, o.threshold, streams, bgen);
   if (o.orient_mode)
     return orient_to_strand(o.genotype_file, o.strand_file, o.out_genotype_file, o.excl, o.order,
-                            bgen);
+                            streams, bgen);
   return update_pheno_cov(o.sample_file, o.add_pheno_cov_file, o.remove_pheno_cov_file, true, true);
 }
 
@@ -501,6 +516,7 @@ int varnex_main(int argc, char** argv) {
   if (modes == 0)
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");
+  if (o.threads_flag && o.threads < 1) return log.fail("Number of threads must be at least 1.");
   bgen_write_options bgen;
   if (!bgen_options(o, log, bgen)) return 1;
   if (check_mode(o, log) != 0) return 1;

@@ -395,7 +395,8 @@ namespace {
 
 class text_lines : public line_splitter {
  public:
-  text_lines(const std::string& name, bool compressed) : input_(name, compressed) {}
+  text_lines(const std::string& name, bool compressed, const stream_options& streams)
+      : input_(name, compressed, streams) {}
 
  private:
   std::size_t read_block(char* to, std::size_t n) override { return input_.read(to, n); }
@@ -404,15 +405,17 @@ class text_lines : public line_splitter {
 
 }  // namespace
 
-std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool compressed) {
+std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool compressed,
+                                              const stream_options& streams) {
   if (is_bgen_name(name)) return std::make_unique<bgen_line_reader>(name);
-  return std::make_unique<text_lines>(name, compressed);
+  return std::make_unique<text_lines>(name, compressed, streams);
 }
 
 std::unique_ptr<output_file> open_gen_output(const std::string& name, bool compressed,
+                                             const stream_options& streams,
                                              const bgen_write_options& options,
                                              const std::vector<std::string>* ids) {
-  if (!is_bgen_name(name)) return std::make_unique<output_file>(name, compressed);
+  if (!is_bgen_name(name)) return std::make_unique<output_file>(name, compressed, streams);
   return std::make_unique<output_file>(
       name, std::make_unique<bgen_text_sink>(std::make_unique<bgen_writer>(name, options, ids)));
 }

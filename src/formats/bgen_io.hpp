@@ -136,12 +136,14 @@ bool is_bgen_name(std::string_view name);
 
 // The lines of a GEN input: a BGEN file's variants as GEN text, or the text
 // itself (through gzip when `compressed`).
-std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool compressed);
+std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool compressed,
+                                              const stream_options& streams = {});
 
 // A GEN output: BGEN when the name ends in ".bgen" (with the sample
 // identifier block when `ids` is given), else GEN text (gzip when
 // `compressed`).
 std::unique_ptr<output_file> open_gen_output(const std::string& name, bool compressed,
+                                             const stream_options& streams,
                                              const bgen_write_options& options,
                                              const std::vector<std::string>* ids);
 // The count lines that end a run with a BGEN output; empty for GEN text.

@@ -19,6 +19,8 @@
 #include <thread>
 
 #include "formats/bgen_io.hpp"
+#include "formats/bgzf.hpp"
+#include "formats/parallel_gzip.hpp"
 
 namespace io = boost::iostreams;
 
@@ -150,8 +152,10 @@ void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
 struct input_file::chain {
   int fd = -1;
   bool direct = false;
+  std::unique_ptr<bgzf_reader> blocks;
   io::filtering_istream stream;
   ~chain() {
+    blocks.reset();
     try {
       stream.reset();
     } catch (...) {
@@ -160,11 +164,15 @@ struct input_file::chain {
   }
 };
 
-input_file::input_file(const std::string& name, bool compressed)
+input_file::input_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()) {
   chain_->fd = open_input_fd(name);
   if (!compressed) {
     chain_->direct = true;
+    return;
+  }
+  if (starts_bgzf(chain_->fd)) {
+    chain_->blocks = std::make_unique<bgzf_reader>(chain_->fd, name, options.threads);
     return;
   }
   chain_->stream.push(io::gzip_decompressor(15, chain_buffer), chain_buffer);
@@ -182,6 +190,7 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
       if (errno != EINTR) throw io_error("Can't read " + name_);
     }
   }
+  if (chain_->blocks) return chain_->blocks->read(buffer, n);
   auto& s = chain_->stream;
   if (s.bad()) throw io_error("Can't read " + name_);
   if (s.eof()) return 0;
@@ -257,9 +266,14 @@ struct output_file::chain {
   int fd = -1;
   bool direct = false;
   bool failed = false;  // set by the sink on any failed write
+  std::unique_ptr<parallel_gzip_writer> parallel;
   io::filtering_ostream stream;
 
   void write(const std::string& name, const char* data, std::size_t n) {
+    if (parallel) {
+      parallel->write(data, n);
+      return;
+    }
     if (direct) {
       while (n > 0) {
         ssize_t w = ::write(fd, data, n);
@@ -341,7 +355,7 @@ struct output_file::writer {
   }
 };
 
-output_file::output_file(const std::string& name, bool compressed)
+output_file::output_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size) {
   if (name.empty()) throw io_error("Can't open " + name);
   struct stat st;
@@ -356,6 +370,19 @@ output_file::output_file(const std::string& name, bool compressed)
   if (created_regular_) register_output(name);
   if (!compressed) {
     chain_->direct = true;
+    return;
+  }
+  if (options.threads > 1 || options.bgzf) {
+    chain_->direct = true;
+    try {
+      chain_->parallel = std::make_unique<parallel_gzip_writer>(
+          fd, name, options.threads,
+          options.bgzf ? parallel_gzip_writer::format::bgzf : parallel_gzip_writer::format::member);
+    } catch (...) {
+      ::close(fd);
+      if (created_regular_) ::unlink(name.c_str());
+      throw;
+    }
     return;
   }
   io::gzip_params params;  // zlib default level, deflate, 15 bits, level 8
@@ -380,6 +407,7 @@ output_file::output_file(const std::string& name, std::unique_ptr<bgen_text_sink
 
 output_file::~output_file() {
   writer_.reset();
+  chain_->parallel.reset();
   if (sink_) return;
   if (closed_) return;
   if (!chain_->direct) {
@@ -405,6 +433,12 @@ void output_file::drain() {
     return;
   }
   settle();
+  if (chain_->parallel) {
+    // The compressing threads take the text at once: no writer thread.
+    chain_->write(name_, buffer_.data(), used_);
+    used_ = 0;
+    return;
+  }
   if (!writer_) {
     // The first block is written here: an output of one block never needs
     // the thread.
@@ -468,6 +502,10 @@ void output_file::close() {
   if (used_) chain_->write(name_, buffer_.data(), used_);
   used_ = 0;
   writer_.reset();
+  if (chain_->parallel) {
+    chain_->parallel->finish();
+    chain_->parallel.reset();
+  }
   if (!chain_->direct) {
     try {
       chain_->stream.flush();

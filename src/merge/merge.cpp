@@ -300,7 +300,8 @@ void remove_regular_file(const std::string& name) {
 }  // namespace
 
 int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
-          std::string out_sample_file, double threshold, const bgen_write_options& bgen) {
+          std::string out_sample_file, double threshold, const stream_options& streams,
+          const bgen_write_options& bgen) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -344,9 +345,9 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     for (std::size_t s = 0; s < samples.size(); ++s)
       ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), bgen.ids));
     const std::unique_ptr<output_file> gen_file =
-        open_gen_output(out_genotype_file, is_gz_name(out_genotype_file), bgen, &ids);
+        open_gen_output(out_genotype_file, is_gz_name(out_genotype_file), streams, bgen, &ids);
     output_file& gen_out = *gen_file;
-    output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
+    output_file sample_out(out_sample_file, is_gz_name(out_sample_file), streams);
     merge_run run{samples, threshold, log, {}, {}, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
     run.texts.assign(samples.size(), std::string_view());

@@ -227,7 +227,7 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
 
 int orient_to_strand(std::string genotype_file, std::string strand_file,
                      std::string out_genotype_file, bool excl, bool order,
-                     const bgen_write_options& bgen) {
+                     const stream_options& streams, const bgen_write_options& bgen) {
   bool compress_out = is_gz_name(out_genotype_file);
   // A ".gz" changes nothing for a BGEN output, whose name is kept.
   if (!compress_out && is_gz_name(genotype_file) && !is_bgen_name(out_genotype_file)) {
@@ -269,9 +269,9 @@ int orient_to_strand(std::string genotype_file, std::string strand_file,
     std::unique_ptr<input_file> gen;
     std::unique_ptr<output_file> out;
     try {
-      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file));
+      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file), streams);
       // Orient has no SAMPLE file: a BGEN output has no identifier block.
-      out = open_gen_output(out_genotype_file, compress_out, bgen, nullptr);
+      out = open_gen_output(out_genotype_file, compress_out, streams, bgen, nullptr);
     } catch (const io_error& e) {
       return fail_log_first(log, e.what());
     }

@@ -141,7 +141,8 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
            std::string sample_id_file, std::string sample_excl_file, std::string sample_file,
            std::string out_sample_file, std::string exclusion_file, int start, int end,
            bool range_flag, bool inclusion_flag, bool sample_flag, bool exclusion_flag,
-           bool missing_flag, double missing, double threshold, const bgen_write_options& bgen) {
+           bool missing_flag, double missing, double threshold,
+           const stream_options& streams, const bgen_write_options& bgen) {
   const bool gz_input = is_gz_name(genotype_file);
   tee log;
   if (!log.open(false)) {
@@ -155,7 +156,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     // a misspelt name stops the run instead of silently selecting nothing
     // (or everything). The GEN file is read once, so it may be a pipe.
     // A BGEN input is read as the GEN text of its variants.
-    std::unique_ptr<line_splitter> gen_lines = open_gen_lines(genotype_file, gz_input);
+    std::unique_ptr<line_splitter> gen_lines = open_gen_lines(genotype_file, gz_input, streams);
     const auto* bgen_in = dynamic_cast<const bgen_line_reader*>(gen_lines.get());
     std::unique_ptr<input_file> sample_in;
     if (sample_flag)
@@ -196,7 +197,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
       line_reader rows(*sample_in);
-      sample_out = std::make_unique<output_file>(out_sample_file, gz_input);
+      sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
       long rows_read = 0;
       n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep, bgen.ids,
                                      ids, rows_read);
@@ -234,7 +235,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       bgen_options.compression = bgen_in->bgen().layout().compression;
     if (bgen_in && have_line && !bgen.bits_given) bgen_options.bits = bgen_in->bits();
     const std::unique_ptr<output_file> gen_file = open_gen_output(
-        out_genotype_file, gz_input, bgen_options, sample_file.empty() ? nullptr : &ids);
+        out_genotype_file, gz_input, streams, bgen_options, sample_file.empty() ? nullptr : &ids);
     output_file& gen_out = *gen_file;
     std::vector<double> probs(missing_flag ? 3 * n : 0);
     std::uint64_t n_in_snps = 0, n_out_snps = 0;
