@@ -218,5 +218,63 @@ grep -q "^Can't read out/oriented/parts/1/inputs.gz/part1.gen.gz" run.txt && ok 
 [ ! -e out/oriented/1.gen.gz ] && ok || fail "a gathered output from incomplete parts"
 cd .. || exit 2
 
+# ---- 4. the ranges alone: each SNP in one part, the parts in file order ----
+# Unsorted stretches, repeated positions, the bounds -1, 0, 1 and 2, and
+# positions at both ends of the 32-bit range; every plan's parts, run as
+# `-S --start a --end b` and joined, must equal the single run.
+mkdir ranges && cd ranges || exit 2
+H="$ROOT/workflow/scripts/varnex_workflow.py"
+"$PY" - <<'EOF'
+shapes = {
+    "sorted": [-2147483648, -7, -1, 0, 1, 2, 2, 3, 10, 10, 11, 2147483647],
+    "unsorted": [10, 30, 20, 40, 40, 35, 50, 60, 5, 70, 80, 90],
+    "few": [7, 7, 7],
+}
+for name, positions in shapes.items():
+    with open(f"{name}.gen", "w") as f:
+        f.write("".join(f"1 r{i} {p} A G {i % 2} 0 {1 - i % 2}\n" for i, p in enumerate(positions)))
+EOF
+: > none.txt  # an exclusion that excludes nothing: a subset needs some option
+for shape in sorted unsorted few; do
+  for range in "" "--start 2" "--start -1 --end 40" "--end 10"; do
+    "$PY" "$H" plan $shape.gen plan.json --parts 4 $range > /dev/null || fail "plan $shape $range"
+    "$VARNEX" -S --g $shape.gen $range --exclusion none.txt --og whole.gen > /dev/null
+    : > joined.gen
+    for i in 0 1 2 3; do
+      r=$("$PY" "$H" range plan.json $i)
+      [ "$r" = skip ] && continue
+      "$VARNEX" -S --g $shape.gen $r --exclusion none.txt --og part.gen > /dev/null && cat part.gen >> joined.gen
+    done
+    cmp -s whole.gen joined.gen && ok || fail "ranges of $shape.gen ($range) differ from the whole: $(tr -d ' \n' < plan.json)"
+  done
+done
+# BGZF parts: only the last end-of-file block stays.
+"$PY" - <<'EOF'
+import gzip, json, struct, zlib
+def bgzf(data):
+    c = zlib.compressobj(6, zlib.DEFLATED, -15)
+    body = c.compress(data) + c.flush()
+    head = b"\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0" + struct.pack("<H", len(body) + 25)
+    return head + body + struct.pack("<II", zlib.crc32(data), len(data))
+eof = bgzf(b"")
+for i, text in enumerate([b"a 1\n", b"", b"b 2\nc 3\n"]):
+    open(f"p{i}.gen.gz", "wb").write((bgzf(text) if text else b"") + eof)
+    n = text.count(b"\n")
+    open(f"p{i}.out", "w").write(f"Input SNPs: {n} Output SNPs: {n}\n")
+json.dump({"job": "orient", "lines": 3, "parts": [{"run": True, "snps": n} for n in (1, 0, 2)]},
+          open("bgzf.json", "w"))
+EOF
+"$PY" "$H" gather --plan bgzf.json --logs p0.out p1.out p2.out --parts p0.gen.gz p1.gen.gz p2.gen.gz \
+  --out all.gen.gz --counts all.json --bgzf || fail "gather of BGZF parts"
+[ "$(zcat all.gen.gz)" = "$(printf 'a 1\nb 2\nc 3')" ] && ok || fail "BGZF parts joined wrongly"
+[ "$(tail -c 28 all.gen.gz | od -An -tx1 | tr -d ' \n')" = 1f8b08040000000000ff0600424302001b0003000000000000000000 ] \
+  && [ "$(grep -c 'BC' all.gen.gz)" -ge 1 ] && [ "$(stat -c %s all.gen.gz)" = $(( $(stat -c %s p0.gen.gz) + $(stat -c %s p2.gen.gz) - 28 )) ] \
+  && ok || fail "the joined BGZF file does not end in exactly one end-of-file block"
+printf 'Input SNPs: 1 Output SNPs: 1\n' > p2.out
+"$PY" "$H" gather --plan bgzf.json --logs p0.out p1.out p2.out --parts p0.gen.gz p1.gen.gz p2.gen.gz \
+  --out short.gen.gz --counts short.json > msg.txt
+[ $? = 1 ] && [ ! -e short.gen.gz ] && grep -q "^p2.out: 1 input SNPs, expected 2" msg.txt && ok || fail "a part that read too few SNPs was gathered: $(cat msg.txt)"
+cd .. || exit 2
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
