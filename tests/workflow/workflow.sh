@@ -229,13 +229,14 @@ shapes = {
     "sorted": [-2147483648, -7, -1, 0, 1, 2, 2, 3, 10, 10, 11, 2147483647],
     "unsorted": [10, 30, 20, 40, 40, 35, 50, 60, 5, 70, 80, 90],
     "few": [7, 7, 7],
+    "crossed": [10, 40, 15, 20, 50, 45, 60, 70, 65, 80, 90, 85],
 }
 for name, positions in shapes.items():
     with open(f"{name}.gen", "w") as f:
         f.write("".join(f"1 r{i} {p} A G {i % 2} 0 {1 - i % 2}\n" for i, p in enumerate(positions)))
 EOF
 : > none.txt  # an exclusion that excludes nothing: a subset needs some option
-for shape in sorted unsorted few; do
+for shape in sorted unsorted few crossed; do
   for range in "" "--start 2" "--start -1 --end 40" "--end 10"; do
     "$PY" "$H" plan $shape.gen plan.json --parts 4 $range > /dev/null || fail "plan $shape $range"
     "$VARNEX" -S --g $shape.gen $range --exclusion none.txt --og whole.gen > /dev/null

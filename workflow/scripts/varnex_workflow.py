@@ -24,7 +24,7 @@ import sys
 INT32_MIN, INT32_MAX = -2147483648, 2147483647
 # The empty block that ends a BGZF file.
 BGZF_EOF = bytes.fromhex("1f8b08040000000000ff0600424302001b0003000000000000000000")
-POSITION = re.compile(rb"^[+-]?[0-9]+$")
+POSITION = re.compile(rb"[+-]?[0-9]+")
 
 
 class Failure(Exception):
@@ -33,7 +33,7 @@ class Failure(Exception):
 
 def is_gz(name):
     # varnex decides compression by ".gz" anywhere in the name.
-    return ".gz" in os.path.basename(name) or ".gz" in name
+    return ".gz" in name
 
 
 def open_in(name):
@@ -59,7 +59,7 @@ def read_lines(name):
 
 def position(field):
     """The position as varnex reads it (a whole signed 32-bit integer), else None."""
-    if not POSITION.match(field) or field.startswith(b"+-") or field.startswith(b"++"):
+    if not POSITION.fullmatch(field):
         return None
     value = int(field)
     return value if INT32_MIN <= value <= INT32_MAX else None
