@@ -5,7 +5,9 @@
 #      summaries checked;
 #   2. a dry run with the SLURM profile that must plan the expected jobs;
 #   3. a damaged part input: the workflow stops with varnex's message and no
-#      gathered output.
+#      gathered output;
+#   4. the plan of ranges and the gather step alone, on edge positions and
+#      BGZF parts.
 # Run by CTest as: bash workflow.sh <varnex binary> <source root>
 set -u
 VARNEX=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -97,6 +99,7 @@ datasets:
     strand: data/chr{chrom}.strand
     options: {order: true}
     parts: 3
+    threads: 2
     output: out/oriented
   called:
     job: gen_to_ped
@@ -188,7 +191,8 @@ EOF
 # ---- 2. dry run on SLURM: every job planned, --threads from the rule's threads ----
 mkdir dry && cd dry || exit 2
 cp -r ../data . && sed 's/^varnex_threads_flag: false/varnex_threads_flag: true/' ../config.yaml > config.yaml
-smk -n -p --profile "$ROOT/workflow/profiles/slurm" > plan.txt 2>&1 || fail "dry run failed: $(tail -5 plan.txt)"
+# A dry run caps threads at --cores (1 by default); a SLURM run does not.
+smk -n -p --cores 4 --profile "$ROOT/workflow/profiles/slurm" > plan.txt 2>&1 || fail "dry run failed: $(tail -5 plan.txt)"
 awk '/^Job stats:/ {n++} n == 1 && $2 ~ /^[0-9]+$/ {print $1, $2} n == 1 && $1 == "total" {exit}' plan.txt > jobs.txt
 # kept: 3 chromosomes in 3 parts; ranged: 2 in 2 (by size); oriented: 3 in 3.
 diff - jobs.txt <<'EOF' && ok || fail "the dry run planned other jobs"
@@ -205,7 +209,7 @@ subset_plan 5
 summary 5
 total 48
 EOF
-grep -q -- '-O --g .*--threads 1' plan.txt && ok || fail "no --threads in the planned varnex commands"
+grep -q -- '-O --g .*--threads 2' plan.txt && ok || fail "no --threads in the planned varnex commands"
 cd .. || exit 2
 
 # ---- 3. a damaged part input stops the workflow, with varnex's message ----
