@@ -239,6 +239,12 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       std::uint64_t k = 0;
       char first, second;
       for (; k < m && fields.alleles.next_pair(first, second); ++k) {
+        if (third_allele(allele_a[k], allele_b[k], first, second)) {
+          std::string known(1, allele_a[k]);
+          if (allele_b[k] != '-') known.append(" ").append(1, allele_b[k]);
+          throw fault("genotype " + std::string{first, ' ', second} + " at SNP " + snps[k].rs_id +
+                      " holds a third allele (alleles so far: " + known + ")");
+        }
         genotype_code c = code_pair(allele_a[k], allele_b[k], first, second);
         missing += c == code_missing;
         row.put(c);

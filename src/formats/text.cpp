@@ -17,6 +17,35 @@ std::size_t count_fields(std::string_view text) {
   return n;
 }
 
+bool more_fields_than(std::string_view text, std::size_t limit) {
+  // n fields take at least 2n - 1 bytes.
+  if (text.size() < 2 * limit + 1) return false;
+  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  std::size_t starts = 0;
+  std::uint64_t before = 0;  // high bit of byte 0: the byte before the word is a field byte
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    w = __builtin_bswap64(w);
+#endif
+    // High bit of each byte above 0x20; no carry crosses a byte.
+    const std::uint64_t field = (((w & ~highs) + 0x5f * ones) | w) & highs;
+    const std::uint64_t first = field & ~((field << 8) | before);
+    starts += static_cast<std::size_t>(((first >> 7) * ones) >> 56);
+    before = field >> 56;
+  }
+  bool in_field = before != 0;
+  for (; p != end; ++p) {
+    const bool now = static_cast<unsigned char>(*p) > 0x20;
+    starts += now && !in_field;
+    in_field = now;
+  }
+  return starts > limit && count_fields(text) > limit;
+}
+
 bool parse_int32(std::string_view field, std::int32_t& value) {
   const char* first = field.data();
   const char* last = first + field.size();

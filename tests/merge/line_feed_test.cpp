@@ -66,7 +66,7 @@ std::size_t feed_all(const merge_inputs& in, const std::function<void()>& betwee
   spill_file spill(in.dir.path());
   for (std::uint32_t g = 0; g < 2; ++g) {
     gz_line_reader reader(in.gen_files[g]);
-    index.add_input(g, reader, false, spill, log);
+    index.add_input(g, reader, false, 40, in.sample_files[g], spill, log);
   }
   spill.finish();
   between();
