@@ -31,19 +31,25 @@ bool more_fields_than(std::string_view text, std::size_t limit) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     w = __builtin_bswap64(w);
 #endif
-    // High bit of each byte above 0x20; no carry crosses a byte.
-    const std::uint64_t field = (((w & ~highs) + 0x5f * ones) | w) & highs;
+    // High bit of each byte that is not white space (space, or 9 to 13); no
+    // sum carries into the next byte.
+    const std::uint64_t low = w & ~highs, high = w & highs;
+    const std::uint64_t x = w ^ (0x20 * ones);
+    const std::uint64_t space = ~(((x & ~highs) + 0x7f * ones) | x) & highs;
+    const std::uint64_t from_9 = ((low + 0x77 * ones) | high) & highs;
+    const std::uint64_t from_14 = ((low + 0x72 * ones) | high) & highs;
+    const std::uint64_t field = ~(space | (from_9 & ~from_14)) & highs;
     const std::uint64_t first = field & ~((field << 8) | before);
     starts += static_cast<std::size_t>(((first >> 7) * ones) >> 56);
     before = field >> 56;
   }
   bool in_field = before != 0;
   for (; p != end; ++p) {
-    const bool now = static_cast<unsigned char>(*p) > 0x20;
+    const bool now = !is_blank(*p);
     starts += now && !in_field;
     in_field = now;
   }
-  return starts > limit && count_fields(text) > limit;
+  return starts > limit;
 }
 
 bool parse_int32(std::string_view field, std::int32_t& value) {

@@ -46,8 +46,7 @@ class field_cursor {
 std::size_t count_fields(std::string_view text);
 
 // count_fields(text) > limit, at a small fraction of its cost on long lines:
-// the fields are counted eight bytes at a time, exactly only when the quick
-// count (which splits at any control character) says there may be more.
+// the fields are counted eight bytes at a time.
 bool more_fields_than(std::string_view text, std::size_t limit);
 
 // A whole field as a signed 32-bit decimal integer (optional sign). False when
