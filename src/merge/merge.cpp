@@ -29,6 +29,7 @@
 #include "merge/numbers.hpp"
 #include "merge/positions.hpp"
 #include "merge/reconcile.hpp"
+#include "merge/reorder.hpp"
 #include "merge/samples.hpp"
 #include "merge/triples.hpp"
 
@@ -376,12 +377,13 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
             "\n");
     spill.finish();
     std::vector<position_entry> entries = index.take_sorted_entries();
+    const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_files, spill);
 
     log.say("Open all GEN files for reading...\n");
     // With a threshold above 0 an individual that one line alone supplies
     // gets that line's triple unchanged, so a split line can be copied.
     const bool copy_text = threshold > 0.0;
-    line_feed feed(entries, index, gen_files, spill, samples, copy_text);
+    line_feed feed(entries, index, gen_files, spill, runs, samples, copy_text);
 
     log.say("Merge...\n");
     output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));

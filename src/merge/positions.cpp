@@ -32,6 +32,36 @@ constexpr std::size_t head_limit = 1 << 20;
 
 }  // namespace
 
+std::uint32_t position_index::slot_of(std::int32_t position, std::uint32_t fresh, bool& inserted) {
+  if (2 * (used_cells_ + 1) > cells_.size()) {
+    std::vector<std::uint64_t> old;
+    old.swap(cells_);
+    cells_.assign(std::max<std::size_t>(1024, 2 * old.size()), 0);
+    const std::size_t mask = cells_.size() - 1;
+    for (std::uint64_t c : old) {
+      if (!c) continue;
+      std::size_t i = (static_cast<std::uint32_t>(c >> 32) * 0x9E3779B97F4A7C15ull >> 20) & mask;
+      while (cells_[i]) i = (i + 1) & mask;
+      cells_[i] = c;
+    }
+  }
+  const std::size_t mask = cells_.size() - 1;
+  const std::uint32_t key = static_cast<std::uint32_t>(position);
+  std::size_t i = (key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+  for (;; i = (i + 1) & mask) {
+    const std::uint64_t c = cells_[i];
+    if (!c) break;
+    if (static_cast<std::uint32_t>(c >> 32) == key) {
+      inserted = false;
+      return static_cast<std::uint32_t>(c) - 1;
+    }
+  }
+  cells_[i] = (std::uint64_t{key} << 32) | (std::uint64_t{fresh} + 1);
+  ++used_cells_;
+  inserted = true;
+  return fresh;
+}
+
 void position_index::move_to_spill(std::size_t first_entry, std::uint64_t base) {
   for (std::size_t i = first_entry; i < entries_.size(); ++i) {
     position_entry& e = entries_[i];
@@ -99,8 +129,8 @@ input_counts position_index::add_input(std::uint32_t input, gz_line_reader& read
     }
     previous = f.position;
 
-    auto [it, inserted] = slot_of_.try_emplace(f.position, static_cast<std::uint32_t>(slots_.size()));
-    const std::uint32_t s = it->second;
+    bool inserted = false;
+    const std::uint32_t s = slot_of(f.position, static_cast<std::uint32_t>(slots_.size()), inserted);
     if (inserted) {
       slot sl{};
       sl.text = text_.size();
@@ -114,7 +144,17 @@ input_counts position_index::add_input(std::uint32_t input, gz_line_reader& read
       slots_.push_back(sl);
     } else {
       slot& sl = slots_[s];
-      descriptor d = describe(s);
+      // The reference as views, without building a descriptor per line.
+      struct {
+        std::string_view snp_id, rs_id, allele_a, allele_b;
+      } d;
+      field_cursor cursor(std::string_view(text_.data() + sl.text, sl.text_length));
+      cursor.next(d.snp_id);
+      cursor.next(d.rs_id);
+      cursor.next(d.allele_a);
+      cursor.next(d.allele_b);
+      if (sl.flags & snp_unknown) d.snp_id = "-9";
+      if (sl.flags & rs_unknown) d.rs_id = "-9";
       if (d.snp_id != f.snp_id && d.rs_id != f.snp_id) {
         message = "Mismatched overlap SNP snp_id: ";
         message.append(f.snp_id).append(" ").append(d.snp_id).append("\n");
@@ -170,10 +210,32 @@ input_counts position_index::add_input(std::uint32_t input, gz_line_reader& read
 std::vector<position_entry> position_index::take_sorted_entries() {
   std::vector<position_entry> entries;
   entries.swap(entries_);
+  std::vector<std::uint64_t>().swap(cells_);
+  used_cells_ = 0;
+  // Slots (and their text) renumbered in position order, so that the merge,
+  // which walks the positions in order, reads them front to back.
+  {
+    std::vector<std::uint32_t> order(slots_.size()), renamed(slots_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return slots_[a].pos < slots_[b].pos; });
+    std::vector<slot> slots(slots_.size());
+    std::string text;
+    text.reserve(text_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) {
+      const slot& old = slots_[order[i]];
+      renamed[order[i]] = i;
+      slots[i] = old;
+      slots[i].text = text.size();
+      text.append(text_, old.text, old.text_length);
+    }
+    for (position_entry& e : entries) e.slot = renamed[e.slot];
+    slots_.swap(slots);
+    text_.swap(text);
+  }
   std::sort(entries.begin(), entries.end(), [](const position_entry& a, const position_entry& b) {
     return a.pos != b.pos ? a.pos < b.pos : a.input < b.input;
   });
-  slot_of_ = {};
   return entries;
 }
 

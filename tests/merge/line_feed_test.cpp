@@ -71,7 +71,7 @@ std::size_t feed_all(const merge_inputs& in, const std::function<void()>& betwee
   spill.finish();
   between();
   std::vector<position_entry> entries = index.take_sorted_entries();
-  line_feed feed(entries, index, in.gen_files, spill, samples, true);
+  line_feed feed(entries, index, in.gen_files, spill, {}, samples, true);
   std::size_t read = 0;
   for (std::size_t i = 0, end; i < entries.size(); i = end) {
     for (end = i; end < entries.size() && entries[end].pos == entries[i].pos;) ++end;
