@@ -60,13 +60,16 @@ void strand_map::fold() {
     }
   }
   // Replaced entries left a gap of `out - i` below the merged part.
-  if (out != i) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i),
-                               entries_.begin() + static_cast<std::ptrdiff_t>(out));
+  if (out != i) {
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i),
+                   entries_.begin() + static_cast<std::ptrdiff_t>(out));
+    if (entries_.capacity() > entries_.size() + entries_.size() / 4) entries_.shrink_to_fit();
+  }
   // As many recent lines as entries before the next fold: sorting stays
   // O(n log n) over the file and memory within twice the entries.
   recent_.clear();
   const std::size_t want = std::min(std::max(min_recent, entries_.size()), max_recent);
-  if (recent_.capacity() < want || recent_.capacity() > 2 * want) {
+  if (recent_.capacity() != want) {
     std::vector<std::uint64_t>().swap(recent_);
     recent_.reserve(want);
   }
