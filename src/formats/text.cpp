@@ -7,6 +7,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace varnex {
 
 std::size_t count_fields(std::string_view text) {
@@ -25,6 +29,23 @@ bool more_fields_than(std::string_view text, std::size_t limit) {
   const char* const end = p + text.size();
   std::size_t starts = 0;
   std::uint64_t before = 0;  // high bit of byte 0: the byte before the word is a field byte
+#if defined(__SSE2__)
+  {
+    // Sixteen bytes at a time: white space is a space, or 9 to 13.
+    const __m128i space = _mm_set1_epi8(' '), nine = _mm_set1_epi8(9);
+    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80)), five = _mm_set1_epi8(static_cast<char>(5 ^ 0x80));
+    unsigned previous = 0;  // 1: the byte before the block is a field byte
+    for (; end - p >= 16; p += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i ranged = _mm_cmplt_epi8(_mm_xor_si128(_mm_sub_epi8(v, nine), flip), five);
+      const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, space), ranged);
+      const unsigned field = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xffffu;
+      starts += static_cast<std::size_t>(__builtin_popcount(field & ~((field << 1) | previous)));
+      previous = field >> 15;
+    }
+    before = previous ? 0x80 : 0;
+  }
+#endif
   for (; end - p >= 8; p += 8) {
     std::uint64_t w;
     std::memcpy(&w, p, 8);

@@ -15,6 +15,8 @@ namespace {
 // The file range read at once for one run: large enough that a run costs
 // little to read back, small enough to hold.
 constexpr std::uint64_t run_span = 8 << 20;
+// Lines this long on average are read one by one where they stand.
+constexpr std::uint64_t long_line = 2048;
 
 void read_exactly(int fd, std::uint64_t offset, char* to, std::size_t n, const std::string& name) {
   std::size_t got = 0;
@@ -39,12 +41,18 @@ std::vector<std::vector<std::uint64_t>> order_inputs(std::vector<position_entry>
   std::vector<char> gzip(k), unordered(k, 0);
   for (std::size_t g = 0; g < k; ++g) gzip[g] = has_gzip_content(gen_files[g]);
   auto wanted = [&](const position_entry& e) { return !index.bad(e.slot) && (!gzip[e.input] || e.spilled()); };
-  std::vector<std::uint64_t> next(k, 0);
+  std::vector<std::uint64_t> next(k, 0), lines(k, 0), bytes(k, 0);
   for (const position_entry& e : entries) {
     if (!wanted(e)) continue;
     if (e.offset() < next[e.input]) unordered[e.input] = 1;
     next[e.input] = e.offset() + 1;
+    ++lines[e.input];
+    bytes[e.input] += e.length;
   }
+  // A long line is read alone at little more than the cost of its bytes;
+  // copying pays only for short ones.
+  for (std::size_t g = 0; g < k; ++g)
+    if (bytes[g] >= long_line * lines[g]) unordered[g] = 0;
   if (std::find(unordered.begin(), unordered.end(), 1) == unordered.end() || !spill.usable()) return runs;
 
   std::vector<std::size_t> order;

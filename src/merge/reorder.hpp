@@ -1,7 +1,7 @@
 // Inputs out of position order, put in order for the second pass.
 //
 // The second pass wants each input's lines in position order. An input whose
-// lines stand in another order would cost one small read per line, so its
+// short lines stand in another order would cost one small read per line, so its
 // lines are first copied into the spill file in runs: the input is read once
 // front to back in chunks of a few MiB, and each chunk's wanted lines are
 // written out sorted by position. Each run is then read front to back, in
