@@ -21,6 +21,20 @@ std::size_t count_fields(std::string_view text) {
   return n;
 }
 
+namespace {
+
+// Set bits of each byte value (no popcount instruction is assumed).
+struct bit_counts {
+  unsigned char n[256];
+  constexpr bit_counts() : n() {
+    for (int i = 1; i < 256; ++i) n[i] = static_cast<unsigned char>(n[i / 2] + (i & 1));
+  }
+  unsigned char operator[](unsigned i) const { return n[i]; }
+};
+constexpr bit_counts bits_in_byte;
+
+}  // namespace
+
 bool more_fields_than(std::string_view text, std::size_t limit) {
   // n fields take at least 2n - 1 bytes.
   if (text.size() < 2 * limit + 1) return false;
@@ -40,7 +54,8 @@ bool more_fields_than(std::string_view text, std::size_t limit) {
       const __m128i ranged = _mm_cmplt_epi8(_mm_xor_si128(_mm_sub_epi8(v, nine), flip), five);
       const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, space), ranged);
       const unsigned field = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xffffu;
-      starts += static_cast<std::size_t>(__builtin_popcount(field & ~((field << 1) | previous)));
+      const unsigned first = field & ~((field << 1) | previous);
+      starts += bits_in_byte[first & 0xff] + bits_in_byte[first >> 8];
       previous = field >> 15;
     }
     before = previous ? 0x80 : 0;
