@@ -161,6 +161,14 @@ void write_gen_file(const std::string& name, bool compressed, const std::vector<
   done.close(out);
 }
 
+[[gnu::cold, gnu::noinline]] std::string third_allele_text(char first, char second,
+                                                           const std::string& snp, char a, char b) {
+  std::string known(1, a);
+  if (b != '-') known.append(" ").append(1, b);
+  return "genotype " + std::string{first, ' ', second} + " at SNP " + snp +
+         " holds a third allele (alleles so far: " + known + ")";
+}
+
 std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed,
                               const stream_options& streams) {
   // Blank lines after the last individual are not individuals.
@@ -241,6 +249,8 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       std::uint64_t k = 0;
       char first, second;
       for (; k < m && fields.alleles.next_pair(first, second); ++k) {
+        if (__builtin_expect(third_allele(allele_a[k], allele_b[k], first, second), 0))
+          throw fault(third_allele_text(first, second, snps[k].rs_id, allele_a[k], allele_b[k]));
         genotype_code c = code_pair(allele_a[k], allele_b[k], first, second);
         missing += c == code_missing;
         row.put(c);

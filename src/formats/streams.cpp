@@ -8,6 +8,7 @@
 #include <boost/iostreams/device/file_descriptor.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <charconv>
@@ -204,7 +205,7 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
 
 // ------------------------------------------------------------- line_splitter
 
-line_splitter::line_splitter() : buffer_(block_size) {}
+line_splitter::line_splitter(std::size_t buffer) : buffer_(std::max<std::size_t>(buffer, 1)) {}
 
 bool line_splitter::fill() {
   if (eof_) return false;
@@ -507,14 +508,15 @@ void output_file::close() {
 
 // ------------------------------------------------------------ gz_line_reader
 
-gz_line_reader::gz_line_reader(const std::string& name) : name_(name) {
+gz_line_reader::gz_line_reader(const std::string& name, std::size_t buffer)
+    : line_splitter(buffer), name_(name) {
   int fd = open_input_fd(name);
   gzFile f = gzdopen(fd, "rb");
   if (!f) {
     ::close(fd);
     throw io_error("Can't open " + name);
   }
-  gzbuffer(f, 256 * 1024);
+  gzbuffer(f, static_cast<unsigned>(std::max<std::size_t>(buffer, 8192)));
   file_ = f;
 }
 

@@ -90,7 +90,7 @@ class line_splitter {
   std::uint64_t offset() const { return line_offset_; }
 
  protected:
-  line_splitter();
+  explicit line_splitter(std::size_t buffer = 256 * 1024);
   // Reads up to n bytes into `to`; 0 only at the end of the data.
   virtual std::size_t read_block(char* to, std::size_t n) = 0;
   // Forgets the buffered text: the next block read starts at `offset`.
@@ -182,7 +182,9 @@ void keep_outputs();
 // last returned in the uncompressed text, and `seek` moves to such a position.
 class gz_line_reader : public line_splitter {
  public:
-  explicit gz_line_reader(const std::string& name);
+  // `buffer`: the size of the line buffer and of zlib's input buffer (its
+  // output buffer is twice that); lines longer than the buffer still fit.
+  explicit gz_line_reader(const std::string& name, std::size_t buffer = 256 * 1024);
   ~gz_line_reader() override;
   gz_line_reader(const gz_line_reader&) = delete;
   gz_line_reader& operator=(const gz_line_reader&) = delete;

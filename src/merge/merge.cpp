@@ -29,6 +29,7 @@
 #include "merge/numbers.hpp"
 #include "merge/positions.hpp"
 #include "merge/reconcile.hpp"
+#include "merge/reorder.hpp"
 #include "merge/samples.hpp"
 #include "merge/triples.hpp"
 
@@ -250,20 +251,25 @@ struct layout {
   // Per line: the columns of individuals that other lines supply too.
   std::vector<std::vector<std::uint32_t>> shared_columns;
 
-  layout(const sample_union& samples, const std::vector<std::uint32_t>& inputs) {
+  // Built anew for each set, reusing the room of the one it replaces.
+  void build(const sample_union& samples, const std::vector<std::uint32_t>& inputs) {
     const std::size_t n = samples.size();
-    std::vector<std::uint32_t> supplies(n, 0), owner_line(n, 0), owner_column(n, 0);
+    supplies.assign(n, 0);
+    owner_line.resize(n);
+    owner_column.resize(n);
     for (std::uint32_t t = 0; t < inputs.size(); ++t) {
       const std::vector<std::uint32_t>& rows = samples.rows_of(inputs[t]);
       for (std::uint32_t j = 0; j < rows.size(); ++j)
         if (supplies[rows[j]]++ == 0) owner_line[rows[j]] = t, owner_column[rows[j]] = j;
     }
-    shared_columns.resize(inputs.size());
+    if (shared_columns.size() < inputs.size()) shared_columns.resize(inputs.size());
     for (std::uint32_t t = 0; t < inputs.size(); ++t) {
+      shared_columns[t].clear();
       const std::vector<std::uint32_t>& rows = samples.rows_of(inputs[t]);
       for (std::uint32_t j = 0; j < rows.size(); ++j)
         if (supplies[rows[j]] > 1) shared_columns[t].push_back(j);
     }
+    runs.clear();
     for (std::uint32_t s = 0; s < n; ++s) {
       const kind what = supplies[s] == 0 ? absent : supplies[s] == 1 ? copied : merged;
       if (!runs.empty()) {
@@ -276,6 +282,41 @@ struct layout {
       runs.push_back({what, owner_line[s], owner_column[s], s, 1});
     }
   }
+
+ private:
+  std::vector<std::uint32_t> supplies, owner_line, owner_column;
+};
+
+// The layouts of the last few sets of inputs met: positions usually come in
+// long stretches held by one set, and a set seen once is cheap to lay out
+// again, so memory does not grow with the number of distinct sets.
+class layout_cache {
+ public:
+  const layout& get(const sample_union& samples, const std::vector<std::uint32_t>& inputs) {
+    ++clock_;
+    slot* oldest = &slots_[0];
+    for (slot& s : slots_) {
+      if (s.used && s.inputs == inputs) {
+        s.used = clock_;
+        return s.value;
+      }
+      if (s.used < oldest->used) oldest = &s;
+    }
+    oldest->used = 0;  // half built if building fails
+    oldest->inputs = inputs;
+    oldest->value.build(samples, inputs);
+    oldest->used = clock_;
+    return oldest->value;
+  }
+
+ private:
+  struct slot {
+    std::vector<std::uint32_t> inputs;
+    layout value;
+    std::uint64_t used = 0;  // clock_ at the last use; 0: empty
+  };
+  slot slots_[8];
+  std::uint64_t clock_ = 0;
 };
 
 // Refuses outputs that would overwrite an input, the log or each other.
@@ -323,20 +364,26 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
       print_out(gen_files[g] + "\n");
       std::fflush(stdout);
       gz_line_reader reader(gen_files[g]);
-      std::uint64_t lines = index.add_input(static_cast<std::uint32_t>(g), reader,
-                                            has_gzip_content(gen_files[g]), spill, log);
-      log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(lines) + "\n");
+      input_counts counts =
+          index.add_input(static_cast<std::uint32_t>(g), reader, has_gzip_content(gen_files[g]),
+                          samples.rows_of(g).size(), sample_files[g], spill, log);
+      log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
+      // The later line of a repeated position is the one merged.
+      if (counts.repeated > 0)
+        log.say("Number of repeated positions in " + gen_files[g] + ": " +
+                std::to_string(counts.repeated) + "\n");
     }
     log.say("Number of SNPs with mismatched alleles: " + std::to_string(index.mismatched_alleles()) +
             "\n");
     spill.finish();
     std::vector<position_entry> entries = index.take_sorted_entries();
+    const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_files, spill);
 
     log.say("Open all GEN files for reading...\n");
     // With a threshold above 0 an individual that one line alone supplies
     // gets that line's triple unchanged, so a split line can be copied.
     const bool copy_text = threshold > 0.0;
-    line_feed feed(entries, index, gen_files, spill, samples, copy_text);
+    line_feed feed(entries, index, gen_files, spill, runs, samples, copy_text);
 
     log.say("Merge...\n");
     output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file), streams);
@@ -346,7 +393,7 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     run.texts.assign(samples.size(), std::string_view());
     run.by_text.assign(samples.size(), 0);
     run.missing.assign(samples.size(), 0);
-    std::map<std::vector<std::uint32_t>, layout> layouts;
+    layout_cache layouts;
     std::vector<std::uint32_t> inputs, current_inputs;
     const layout* current = nullptr;
     std::uint64_t written = 0;
@@ -358,9 +405,7 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
         inputs.clear();
         for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
         if (!current || inputs != current_inputs) {
-          auto it = layouts.find(inputs);
-          if (it == layouts.end()) it = layouts.emplace(inputs, layout(samples, inputs)).first;
-          current = &it->second;
+          current = &layouts.get(samples, inputs);
           current_inputs = inputs;
         }
         const fed_line* lines = feed.position(i);

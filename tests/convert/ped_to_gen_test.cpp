@@ -24,9 +24,18 @@ TEST(CodePair, DiscoveryMissingAndASetSecondAllele) {
   // second allele is the character 0.
   EXPECT_EQ(coded("--", {"0A", "NN"}), "00 --");
   EXPECT_EQ(coded("--", {"0A", "NN", "AA", "A0"}), "0012 A0");
-  // Alleles preset by the MAP: a heterozygote never changes a set B, a homozygote replaces it.
-  EXPECT_EQ(coded("CT", {"TT", "GA"}), "32 CT");
-  EXPECT_EQ(coded("CT", {"TT", "GA", "GG"}), "323 CG");
+  // Alleles preset by the MAP.
+  EXPECT_EQ(coded("CT", {"TT", "CT", "0G"}), "320 CT");
+}
+
+// Pairs that would give a SNP a third allele, from the alleles so far: once
+// both are known any other character (the second one too); with one known,
+// two others that differ; a missing pair never.
+TEST(ThirdAllele, RefusedOnceTheAllelesAreKnown) {
+  const char* refused[] = {"CT GA", "CT GG", "CT CG", "AC A0", "A- CG", "A- GC"};
+  const char* taken[] = {"CT TC", "CT 0G", "CT NG", "A- CC", "A- CA", "A- A0", "-- CG", "A- GA"};
+  for (const char* c : refused) EXPECT_TRUE(third_allele(c[0], c[1], c[3], c[4])) << c;
+  for (const char* c : taken) EXPECT_FALSE(third_allele(c[0], c[1], c[3], c[4])) << c;
 }
 
 // The alleles order_alleles writes, then "+" when it flipped them.

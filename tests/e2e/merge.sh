@@ -91,7 +91,7 @@ q q 0 1 1
 EOF
   echo "s1 r1 1000 A C 1 0 0 0 1 0 0 0 1" | $GW g1.gen$GX
   echo "s1 r1 1000 A C 0 0 1 0 1 0 0.2 0.3 0.5" | $GW g2.gen$GX
-  echo "s1 r1 1000 A C 0 0 0 0.2 0.3 0.5 1 1 1" | $GW g3.gen$GX
+  echo "s1 r1 1000 A C 0 0 0 0.2 0.3 0.5" | $GW g3.gen$GX
   merge_run 0 -M --g g1.gen$GX g2.gen$GX g3.gen$GX --s s1.sample$SX s2.sample$SX s3.sample$SX --og out.gen$GX --os out.sample$SX <<EOF
 Organise Samples...
 Number of samples in s1.sample$SX: 3
@@ -287,9 +287,11 @@ $(organised s1.sample$SX:2 s2.sample$SX:2 4)
 g1.gen$GX
 Mismatched overlap SNP snp_id: s1b s1
 Number of SNPs in g1.gen$GX: 4
+Number of repeated positions in g1.gen$GX: 1
 g2.gen$GX
 Mismatched alleles: 200 G A A G reverse
 Number of SNPs in g2.gen$GX: 3
+Number of repeated positions in g2.gen$GX: 1
 $(merged 1 4)
 EOF
   expect_file g1_g2.gen$GX <<'EOF'

@@ -39,6 +39,21 @@ TEST(FieldCursor, AnyRunOfWhiteSpace) {
   EXPECT_EQ(cursor.rest(), "");
 }
 
+// The eight-bytes-at-a-time count against the cursor, on random lines of
+// fields, every kind of white space and other control bytes, at limits
+// around the true count.
+TEST(MoreFieldsThan, AgreesWithCountingFields) {
+  std::mt19937 random(5);
+  const std::string bytes = " \t\r\v\f\n\x01\x1f!0.5-9\x7f\x80\xff";
+  for (int round = 0; round < 20000; ++round) {
+    std::string line(random() % 70, ' ');
+    for (char& c : line) c = bytes[random() % bytes.size()];
+    const std::size_t n = count_fields(line);
+    for (std::size_t limit : {n, n + 1, n > 0 ? n - 1 : 0, std::size_t{0}, n / 2})
+      ASSERT_EQ(more_fields_than(line, limit), n > limit) << round << " " << limit;
+  }
+}
+
 TEST(ParseInt32, WholeFieldWithinBounds) {
   struct ok_case {
     const char* text;
