@@ -230,9 +230,9 @@ void run(const std::string& genotype_file, const std::string& sample_file,
          const std::string& ped_file, const std::string& map_file,
          const std::string& phenotype_name, const std::string& sex_name, double threshold,
          bool with_alleles, tee& log, missing_messages& missing) {
+  check_read_twice(genotype_file);
   check_readable(genotype_file);
   check_readable(sample_file);
-  check_read_twice(genotype_file);
 
   log.say("Count SNPs and samples...\n");
   const gen_shape shape = count_gen(genotype_file);

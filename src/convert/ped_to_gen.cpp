@@ -162,9 +162,9 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
             const std::string& out_genotype_file, const std::string& out_sample_file,
             bool discrete_phenotype, bool family, bool ostrel1) {
   const bool ped_gz = is_gz_name(ped_file);
+  check_read_twice(ped_file);
   input_file map_input(map_file, is_gz_name(map_file));
   check_readable(ped_file);
-  check_read_twice(ped_file);
 
   log.say("MAP...\n");
   std::uint64_t map_stop = 0;

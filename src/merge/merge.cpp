@@ -291,8 +291,8 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     const std::size_t k = merge_files.size() / 2;
     const std::vector<std::string> gen_files(merge_files.begin(), merge_files.begin() + k);
     const std::vector<std::string> sample_files(merge_files.begin() + k, merge_files.begin() + 2 * k);
-    for (const std::string& name : merge_files) check_readable(name);
     for (const std::string& name : gen_files) check_read_twice(name);
+    for (const std::string& name : merge_files) check_readable(name);
 
     log.say("Organise Samples...\n");
     sample_union samples;
