@@ -304,7 +304,13 @@ output_file::output_file(const std::string& name, bool compressed)
     chain_->direct = true;
     return;
   }
-  push_compressor(chain_->stream, chain_->fd, &chain_->failed);
+  try {
+    push_compressor(chain_->stream, chain_->fd, &chain_->failed);
+  } catch (...) {
+    ::close(chain_->fd);
+    discard_output_target(target_);
+    throw;
+  }
 }
 
 output_file::~output_file() {
