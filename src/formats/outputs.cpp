@@ -100,7 +100,7 @@ identity identify(const std::string& name) {
   link_end end = follow_links(name);
   std::string folder;
   if (real_folder(end.path, folder))
-    id.path = end.path;
+    id.path = folder + "/" + last_name(end.path);
   else
     id.path = lexical_path(end.path);
   return id;
