@@ -152,11 +152,51 @@ bool scan(int argc, char** argv, options& o) {
   return true;
 }
 
-void append_gz_unless_gz(std::string& name) {
-  if (!is_gz_name(name)) name += ".gz";
+int mode_count(const options& o) {
+  return o.subset_mode + o.ped_mode + o.gen_mode + o.merge_mode + o.orient_mode + o.update_mode;
 }
 
-// Checks the mode's names and fills in defaults; returns 0 to go on.
+// Fills in the default output names of the one mode asked for and applies
+// the ".gz" rules, so that every name is final before the log or any output
+// is opened. Names a refusal will not need are left alone.
+void settle_names(options& o) {
+  if (mode_count(o) != 1) return;
+  if (o.subset_mode && !o.genotype_file.empty()) {
+    const bool sample_output = o.sample_flag && !o.sample_file.empty();
+    if (sample_output && o.out_sample_file.empty())
+      o.out_sample_file = tagged_name(o.sample_file, ".subset");
+    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.genotype_file, ".subset");
+    if (is_gz_name(o.genotype_file)) {
+      append_gz(o.out_genotype_file);
+      if (sample_output) append_gz(o.out_sample_file);
+    }
+  } else if (o.ped_mode && !o.ped_file.empty()) {
+    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.ped_file, ".gen");
+    if (o.out_sample_file.empty()) o.out_sample_file = tagged_name(o.ped_file, ".sample");
+    if (is_gz_name(o.ped_file)) {
+      append_gz(o.out_genotype_file);
+      append_gz(o.out_sample_file);
+    }
+  } else if (o.gen_mode && !o.genotype_file.empty()) {
+    if (o.ped_file.empty()) o.ped_file = tagged_name(o.genotype_file, ".ped");
+    if (o.map_file.empty()) o.map_file = tagged_name(o.genotype_file, ".map");
+    if (is_gz_name(o.genotype_file)) {
+      append_gz(o.ped_file);
+      append_gz(o.map_file);
+    }
+  } else if (o.merge_mode && o.gen_count > 0 && o.gen_count == o.sample_count) {
+    if (o.out_genotype_file.empty())
+      o.out_genotype_file = default_gen_output_file(o.gen_count, o.merge_files);
+    if (o.out_sample_file.empty())
+      o.out_sample_file = default_gen_output_sample_file(o.gen_count, o.merge_files);
+  } else if (o.orient_mode && !o.genotype_file.empty()) {
+    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.genotype_file, ".orient");
+    // A gzip input gives a gzip output under a gz name.
+    if (is_gz_name(o.genotype_file)) append_gz(o.out_genotype_file);
+  }
+}
+
+// Checks the mode's names; returns 0 to go on.
 int check_mode(options& o, tee& log) {
   if (o.subset_mode) {
     if (o.genotype_file.empty()) {
@@ -165,16 +205,8 @@ int check_mode(options& o, tee& log) {
     }
     if (!o.range_flag && !o.inclusion_flag && !o.sample_flag && !o.exclusion_flag && !o.missing_flag)
       return log.fail("No subset defined.");
-    if (o.sample_flag) {
-      if ((o.sample_id_file.empty() && o.sample_excl_file.empty()) || o.sample_file.empty())
-        return log.fail("Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file");
-      if (o.out_sample_file.empty()) o.out_sample_file = tagged_name(o.sample_file, ".subset");
-    }
-    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.genotype_file, ".subset");
-    if (is_gz_name(o.genotype_file)) {
-      append_gz_unless_gz(o.out_genotype_file);
-      if (o.sample_flag) append_gz_unless_gz(o.out_sample_file);
-    }
+    if (o.sample_flag && ((o.sample_id_file.empty() && o.sample_excl_file.empty()) || o.sample_file.empty()))
+      return log.fail("Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file");
     if (o.missing_flag && o.threshold == -1.0) {
       print_out("Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n");
       return 1;
@@ -184,59 +216,59 @@ int check_mode(options& o, tee& log) {
       usage("ped_to_gen");
       return 1;
     }
-    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.ped_file, ".gen");
-    if (o.out_sample_file.empty()) o.out_sample_file = tagged_name(o.ped_file, ".sample");
-    if (is_gz_name(o.ped_file)) {
-      append_gz_unless_gz(o.out_genotype_file);
-      append_gz_unless_gz(o.out_sample_file);
-    }
   } else if (o.gen_mode) {
     if (o.genotype_file.empty() || o.sample_file.empty()) {
       usage("gen_to_ped");
       return 1;
-    }
-    if (o.ped_file.empty()) o.ped_file = tagged_name(o.genotype_file, ".ped");
-    if (o.map_file.empty()) o.map_file = tagged_name(o.genotype_file, ".map");
-    if (is_gz_name(o.genotype_file)) {
-      append_gz_unless_gz(o.ped_file);
-      append_gz_unless_gz(o.map_file);
     }
     if (o.threshold < 0.0) o.threshold = 0.9;
   } else if (o.merge_mode) {
     if (o.gen_count == 0) return log.fail("No GEN files defined.");
     if (o.sample_count == 0) return log.fail("No SAMPLE files defined.");
     if (o.gen_count != o.sample_count) return log.fail("Different number of GEN and SAMPLE files defined.");
-    if (o.out_genotype_file.empty())
-      o.out_genotype_file = default_gen_output_file(o.gen_count, o.merge_files);
-    if (o.out_sample_file.empty())
-      o.out_sample_file = default_gen_output_sample_file(o.gen_count, o.merge_files);
     if (o.threshold < 0.0) o.threshold = 2.0;
   } else if (o.orient_mode) {
     if (o.genotype_file.empty() || o.strand_file.empty()) {
       usage("orient");
       return 1;
     }
-    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.genotype_file, ".orient");
   }
   return 0;
 }
 
-// Every file name of the command line (inputs and outputs of any mode).
-std::vector<const std::string*> files_named(const options& o) {
-  std::vector<const std::string*> names = {
-      &o.genotype_file,  &o.sample_file,    &o.out_genotype_file, &o.out_sample_file,
-      &o.sample_id_file, &o.sample_excl_file, &o.inclusion_file,  &o.exclusion_file,
-      &o.ped_file,       &o.map_file,       &o.strand_file,       &o.add_pheno_cov_file,
-      &o.remove_pheno_cov_file};
-  for (const std::string& name : o.merge_files) names.push_back(&name);
-  return names;
-}
-
-// The first non-empty name that designates the log file, or null.
-const std::string* clash_with_log(const std::vector<const std::string*>& names) {
-  for (const std::string* name : names)
-    if (!name->empty() && same_file(*name, log_file)) return name;
-  return nullptr;
+// What the run reads and writes, for the identity checks; the log is also
+// checked against every other name of the command line.
+run_names names_of_run(const options& o) {
+  run_names r;
+  if (mode_count(o) == 1) {
+    if (o.subset_mode) {
+      r.inputs = {o.genotype_file, o.sample_file, o.sample_id_file, o.sample_excl_file,
+                  o.inclusion_file, o.exclusion_file};
+      r.outputs = {o.out_genotype_file};
+      if (o.sample_flag) r.outputs.push_back(o.out_sample_file);
+    } else if (o.ped_mode) {
+      r.inputs = {o.ped_file, o.map_file};
+      // Per-phenotype names are checked by the mode once the PED is read.
+      if (!o.discrete_phenotype) r.outputs = {o.out_genotype_file, o.out_sample_file};
+    } else if (o.gen_mode) {
+      r.inputs = {o.genotype_file, o.sample_file};
+      r.outputs = {o.ped_file, o.map_file};
+    } else if (o.merge_mode) {
+      r.inputs = o.merge_files;
+      r.outputs = {o.out_genotype_file, o.out_sample_file};
+    } else if (o.orient_mode) {
+      r.inputs = {o.genotype_file, o.strand_file};
+      r.outputs = {o.out_genotype_file};
+    } else {
+      r.inputs = {o.sample_file};
+    }
+  }
+  r.others = {o.genotype_file,  o.sample_file,      o.out_genotype_file, o.out_sample_file,
+              o.sample_id_file, o.sample_excl_file, o.inclusion_file,    o.exclusion_file,
+              o.ped_file,       o.map_file,         o.strand_file,       o.add_pheno_cov_file,
+              o.remove_pheno_cov_file};
+  r.others.insert(r.others.end(), o.merge_files.begin(), o.merge_files.end());
+  return r;
 }
 
 // A failure that escaped the mode (memory exhausted, an unexpected error):
@@ -280,12 +312,13 @@ int dispatch(options& o) {
 // name up to its extension dot (the last "." before the first ".gz").
 void append_stem(std::string& result, const std::string& name, const std::string& directory_of,
                  bool first) {
-  std::size_t gz = name.find(".gz");
-  std::size_t dot = gz == std::string::npos ? name.rfind('.')
-                    : gz == 0               ? std::string::npos
-                                            : name.rfind('.', gz - 1);
   std::size_t slash = name.rfind('/');
   std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  // Only the file's own name counts: a ".gz" or a dot in a folder is no extension.
+  std::size_t gz = name.find(".gz", base);
+  std::size_t dot = gz == std::string::npos ? name.rfind('.')
+                    : gz == base            ? std::string::npos
+                                            : name.rfind('.', gz - 1);
   if (first) {
     std::size_t dir_slash = directory_of.rfind('/');
     if (dir_slash != std::string::npos) result += directory_of.substr(0, dir_slash + 1);
@@ -305,7 +338,7 @@ std::string default_gen_output_file(int count, std::vector<std::string>& merge_f
   bool gz = false;
   for (int i = 0; i < count; ++i) {
     const std::string& name = merge_files[i];
-    if (is_gz_name(name)) gz = true;
+    if (own_name_is_gz(name)) gz = true;
     append_stem(result, name, name, i == 0);
   }
   result += ".gen";
@@ -317,7 +350,7 @@ std::string default_gen_output_sample_file(int count, std::vector<std::string>& 
   std::string result;
   bool gz = false;
   for (int i = 0; i < count; ++i) {
-    if (is_gz_name(merge_files[i])) gz = true;
+    if (own_name_is_gz(merge_files[i])) gz = true;
     append_stem(result, merge_files[count + i], merge_files[0], i == 0);
   }
   result += ".sample";
@@ -453,9 +486,13 @@ int varnex_main(int argc, char** argv) {
   }
   options o;
   if (!scan(argc, argv, o)) return 1;
-  // Truncating the log must not destroy a file the run names.
-  if (const std::string* name = clash_with_log(files_named(o))) {
-    print_out("Log file " + log_file + " is the same file as " + *name + "\n");
+  // Every name is final and checked before the log is truncated or any
+  // output opened: a refused run leaves every file as it was.
+  settle_names(o);
+  std::string refusal = log_refusal(log_file);
+  if (refusal.empty()) refusal = name_clash(log_file, names_of_run(o));
+  if (!refusal.empty()) {
+    print_out(refusal + "\n");
     return 1;
   }
 
@@ -471,16 +508,12 @@ int varnex_main(int argc, char** argv) {
   }
   log.say(echo + "\n");
 
-  int modes = o.subset_mode + o.ped_mode + o.gen_mode + o.merge_mode + o.orient_mode + o.update_mode;
+  int modes = mode_count(o);
   if (modes == 0)
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");
   if (o.threads_flag && o.threads < 1) return log.fail("Number of threads must be at least 1.");
   if (check_mode(o, log) != 0) return 1;
-  // Default output names appear only now; the log must not be one of them.
-  if (const std::string* name = clash_with_log(
-          {&o.out_genotype_file, &o.out_sample_file, &o.ped_file, &o.map_file}))
-    return log.fail("Log file " + log_file + " is the same file as " + *name);
   log.close();
   int status;
   try {

@@ -73,75 +73,9 @@ class fd_sink {
   bool* failed_;
 };
 
-// Every regular file an output_file created in this run, for the signal
-// handler: a run stopped by Ctrl-C or kill must not leave half a file that
-// looks finished. Nodes are only ever pushed at the head, so the handler
-// always sees a whole list.
-struct output_node {
-  char* name;
-  output_node* next;
-};
-output_node* volatile run_outputs = nullptr;
-
-void register_output(const std::string& name) {
-  output_node* node = new output_node{::strdup(name.c_str()), run_outputs};
-  if (!node->name) {
-    delete node;
-    return;
-  }
-  run_outputs = node;
-}
-
-extern "C" void remove_outputs_and_stop(int sig) {
-  for (output_node* n = run_outputs; n; n = n->next) ::unlink(n->name);
-  ::signal(sig, SIG_DFL);
-  ::raise(sig);
-}
-
 }  // namespace
 
-void remove_outputs_on_signal() {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = remove_outputs_and_stop;
-  sigfillset(&action.sa_mask);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-    struct sigaction current;
-    if (::sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
-    ::sigaction(sig, &action, nullptr);
-  }
-}
-
-void keep_outputs() {
-  output_node* n = run_outputs;
-  run_outputs = nullptr;
-  while (n) {
-    output_node* next = n->next;
-    std::free(n->name);
-    delete n;
-    n = next;
-  }
-}
-
 bool is_gz_name(std::string_view name) { return name.find(".gz") != std::string_view::npos; }
-
-std::string tagged_name(std::string_view name, std::string_view tag) {
-  std::string result(name);
-  std::size_t p = name.find(".gz");
-  if (p == std::string_view::npos)
-    result.append(tag);
-  else
-    result.insert(p, tag);
-  return result;
-}
-
-bool same_file(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  struct stat sa, sb;
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
 
@@ -293,6 +227,28 @@ struct output_file::chain {
   }
 };
 
+// The compression chain of a gzip output, the one place it is built: zlib's
+// default level, deflate, 15 window bits, memory level 8, no name, no
+// comment, modification time 0.
+namespace {
+
+void push_compressor(io::filtering_ostream& stream, int fd, bool* failed) {
+  io::gzip_params params;
+  params.level = io::zlib::default_compression;
+  params.method = io::zlib::deflated;
+  params.window_bits = 15;
+  params.mem_level = 8;
+  params.strategy = io::zlib::default_strategy;
+  params.file_name = "";
+  params.comment = "";
+  params.mtime = 0;
+  stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
+  stream.push(fd_sink(fd, failed), chain_buffer);
+  stream.exceptions(std::ios::badbit | std::ios::failbit);
+}
+
+}  // namespace
+
 // The thread that writes full blocks while the next one fills. One block is
 // in flight at most, so the order of the blocks is kept.
 struct output_file::writer {
@@ -357,61 +313,43 @@ struct output_file::writer {
 
 output_file::output_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size) {
-  if (name.empty()) throw io_error("Can't open " + name);
-  struct stat st;
-  bool existed = ::stat(name.c_str(), &st) == 0;
-  if (existed && S_ISDIR(st.st_mode)) throw io_error("Can't open " + name);
-  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw io_error("Can't open " + name);
-  chain_->fd = fd;
-  struct stat now;
-  // Only a regular file is ever removed after a failure (never /dev/stdout).
-  created_regular_ = ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode);
-  if (created_regular_) register_output(name);
+  target_ = open_output_target(name);
+  chain_->fd = target_.fd;
   if (!compressed) {
     chain_->direct = true;
     return;
   }
-  if (options.threads > 1 || options.bgzf) {
-    chain_->direct = true;
-    try {
+  try {
+    if (options.threads > 1 || options.bgzf) {
+      chain_->direct = true;
       chain_->parallel = std::make_unique<parallel_gzip_writer>(
-          fd, name, options.threads,
+          chain_->fd, name, options.threads,
           options.bgzf ? parallel_gzip_writer::format::bgzf : parallel_gzip_writer::format::member);
-    } catch (...) {
-      ::close(fd);
-      if (created_regular_) ::unlink(name.c_str());
-      throw;
+      return;
     }
-    return;
+    push_compressor(chain_->stream, chain_->fd, &chain_->failed);
+  } catch (...) {
+    ::close(chain_->fd);
+    discard_output_target(target_);
+    throw;
   }
-  io::gzip_params params;  // zlib default level, deflate, 15 bits, level 8
-  params.level = io::zlib::default_compression;
-  params.method = io::zlib::deflated;
-  params.window_bits = 15;
-  params.mem_level = 8;
-  params.strategy = io::zlib::default_strategy;
-  params.file_name = "";
-  params.comment = "";
-  params.mtime = 0;
-  chain_->stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
-  chain_->stream.push(fd_sink(fd, &chain_->failed), chain_buffer);
-  chain_->stream.exceptions(std::ios::badbit | std::ios::failbit);
 }
 
 output_file::~output_file() {
   writer_.reset();
   chain_->parallel.reset();
-  if (closed_) return;
-  if (!chain_->direct) {
-    try {
-      chain_->stream.exceptions(std::ios::goodbit);
-      chain_->stream.reset();
-    } catch (...) {
+  if (!finished_) {
+    if (!chain_->direct) {
+      try {
+        chain_->stream.exceptions(std::ios::goodbit);
+        chain_->stream.reset();
+      } catch (...) {
+      }
     }
+    if (chain_->fd >= 0) ::close(chain_->fd);
   }
-  ::close(chain_->fd);
-  if (created_regular_) ::unlink(name_.c_str());
+  // Not committed: only the temporary file goes.
+  discard_output_target(target_);
 }
 
 void output_file::settle() {
@@ -477,8 +415,8 @@ void output_file::put_general6(double value) {
   advance(std::to_chars(p, p + 32, value, std::chars_format::general, 6).ptr - p);
 }
 
-void output_file::close() {
-  if (closed_) return;
+void output_file::finish() {
+  if (finished_) return;
   settle();
   if (used_) chain_->write(name_, buffer_.data(), used_);
   used_ = 0;
@@ -498,53 +436,156 @@ void output_file::close() {
   }
   int fd = chain_->fd;
   chain_->fd = -1;
+  finished_ = true;
+  std::vector<char>().swap(buffer_);  // a run may hold many finished outputs
   if (::close(fd) != 0) {
-    if (created_regular_) ::unlink(name_.c_str());
-    closed_ = true;
+    discard_output_target(target_);
     throw io_error("Can't write " + name_);
   }
-  closed_ = true;
+}
+
+void output_file::commit() {
+  if (!finished_) throw io_error("Can't write " + name_);
+  commit_output_target(target_);
+}
+
+void output_file::close() {
+  finish();
+  signals_held held;
+  commit();
+}
+
+void commit_outputs(const std::vector<output_file*>& outputs) {
+  for (output_file* out : outputs) out->finish();
+  signals_held held;
+  for (output_file* out : outputs) out->commit();
 }
 
 // ------------------------------------------------------------ gz_line_reader
 
-gz_line_reader::gz_line_reader(const std::string& name, std::size_t buffer)
-    : line_splitter(buffer), name_(name) {
-  int fd = open_input_fd(name);
-  gzFile f = gzdopen(fd, "rb");
-  if (!f) {
-    ::close(fd);
-    throw io_error("Can't open " + name);
+struct gz_line_reader::inflater {
+  z_stream z;
+  bool member_end = false;  // the last member ended; another may follow
+  inflater() {
+    std::memset(&z, 0, sizeof z);
+    // Gzip members only: a member followed by anything else fails.
+    if (inflateInit2(&z, 15 + 16) != Z_OK) throw std::bad_alloc();
   }
-  gzbuffer(f, static_cast<unsigned>(std::max<std::size_t>(buffer, 8192)));
-  file_ = f;
+  ~inflater() { inflateEnd(&z); }
+};
+
+gz_line_reader::gz_line_reader(const std::string& name, std::size_t buffer)
+    : line_splitter(buffer),
+      name_(name),
+      fd_(open_input_fd(name)),
+      in_(std::max<std::size_t>(buffer, 8192)) {
+  try {
+    while (in_end_ < 2 && refill()) {
+    }
+    if (in_end_ >= 2 && static_cast<unsigned char>(in_[0]) == 0x1f &&
+        static_cast<unsigned char>(in_[1]) == 0x8b)
+      gzip_ = std::make_unique<inflater>();
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
 }
 
-gz_line_reader::~gz_line_reader() {
-  if (file_) gzclose(static_cast<gzFile>(file_));
+gz_line_reader::~gz_line_reader() { ::close(fd_); }
+
+// Appends what the file gives to the input buffer; false at its end.
+bool gz_line_reader::refill() {
+  if (in_eof_) return false;
+  if (in_begin_ == in_end_) in_begin_ = in_end_ = 0;
+  for (;;) {
+    ssize_t got = ::read(fd_, in_.data() + in_end_, in_.size() - in_end_);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw io_error("Can't read " + name_);
+    if (got == 0) {
+      in_eof_ = true;
+      return false;
+    }
+    in_end_ += static_cast<std::size_t>(got);
+    return true;
+  }
 }
 
 std::size_t gz_line_reader::read_block(char* to, std::size_t n) {
-  if (n > (1u << 30)) n = 1u << 30;
-  int got = gzread(static_cast<gzFile>(file_), to, static_cast<unsigned>(n));
-  if (got < 0) throw io_error("Can't read " + name_);
-  if (got == 0) {
-    int err = 0;
-    gzerror(static_cast<gzFile>(file_), &err);
-    // A truncated gzip member reads as Z_BUF_ERROR at the end.
-    if (err != Z_OK && err != Z_STREAM_END) throw io_error("Can't read " + name_);
+  std::size_t got;
+  if (gzip_) {
+    got = inflate_block(to, n);
+  } else if (in_begin_ < in_end_) {
+    got = std::min(n, in_end_ - in_begin_);
+    std::memcpy(to, in_.data() + in_begin_, got);
+    in_begin_ += got;
+  } else {
+    for (;;) {
+      ssize_t r = in_eof_ ? 0 : ::read(fd_, to, n);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) throw io_error("Can't read " + name_);
+      got = static_cast<std::size_t>(r);
+      break;
+    }
   }
-  return static_cast<std::size_t>(got);
+  produced_ += got;
+  return got;
+}
+
+std::size_t gz_line_reader::inflate_block(char* to, std::size_t n) {
+  z_stream& z = gzip_->z;
+  if (n > (1u << 30)) n = 1u << 30;
+  z.next_out = reinterpret_cast<Bytef*>(to);
+  z.avail_out = static_cast<uInt>(n);
+  while (z.avail_out == n) {
+    if (in_begin_ == in_end_ && !refill()) {
+      if (gzip_->member_end) break;      // the end of the last member
+      throw io_error("Can't read " + name_);  // a member cut short
+    }
+    if (gzip_->member_end) {
+      // More data: it must be another member (inflate checks its header).
+      inflateReset(&z);
+      gzip_->member_end = false;
+    }
+    z.next_in = reinterpret_cast<Bytef*>(in_.data() + in_begin_);
+    z.avail_in = static_cast<uInt>(in_end_ - in_begin_);
+    int ret = inflate(&z, Z_NO_FLUSH);
+    in_begin_ = in_end_ - z.avail_in;
+    if (ret == Z_STREAM_END)
+      gzip_->member_end = true;
+    else if (ret != Z_OK && ret != Z_BUF_ERROR)
+      throw io_error("Can't read " + name_);
+  }
+  return n - z.avail_out;
+}
+
+void gz_line_reader::rewind() {
+  if (::lseek(fd_, 0, SEEK_SET) != 0) throw io_error("Can't read " + name_);
+  in_begin_ = in_end_ = 0;
+  in_eof_ = false;
+  produced_ = 0;
+  inflateReset(&gzip_->z);
+  gzip_->member_end = false;
 }
 
 void gz_line_reader::seek(std::uint64_t offset) {
-  // Inside the current buffer: no need to touch zlib.
+  // Inside the current buffer: nothing to read.
   if (offset >= buffer_offset_ && offset <= buffer_offset_ + end_) {
     begin_ = static_cast<std::size_t>(offset - buffer_offset_);
     return;
   }
-  if (gzseek(static_cast<gzFile>(file_), static_cast<z_off_t>(offset), SEEK_SET) < 0)
-    throw io_error("Can't read " + name_);
+  if (!gzip_) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) throw io_error("Can't read " + name_);
+    in_begin_ = in_end_ = 0;
+    in_eof_ = false;
+    produced_ = offset;
+  } else {
+    if (offset < produced_) rewind();
+    std::vector<char> skipped(std::min<std::uint64_t>(offset - produced_, block_size));
+    while (produced_ < offset) {
+      std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(offset - produced_, skipped.size()));
+      if (read_block(skipped.data(), want) == 0) throw io_error("Can't read " + name_);
+    }
+  }
   restart_at(offset);
 }
 

@@ -15,8 +15,10 @@
 //   and are valid until the next call on that reader. The line feed is
 //   removed; a carriage return before it is kept. A last line without a line
 //   feed is still a line.
-// - An `output_file` that is destroyed without a successful `close()` removes
-//   what it wrote, so a failed run never leaves a file that looks finished.
+// - An `output_file` writes through an output target (formats/outputs.hpp): a
+//   temporary file renamed over the name only at `close()` or `commit()`; one
+//   destroyed before that removes its temporary file and nothing else, so a
+//   failed run leaves the name as it found it.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "formats/outputs.hpp"
 
 namespace varnex {
 
@@ -37,13 +41,6 @@ class io_error : public std::runtime_error {
 
 // ".gz" anywhere in the name, case-sensitive: a.gz.gen and x.gzip count.
 bool is_gz_name(std::string_view name);
-
-// `name` with `tag` inserted before its first ".gz", or appended without one.
-std::string tagged_name(std::string_view name, std::string_view tag);
-
-// True when the two names designate the same file: equal names, or the same
-// existing file reached through another path or a link.
-bool same_file(const std::string& a, const std::string& b);
 
 // Throws io_error("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
@@ -151,8 +148,14 @@ class output_file {
   }
   void advance(std::size_t n) { used_ += n; }
 
-  // Writes out everything and closes the file (and the gzip trailer).
+  // Writes out everything and closes the file (and the gzip trailer), then
+  // renames it into place: `finish` and `commit` in one.
   void close();
+  // Writes out everything and closes the temporary file; the name still
+  // holds what it held before.
+  void finish();
+  // Renames the finished file over its name.
+  void commit();
   const std::string& name() const { return name_; }
 
  private:
@@ -167,19 +170,19 @@ class output_file {
   std::unique_ptr<chain> chain_;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
-  bool closed_ = false;
-  bool created_regular_ = false;
+  bool finished_ = false;
+  output_target target_;
 };
 
-// Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove every regular file that an
-// output_file of this process created (finished or not) before the process
-// stops; `keep_outputs` forgets them once the run is over.
-void remove_outputs_on_signal();
-void keep_outputs();
+// Commits finished outputs together, once every one of them is complete: a
+// stopping signal waits until all are in place.
+void commit_outputs(const std::vector<output_file*>& outputs);
 
-// Reader of gzip or plain text through zlib's own file functions, whatever the
-// name. Lines are whole, however long; `offset()` is the position of the line
-// last returned in the uncompressed text, and `seek` moves to such a position.
+// Reader of gzip or plain text, whatever the name (gzip when the data starts
+// with the gzip magic). Lines are whole, however long; `offset()` is the
+// position of the line last returned in the uncompressed text, and `seek`
+// moves to such a position. Gzip data is a sequence of whole members:
+// anything after a member that is not another member is damage.
 class gz_line_reader : public line_splitter {
  public:
   // `buffer`: the size of the line buffer and of zlib's input buffer (its
@@ -190,15 +193,24 @@ class gz_line_reader : public line_splitter {
   gz_line_reader& operator=(const gz_line_reader&) = delete;
 
   // Positions the reader so that the next line starts at `offset`. Inside the
-  // current buffer this costs nothing; elsewhere zlib decompresses up to the
-  // offset, from the start of the file when seeking backwards in gzip data.
+  // current buffer this costs nothing; elsewhere gzip data is decompressed up
+  // to the offset, from the start of the file when seeking backwards.
   void seek(std::uint64_t offset);
   const std::string& name() const { return name_; }
 
  private:
   std::size_t read_block(char* to, std::size_t n) override;
+  std::size_t inflate_block(char* to, std::size_t n);
+  bool refill();
+  void rewind();
+  struct inflater;
   std::string name_;
-  void* file_ = nullptr;  // gzFile
+  int fd_ = -1;
+  std::vector<char> in_;          // compressed input, or plain text read ahead
+  std::size_t in_begin_ = 0, in_end_ = 0;
+  bool in_eof_ = false;
+  std::uint64_t produced_ = 0;    // text offset of the next byte read_block gives
+  std::unique_ptr<inflater> gzip_;  // null for plain text
 };
 
 }  // namespace varnex

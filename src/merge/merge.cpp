@@ -319,24 +319,6 @@ class layout_cache {
   std::uint64_t clock_ = 0;
 };
 
-// Refuses outputs that would overwrite an input, the log or each other.
-void check_outputs(const std::string& out_gen, const std::string& out_sample,
-                   const std::vector<std::string>& inputs) {
-  for (const std::string* out : {&out_gen, &out_sample}) {
-    for (const std::string& in : inputs)
-      if (same_file(*out, in)) throw io_error("Output file " + *out + " is the same file as input " + in);
-    if (same_file(*out, log_file))
-      throw io_error("Output file " + *out + " is the same file as the log " + log_file);
-  }
-  if (same_file(out_gen, out_sample))
-    throw io_error("Output file " + out_sample + " is the same file as output " + out_gen);
-}
-
-void remove_regular_file(const std::string& name) {
-  struct stat st;
-  if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name.c_str());
-}
-
 }  // namespace
 
 int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
@@ -350,8 +332,8 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     const std::size_t k = merge_files.size() / 2;
     const std::vector<std::string> gen_files(merge_files.begin(), merge_files.begin() + k);
     const std::vector<std::string> sample_files(merge_files.begin() + k, merge_files.begin() + 2 * k);
+    for (const std::string& name : gen_files) check_read_twice(name);
     for (const std::string& name : merge_files) check_readable(name);
-    check_outputs(out_genotype_file, out_sample_file, merge_files);
 
     log.say("Organise Samples...\n");
     sample_union samples;
@@ -436,18 +418,13 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
       }
       i = end;
     }
-    gen_out.close();
+    gen_out.finish();
     log.say("Number of mismatched overlapping loci: " + std::to_string(run.mismatch_loci) + "\n");
     log.say("Number of merged SNPs: " + std::to_string(written) + "\n");
 
     samples.write(sample_out, run.missing);
-    try {
-      sample_out.close();
-    } catch (const io_error&) {
-      // A merged GEN file without its SAMPLE file is no result.
-      remove_regular_file(out_genotype_file);
-      throw;
-    }
+    // A merged GEN file without its SAMPLE file is no result.
+    commit_outputs({&gen_out, &sample_out});
   } catch (const io_error& e) {
     return log.fail(e.what());
   }

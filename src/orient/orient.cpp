@@ -227,21 +227,14 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
 int orient_to_strand(std::string genotype_file, std::string strand_file,
                      std::string out_genotype_file, bool excl, bool order,
                      const stream_options& streams) {
-  bool compress_out = is_gz_name(out_genotype_file);
-  if (!compress_out && is_gz_name(genotype_file)) {
-    out_genotype_file += ".gz";
-    compress_out = true;
-  }
+  // The driver has already given the output of a gzip input its ".gz".
+  const bool compress_out = is_gz_name(out_genotype_file) || is_gz_name(genotype_file);
 
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
     return 1;
   }
-  for (const std::string* input : {&genotype_file, &strand_file})
-    if (same_file(out_genotype_file, *input))
-      return log.fail("Output file " + out_genotype_file + " is the same file as input " + *input);
-
   try {
     log.say("Processing strand file...\n");
     strand_map strand;

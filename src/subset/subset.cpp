@@ -7,9 +7,6 @@
 // four-decimal style (0.333333 -> 0.3333, 1 -> 1). The GEN file is streamed
 // once; its first line gives the sample count and is then the first SNP. A
 // line that is not kept is never parsed beyond its five leading fields.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -43,22 +40,6 @@ void put_leading(output_file& out, const gen_line& g) {
   out.put(' ');
   out.put(g.allele_b);
   out.put(' ');
-}
-
-// Refuses an output that would overwrite an input or the other output (the
-// driver has already refused one that names the log).
-int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
-                      const std::vector<const std::string*>& outputs) {
-  for (std::size_t o = 0; o < outputs.size(); ++o) {
-    const std::string& out = *outputs[o];
-    for (const std::string* in : inputs)
-      if (same_file(out, *in))
-        return log.fail("Output file " + out + " is the same file as input " + *in);
-    for (std::size_t p = o + 1; p < outputs.size(); ++p)
-      if (same_file(out, *outputs[p]))
-        return log.fail("Output files " + out + " and " + *outputs[p] + " are the same file");
-  }
-  return 0;
 }
 
 // Copies the SAMPLE header and the selected rows to `out` and marks the
@@ -130,14 +111,6 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     const id_set incl_snps = read_id_list(inclusion_file);
     const id_set excl_snps = read_id_list(exclusion_file);
 
-    std::vector<const std::string*> inputs;
-    for (const std::string* name : {&genotype_file, &sample_file, &sample_id_file,
-                                    &sample_excl_file, &inclusion_file, &exclusion_file})
-      if (!name->empty()) inputs.push_back(name);
-    std::vector<const std::string*> outputs = {&out_genotype_file};
-    if (sample_flag) outputs.push_back(&out_sample_file);
-    if (refuse_clobbering(log, inputs, outputs)) return 1;
-
     // The first line gives the sample count and is then the first SNP.
     line_reader gen_lines(gen_in);
     std::string_view line;
@@ -146,9 +119,8 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
     const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
 
-    // keep[i]: sample i's triple goes to the GEN output. The SAMPLE output
-    // stays open until the GEN output is complete, so that a failed run
-    // leaves neither.
+    // keep[i]: sample i's triple goes to the GEN output. Both outputs are
+    // renamed into place together, so that a failed run leaves neither.
     std::vector<char> keep(n, sample_flag ? 0 : 1);
     long n_out_samples = n_samples;
     std::unique_ptr<output_file> sample_out;
@@ -198,18 +170,9 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       gen_out.put('\n');
       ++n_out_snps;
     }
-    gen_out.close();
-    if (sample_out) {
-      try {
-        sample_out->close();
-      } catch (const io_error&) {
-        // The GEN output is complete, but without its SAMPLE file it is no result.
-        struct stat st;
-        if (::stat(out_genotype_file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-          ::unlink(out_genotype_file.c_str());
-        throw;
-      }
-    }
+    std::vector<output_file*> outputs = {&gen_out};
+    if (sample_out) outputs.push_back(sample_out.get());
+    commit_outputs(outputs);
     log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
     log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
     return 0;

@@ -75,7 +75,7 @@ TEST(NumericAllele, TableOtherCharactersAndTheSecondAllele) {
 TEST(GroupFileName, BeforeTheFirstGzOrAtTheEnd) {
   const char* cases[][3] = {{"out.gen", "2", "out.gen_2"},          {"out.gen.gz", "2", "out.gen_2.gz"},
                             {"out.sample", "-9", "out.sample_-9"},  {"a.gz.x.gz", "case", "a_case.gz.x.gz"},
-                            {"dir.gzip/out", "1.0", "dir_1.0.gzip/out"}, {"out.GZ", "1", "out.GZ_1"}};
+                            {"dir.gzip/out", "1.0", "dir.gzip/out_1.0"}, {"out.GZ", "1", "out.GZ_1"}};
   for (const auto& c : cases) EXPECT_EQ(group_file_name(c[0], c[1]), c[2]) << c[0];
 }
 

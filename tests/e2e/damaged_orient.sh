@@ -166,8 +166,8 @@ for sig in TERM INT HUP; do
   # Started from a script, a background job has SIGINT ignored; undo that.
   ( trap - INT; exec varnex -O --g x.gen --strand x.strand --og out.gen > stdout.txt 2> stderr.txt ) &
   pid=$!
-  for i in $(seq 100); do [ -e out.gen ] && break; sleep 0.05; done
-  [ -e out.gen ] || fail "SIG$sig: the output was never created"
+  for i in $(seq 100); do compgen -G '.out.gen.varnex-*' > /dev/null && break; sleep 0.05; done
+  compgen -G '.out.gen.varnex-*' > /dev/null || fail "SIG$sig: the output was never created"
   kill -$sig $pid
   wait $pid 2>/dev/null
   STATUS=$?
@@ -176,6 +176,7 @@ for sig in TERM INT HUP; do
   [ "$STATUS" -gt 128 ] || fail "SIG$sig: exit status $STATUS"
   [ -s stderr.txt ] && fail "SIG$sig: wrote to standard error"
   expect_absent out.gen
+  compgen -G '.out.gen.varnex-*' > /dev/null && fail "SIG$sig: the temporary file was left"
 done
 case_end
 

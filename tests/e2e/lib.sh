@@ -120,6 +120,9 @@ expect_run() {
   { echo "varnex $*"; cat "$CASE_DIR/.echoed"; } | expect_stdout
 }
 expect_refused() { expect_run 1 "$@"; }
+# expect_refused_early ARGS...: refused before the log is opened: status 1 and
+# standard output exactly the here-document, without the command echo.
+expect_refused_early() { run "$@" < /dev/null; expect_status 1; expect_stdout; }
 
 finish() {
   echo "$passed passed, $failed failed"

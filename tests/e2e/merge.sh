@@ -374,9 +374,9 @@ done
 case_start "outputs that name an input, the log or each other are refused"
 small_pair x.gen x.sample u1
 cp x.gen keep.gen; cp x.sample keep.sample
-expect_refused -M --g x.gen --s x.sample <<<"Output file x.gen is the same file as input x.gen"
-expect_refused -M --g x.gen --s x.sample --og ./x.sample --os new.sample <<<"Output file ./x.sample is the same file as input x.sample"
-expect_refused -M --g x.gen --s x.sample --og same.gen --os same.gen <<<"Output file same.gen is the same file as output same.gen"
+expect_refused_early -M --g x.gen --s x.sample <<<"Output file x.gen is the same file as input x.gen"
+expect_refused_early -M --g x.gen --s x.sample --og ./x.sample --os new.sample <<<"Output file ./x.sample is the same file as input x.sample"
+expect_refused_early -M --g x.gen --s x.sample --og same.gen --os same.gen <<<"Output file same.gen is the same file as same.gen"
 # Refused before the log is opened: no command echo.
 run -M --g x.gen --s x.sample --og varnex.log --os new.sample
 expect_status 1

@@ -198,10 +198,10 @@ case_end
 case_start "output naming an input is refused before anything is written"
 tiny_inputs
 ln -s a.gen link.gen
-echo 'Output file ./link.gen is the same file as input a.gen' | expect_refused -O --g a.gen --strand a.strand --og ./link.gen
-expect_log < stdout.txt
+echo 'Output file ./link.gen is the same file as input a.gen' | expect_refused_early -O --g a.gen --strand a.strand --og ./link.gen
+expect_absent varnex.log
 echo 'S1 rs1 100 A G 1 0 0' | expect_file a.gen
-echo 'Output file a.strand is the same file as input a.strand' | expect_refused -O --g a.gen --strand a.strand --og a.strand
+echo 'Output file a.strand is the same file as input a.strand' | expect_refused_early -O --g a.gen --strand a.strand --og a.strand
 echo '100 -' | expect_file a.strand
 case_end
 

@@ -191,10 +191,10 @@ expect_absent nope.ped.gen
 echo "Can't open nope/x.map" | expect_refused -P --ped x.ped --map nope/x.map
 expect_none x.ped.gen x.ped.sample
 echo "Output file ./x.map is the same file as input x.map" |
-  expect_refused -P --ped x.ped --map x.map --os ./x.map
+  expect_refused_early -P --ped x.ped --map x.map --os ./x.map
 worked_map | cmp -s - x.map || fail "x.map was changed"
 expect_absent x.ped.gen
-echo "Output files o and o are the same file" | expect_refused -P --ped x.ped --map x.map --og o --os o
+echo "Output file o is the same file as o" | expect_refused_early -P --ped x.ped --map x.map --og o --os o
 expect_absent o
 run_ok -P --ped x.ped --map x.map --og /dev/null --os /dev/null
 # A group name can land on an input too.

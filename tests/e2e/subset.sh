@@ -223,16 +223,16 @@ write_a_gen
 cp a.gen a.orig
 write_b_pair
 printf 'ind1\n' > ids.txt
-refused_with "./a.gen " "Output file ./a.gen is the same file as input a.gen" -S --g a.gen --og ./a.gen --start 1
+expect_refused_early <<<"Output file ./a.gen is the same file as input a.gen" -S --g a.gen --og ./a.gen --start 1
 cmp -s a.gen a.orig || fail "a.gen was changed"
 cp s.sample s.orig
-refused_with "b.gen.subset s.sample" "Output file s.sample is the same file as input s.sample" \
+expect_refused_early <<<"Output file s.sample is the same file as input s.sample" \
   -S --g b.gen --s s.sample --sample_id ids.txt --os s.sample
 cmp -s s.sample s.orig || fail "s.sample was changed"
 expect_absent b.gen.subset
-refused_with "ids.txt s.sample.subset" "Output file ids.txt is the same file as input ids.txt" \
+expect_refused_early <<<"Output file ids.txt is the same file as input ids.txt" \
   -S --g b.gen --s s.sample --sample_id ids.txt --og ids.txt
-refused_with "same.out same.out" "Output files same.out and same.out are the same file" \
+expect_refused_early <<<"Output file same.out is the same file as same.out" \
   -S --g b.gen --s s.sample --sample_id ids.txt --og same.out --os same.out
 expect_absent same.out
 case_end
