@@ -27,6 +27,7 @@ if [ $# -lt 2 ]; then
 fi
 binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 shift
+start=$PWD
 root=$(mktemp -d "${TMPDIR:-/tmp}/varnex-cases.XXXXXX")
 trap 'chmod -R u+rwX "$root" 2>/dev/null; rm -rf "$root"' EXIT
 mkdir "$root/bin"
@@ -144,7 +145,7 @@ run_case() {
 }
 
 for path in "$@"; do
-  path=$(cd "$path" && pwd) || exit 2
+  path=$(cd "$start" && cd "$path" && pwd) || exit 2
   for args_file in "$path"/**/args; do
     case_dir=${args_file%/args}
     [[ $case_dir == */in || $case_dir == */in/* || $case_dir == */out || $case_dir == */out/* ]] && continue
