@@ -82,7 +82,6 @@ damaged() {
     crc)
       gzip -nc "$base" > "in.$ext.gz"
       size=$(stat -c %s "in.$ext.gz")
-      # Flip the first byte of the CRC-32 in the trailer.
       printf '\377' | dd of="in.$ext.gz" bs=1 seek=$((size - 8)) conv=notrunc 2>/dev/null
       echo "in.$ext.gz" ;;
     cut)
@@ -124,7 +123,6 @@ while IFS='|' read -r mode kind args want; do
     # The input stays open and unfinished: the run waits inside its first read.
     { cat "$slot"; sleep 3; } > "$in" &
     writer=$!
-    # Started from a script, a background job has SIGINT ignored; undo that.
     ( trap - INT; TMPDIR="$tmp" exec varnex $args > stdout.txt 2> stderr.txt ) &
     pid=$!
     sleep 0.5
