@@ -118,7 +118,6 @@ while IFS='|' read -r mode kind args want; do
   args=${args//IN/$in}
   args=${args//OUT/$out}
   before=$(snapshot)
-  # shellcheck disable=SC2086
   if [ "$kind" = signal ]; then
     # The input stays open and unfinished: the run waits inside its first read.
     { cat "$slot"; sleep 3; } > "$in" &
@@ -161,5 +160,32 @@ while IFS='|' read -r mode kind args want; do
     printf '  %s\n' "${problems[@]}"
   fi
 done <<< "$TABLE"
+# Lines of 10 MB (a SNP name and an ID of that size) are kept whole by every mode.
+long=$(head -c 10000000 /dev/zero | tr '\0' x)
+while IFS='|' read -r args output; do
+  [ -n "$args" ] || continue
+  mkdir "$root/long" && cd "$root/long" || exit 2
+  inputs
+  printf '1 %s 1000 A G 0.1 0.2 0.7 1 0 0\n2 rs2 2000 C T 0 0 1 0.5 0.5 0\n' "$long" > x.gen
+  printf '1 %s 0 1000\n1 rs2 0 2000\n' "$long" > x.map
+  printf 'ID_1 ID_2 missing\n0 0 0\n%s i1 0\nf2 i2 0\n' "$long" > x.sample
+  varnex $args > stdout.txt 2> stderr.txt
+  status=$?
+  width=$(wc -L < "$output")
+  if [ $status = 0 ] && [ ! -s stderr.txt ] && [ "$width" -ge 10000000 ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL long line: varnex $args: status $status, longest line of $output $width"
+  fi
+  cd "$root" && rm -rf "$root/long"
+done <<'EOF2'
+-S --g x.gen --start 1|x.gen.subset
+-G --g x.gen --s x.sample|x.gen.map
+-P --ped x.ped --map x.map|x.ped.gen
+-M --g x.gen x.gen --s x.sample x.sample --og m.gen --os m.sample|m.gen
+-O --g x.gen --strand x.strand|x.gen.orient
+-U --s x.sample|stdout.txt
+EOF2
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -54,12 +54,10 @@ entries() {
   done < <(find . -mindepth 1 -printf '%P\t%y %m %s %T@ %C@ %l\n')
 }
 
-show_diff() { diff "$1" "$2" | head -20 | sed 's/^/    /'; }
-
 # compare EXPECTED ACTUAL LABEL
 compare() {
   cmp -s "$1" "$2" ||
-    problem "$3 differs (< expected, > actual):"$'\n'"$(show_diff "$1" "$2")"
+    problem "$3 differs (< expected, > actual):"$'\n'"$(diff "$1" "$2" | head -20 | sed 's/^/    /')"
 }
 
 run_case() {

@@ -16,34 +16,6 @@
 namespace varnex {
 namespace {
 
-TEST(ParseInt32, WholeFieldWithinBounds) {
-  struct ok_case {
-    const char* text;
-    std::int32_t value;
-  };
-  for (ok_case c : {ok_case{"0", 0}, {"-0", 0}, {"+5", 5}, {"007", 7}, {"10250", 10250},
-                    {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}}) {
-    std::int32_t v = 99;
-    EXPECT_TRUE(parse_int32(c.text, v)) << c.text;
-    EXPECT_EQ(v, c.value) << c.text;
-  }
-  for (const char* bad : {"", "+", "-", "+-1", "-+1", "++1", "2147483648", "-2147483649",
-                          "99999999999", "12abc", "1.0", "1e3", " 1", "1 ", "0x10", "abc"}) {
-    std::int32_t v = 0;
-    EXPECT_FALSE(parse_int32(bad, v)) << bad;
-  }
-}
-
-TEST(OptionNumbers, CLibraryRules) {
-  for (auto [text, value] : std::vector<std::pair<const char*, std::int32_t>>{
-           {"100", 100}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"  -7", -7}, {"+3", 3}, {"1.9", 1}, {"0x10", 0},
-           {"2147483647", 2147483647}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}})
-    EXPECT_EQ(option_int32(text), value) << text;
-  for (auto [text, value] : std::vector<std::pair<const char*, double>>{
-           {"0.95", 0.95}, {"-0.5", -0.5}, {"abc", 0.0}, {" .5x", 0.5}, {"1e-3", 0.001}})
-    EXPECT_EQ(option_double(text), value) << text;
-}
-
 // The two number styles, written through an output_file, match what printf
 // makes of the same values.
 std::vector<std::string> written(void (output_file::*style)(double), const std::vector<double>& v) {
