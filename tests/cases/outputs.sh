@@ -4,7 +4,7 @@
 # Links, FIFOs and signals need a script; plain-data cases are case folders.
 #
 #   bash tests/cases/outputs.sh <varnex binary> <source root>
-source "$2/tests/e2e/lib.sh"
+source "$2/tests/cases/lib.sh"
 
 # Mode table: name | successful run | failing run (fails once its outputs are
 # open) | first input. O1 and O2 stand for the output names.

@@ -59,26 +59,6 @@ TEST(OrderAlleles, AscendingWithNumericSpelling) {
   EXPECT_EQ(ordered('2', '0', true).substr(0, 2), "NC");
 }
 
-TEST(NumericAllele, TableOtherCharactersAndTheSecondAllele) {
-  std::string spelled;
-  for (char c : std::string("12340-5A")) spelled += numeric_allele(c);
-  EXPECT_EQ(spelled, "ACGTN-5A");
-  // The second allele is settled only while unseen.
-  char b = '-';
-  settle_second_allele('G', b);
-  EXPECT_EQ(b, 'G');
-  b = 'T';
-  settle_second_allele('G', b);
-  EXPECT_EQ(b, 'T');
-}
-
-TEST(GroupFileName, BeforeTheFirstGzOrAtTheEnd) {
-  const char* cases[][3] = {{"out.gen", "2", "out.gen_2"},          {"out.gen.gz", "2", "out.gen_2.gz"},
-                            {"out.sample", "-9", "out.sample_-9"},  {"a.gz.x.gz", "case", "a_case.gz.x.gz"},
-                            {"dir.gzip/out", "1.0", "dir.gzip/out_1.0"}, {"out.GZ", "1", "out.GZ_1"}};
-  for (const auto& c : cases) EXPECT_EQ(group_file_name(c[0], c[1]), c[2]) << c[0];
-}
-
 // Rows round-trip across word and byte edges: 70 SNPs are two whole words and
 // a partial one of six codes (two bytes); also exact multiples and one SNP.
 TEST(PackedGenotypes, RowsRoundTripAcrossWordAndByteEdges) {
