@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -94,7 +95,37 @@ extern "C" void remove_outputs_and_stop(int sig) {
   ::raise(sig);
 }
 
+std::atomic<std::uint64_t> meter_bytes{0}, meter_size{0}, meter_lines{0};
+std::atomic<bool> meter_unsized{false};
+
+// Counts what a decompressing reader took from its file since it last looked:
+// zlib and the gzip chain read ahead on their own, and seek back in merge.
+void meter_offset(std::int64_t at, std::uint64_t& metered) {
+  if (at < 0) return;  // a pipe
+  if (static_cast<std::uint64_t>(at) > metered) meter_read(static_cast<std::uint64_t>(at) - metered);
+  metered = static_cast<std::uint64_t>(at);
+}
+
 }  // namespace
+
+input_meter read_so_far() {
+  input_meter m;
+  m.bytes_read = meter_bytes.load(std::memory_order_relaxed);
+  m.bytes_opened = meter_size.load(std::memory_order_relaxed);
+  m.lines = meter_lines.load(std::memory_order_relaxed);
+  m.sizes_known = !meter_unsized.load(std::memory_order_relaxed);
+  return m;
+}
+
+void meter_opened(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    meter_size.fetch_add(static_cast<std::uint64_t>(st.st_size), std::memory_order_relaxed);
+  else
+    meter_unsized.store(true, std::memory_order_relaxed);
+}
+
+void meter_read(std::uint64_t bytes) { meter_bytes.fetch_add(bytes, std::memory_order_relaxed); }
 
 void remove_outputs_on_signal() {
   struct sigaction action;
@@ -148,6 +179,7 @@ void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
 struct input_file::chain {
   int fd = -1;
   bool direct = false;
+  std::uint64_t metered = 0;
   io::filtering_istream stream;
   ~chain() {
     try {
@@ -161,6 +193,7 @@ struct input_file::chain {
 input_file::input_file(const std::string& name, bool compressed)
     : name_(name), chain_(std::make_unique<chain>()) {
   chain_->fd = open_input_fd(name);
+  meter_opened(chain_->fd);
   if (!compressed) {
     chain_->direct = true;
     return;
@@ -176,7 +209,10 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
   if (chain_->direct) {
     for (;;) {
       ssize_t got = ::read(chain_->fd, buffer, n);
-      if (got >= 0) return static_cast<std::size_t>(got);
+      if (got >= 0) {
+        meter_read(static_cast<std::uint64_t>(got));
+        return static_cast<std::size_t>(got);
+      }
       if (errno != EINTR) throw io_error("Can't read " + name_);
     }
   }
@@ -189,6 +225,7 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
     throw io_error("Can't read " + name_);
   }
   if (s.bad()) throw io_error("Can't read " + name_);
+  meter_offset(::lseek(chain_->fd, 0, SEEK_CUR), chain_->metered);
   return static_cast<std::size_t>(s.gcount());
 }
 
@@ -207,6 +244,8 @@ bool line_splitter::fill() {
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
   std::size_t got = read_block(buffer_.data() + end_, buffer_.size() - end_);
+  meter_lines.fetch_add(line_number_ - lines_metered_, std::memory_order_relaxed);
+  lines_metered_ = line_number_;
   if (got == 0) {
     eof_ = true;
     return false;
@@ -470,6 +509,7 @@ void output_file::close() {
 
 gz_line_reader::gz_line_reader(const std::string& name) : name_(name) {
   int fd = open_input_fd(name);
+  meter_opened(fd);
   gzFile f = gzdopen(fd, "rb");
   if (!f) {
     ::close(fd);
@@ -487,6 +527,7 @@ std::size_t gz_line_reader::read_block(char* to, std::size_t n) {
   if (n > (1u << 30)) n = 1u << 30;
   int got = gzread(static_cast<gzFile>(file_), to, static_cast<unsigned>(n));
   if (got < 0) throw io_error("Can't read " + name_);
+  meter_offset(gzoffset(static_cast<gzFile>(file_)), metered_);
   if (got == 0) {
     int err = 0;
     gzerror(static_cast<gzFile>(file_), &err);

@@ -48,6 +48,20 @@ bool same_file(const std::string& a, const std::string& b);
 // Throws io_error("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
 
+// What the input files of this run have read so far, for the progress line:
+// bytes taken from the files (compressed bytes for gzip data), the sizes of
+// the files opened (`sizes_known` false once one of them has none, as a pipe)
+// and the lines handed out. Readers update it once per block; a file read
+// twice counts twice.
+struct input_meter {
+  std::uint64_t bytes_read = 0, bytes_opened = 0, lines = 0;
+  bool sizes_known = true;
+};
+input_meter read_so_far();
+// For readers of their own (positioned reads of a file opened on `fd`).
+void meter_opened(int fd);
+void meter_read(std::uint64_t bytes);
+
 // Sequential reader in large blocks: gzip data through a Boost.Iostreams chain
 // (gzip decompressor over a file source); plain text straight from the file.
 class input_file {
@@ -95,6 +109,7 @@ class line_splitter {
   bool eof_ = false;
   std::uint64_t line_offset_ = 0;
   std::uint64_t line_number_ = 0;
+  std::uint64_t lines_metered_ = 0;
 };
 
 // Hands out the lines of an input_file as views into one reused buffer.
@@ -186,6 +201,7 @@ class gz_line_reader : public line_splitter {
   std::size_t read_block(char* to, std::size_t n) override;
   std::string name_;
   void* file_ = nullptr;  // gzFile
+  std::uint64_t metered_ = 0;  // file offset counted by the meter
 };
 
 }  // namespace varnex

@@ -52,6 +52,7 @@ std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
+  meter_read(got);
   start_ = offset;
   size_ = got;
   if (got < length) throw io_error("Can't read " + name_);

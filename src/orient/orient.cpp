@@ -224,8 +224,11 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
   return copy(whole, out);
 }
 
-int orient_to_strand(std::string genotype_file, std::string strand_file,
-                     std::string out_genotype_file, bool excl, bool order) {
+int orient_to_strand(const orient_args& args) {
+  const std::string& genotype_file = args.genotype_file;
+  const std::string& strand_file = args.strand_file;
+  std::string out_genotype_file = args.out_genotype_file;
+  const bool excl = args.excl, order = args.order;
   bool compress_out = is_gz_name(out_genotype_file);
   if (!compress_out && is_gz_name(genotype_file)) {
     out_genotype_file += ".gz";
