@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ make cmake zlib1g-dev libboost-iostreams-dev libgtest-dev googletest gzip)
+packages=(g++ make cmake zlib1g-dev libboost-iostreams-dev libgtest-dev googletest gzip groff-base bsdutils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

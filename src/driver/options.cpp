@@ -230,7 +230,8 @@ std::string man_item(const option_row& row, const option_use& use) {
   head += troff_option(row.name);
   if (row.takes_value()) head += std::string(" \\fI") + row.argument + "\\fR";
   std::string help = troff(use.help);
-  if (use.required) help += help.back() == '.' ? " Required." : ". Required.";
+  if (help.back() != '.') help += '.';
+  if (use.required) help += " Required.";
   return head + "\n" + help + "\n";
 }
 
