@@ -12,12 +12,16 @@ namespace {
 // The scan finds an option by any spelling, so no spelling may name two.
 TEST(OptionTable, SpellingsAreUnique) {
   std::set<std::string> seen;
-  for (const mode_row& m : mode_table) EXPECT_TRUE(seen.insert(m.flag).second) << m.flag;
+  for (const mode_row& m : mode_table) {
+    EXPECT_TRUE(seen.insert(m.flag).second) << m.flag;
+  }
   for (int i = 0; i < option_count; ++i) {
     const option_row& row = option_table[i];
     EXPECT_EQ(static_cast<int>(row.id), i) << row.name;  // rows in the order of `opt`
     for (const char* s : {row.name, row.alias}) {
-      if (s) EXPECT_TRUE(seen.insert(s).second) << s;
+      if (s) {
+        EXPECT_TRUE(seen.insert(s).second) << s;
+      }
     }
   }
 }
