@@ -58,7 +58,8 @@ struct command_line {
 
 enum class scanned { run, refused, help, version };
 
-// Scans argv into `c`; prints the refusal on a bad argument.
+// Scans argv into `c`; prints the refusal on a bad argument. "--help" and
+// "--version" end the scan where they stand: what follows them is not read.
 scanned scan(int argc, char** argv, command_line& c) {
   const bool* merge_seen = &c.modes[static_cast<int>(mode::merge)];
   int i = 1;
@@ -102,6 +103,7 @@ scanned scan(int argc, char** argv, command_line& c) {
   return scanned::run;
 }
 
+// True for an option that names an input or output of some mode.
 bool names_file(const option_row& row) {
   for (const option_use& u : row.uses)
     if (u.help && (u.as == role::input || u.as == role::inputs || u.as == role::output))
