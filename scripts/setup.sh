@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ make cmake zlib1g-dev libboost-iostreams-dev libgtest-dev googletest gzip groff-base bsdutils)
+packages=(g++ make cmake zlib1g-dev libboost-iostreams-dev libgtest-dev googletest gzip groff-base bsdutils
+  libdeflate-dev snakemake python3-matplotlib)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -12,8 +13,8 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}" >/dev/null
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

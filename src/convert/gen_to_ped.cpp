@@ -104,8 +104,8 @@ struct gen_shape {
 
 // The counting pass: lines, the fields of the first line, and the chromosome
 // codes of the first column.
-gen_shape count_gen(const std::string& name) {
-  input_file input(name, is_gz_name(name));
+gen_shape count_gen(const std::string& name, const stream_options& streams) {
+  input_file input(name, is_gz_name(name), streams);
   line_reader lines(input);
   gen_shape shape;
   std::string_view line;
@@ -159,8 +159,9 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
 // call. Returns the number of missing calls.
 std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
                        const threshold_test& threshold, bool with_alleles, output_file& map,
-                       snp_alleles& alleles, call_matrix& calls, missing_messages& missing) {
-  input_file input(name, is_gz_name(name));
+                       snp_alleles& alleles, call_matrix& calls, missing_messages& missing,
+                       const stream_options& streams) {
+  input_file input(name, is_gz_name(name), streams);
   line_reader lines(input);
   const std::uint64_t n = shape.samples;
   std::uint64_t missing_count = 0;
@@ -234,7 +235,7 @@ void remove_if_regular(const std::string& name) {
 void run(const std::string& genotype_file, const std::string& sample_file,
          const std::string& ped_file, const std::string& map_file,
          const std::string& phenotype_name, const std::string& sex_name, double threshold,
-         bool with_alleles, tee& log, missing_messages& missing) {
+         bool with_alleles, tee& log, missing_messages& missing, const stream_options& streams) {
   check_readable(genotype_file);
   check_readable(sample_file);
   for (const std::string* out : {&map_file, &ped_file}) {
@@ -248,7 +249,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
     throw io_error("Output file " + ped_file + " is the same file as output " + map_file);
 
   log.say("Count SNPs and samples...\n");
-  const gen_shape shape = count_gen(genotype_file);
+  const gen_shape shape = count_gen(genotype_file, streams);
   const std::uint64_t n = shape.samples;
   const std::uint64_t m = shape.snps;
   log.say("Number of samples: " + std::to_string(n) + "\n");
@@ -269,12 +270,12 @@ void run(const std::string& genotype_file, const std::string& sample_file,
 
   log.say("Gen...\n");
   const bool compressed = is_gz_name(genotype_file);
-  output_file map(map_file, compressed);
-  output_file ped(ped_file, compressed);
+  output_file map(map_file, compressed, streams);
+  output_file ped(ped_file, compressed, streams);
   snp_alleles alleles;
   alleles.reserve(m);
   std::uint64_t missing_count = call_gen(genotype_file, shape, samples, threshold_test(threshold),
-                                         with_alleles, map, alleles, *calls, missing);
+                                         with_alleles, map, alleles, *calls, missing, streams);
   missing.flush();
   log.say("Number of missing loci: " + std::to_string(missing_count) + "\n");
 
@@ -303,7 +304,7 @@ int gen_to_ped(const gen_to_ped_args& args) {
   missing_messages missing(log);
   try {
     run(args.genotype_file, args.sample_file, args.ped_file, args.map_file, args.phenotype_name,
-        args.sex_name, args.threshold, args.alleles, log, missing);
+        args.sex_name, args.threshold, args.alleles, log, missing, args.streams);
   } catch (const io_error& e) {
     missing.flush();
     return log.fail(e.what());

@@ -103,8 +103,8 @@ void refuse_input_as_output(const std::string& out, const std::string& ped_file,
 
 void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
                        const std::vector<sample>& samples, const std::vector<std::size_t>& members,
-                       std::uint64_t snps, finished_outputs& done) {
-  output_file out(name, compressed);
+                       std::uint64_t snps, finished_outputs& done, const stream_options& streams) {
+  output_file out(name, compressed, streams);
   out.put("ID_1 ID_2 Missing Gender Phenotype\n");
   out.put(ostrel1 ? "0 0 0 1 P\n" : "0 0 0 D P\n");
   const double m = static_cast<double>(snps);
@@ -129,13 +129,14 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
 // once per block rather than once per SNP.
 void write_gen_file(const std::string& name, bool compressed, const std::vector<map_snp>& snps,
                     const packed_genotypes& genotypes, const std::vector<std::size_t>& members,
-                    bool translate_by_first_seen, finished_outputs& done) {
+                    bool translate_by_first_seen, finished_outputs& done,
+                    const stream_options& streams) {
   // Eight bytes per entry so that each genotype is one unaligned store; six are kept.
   static const char texts[2][4][8] = {
       {" 0 0 0 ", " 1 0 0 ", " 0 1 0 ", " 0 0 1 "},
       {" 0 0 0 ", " 0 0 1 ", " 0 1 0 ", " 1 0 0 "},
   };
-  output_file out(name, compressed);
+  output_file out(name, compressed, streams);
   std::vector<std::uint64_t> words(members.size());
   const std::uint64_t m = snps.size();
   for (std::uint64_t block = 0; block * 32 < m; ++block) {
@@ -160,9 +161,10 @@ void write_gen_file(const std::string& name, bool compressed, const std::vector<
   done.close(out);
 }
 
-std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed) {
+std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed,
+                              const stream_options& streams) {
   // Blank lines after the last individual are not individuals.
-  input_file input(ped_file, compressed);
+  input_file input(ped_file, compressed, streams);
   line_reader lines(input);
   std::string_view line;
   std::uint64_t last_used = 0;
@@ -173,7 +175,7 @@ std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed) {
 
 int convert(tee& log, const std::string& ped_file, const std::string& map_file,
             const std::string& out_genotype_file, const std::string& out_sample_file,
-            bool discrete_phenotype, bool family, bool ostrel1) {
+            bool discrete_phenotype, bool family, bool ostrel1, const stream_options& streams) {
   const bool ped_gz = is_gz_name(ped_file);
   input_file map_input(map_file, is_gz_name(map_file));
   check_readable(ped_file);
@@ -206,7 +208,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   log.say("Number of SNPs: " + str(m) + "\n");
 
   log.say("Count Samples...\n");
-  const std::uint64_t n = count_ped_lines(ped_file, ped_gz);
+  const std::uint64_t n = count_ped_lines(ped_file, ped_gz, streams);
   log.say("Number of samples: " + str(n) + "\n");
 
   log.say("memory..." + str(3 * n * m) + "\n");
@@ -221,7 +223,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   }
   std::map<std::string, std::vector<std::size_t>> phenotype_groups;
   {
-    input_file input(ped_file, ped_gz);
+    input_file input(ped_file, ped_gz, streams);
     line_reader lines(input);
     std::string_view line;
     for (std::uint64_t s = 0; s < n; ++s) {
@@ -283,9 +285,9 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   if (!discrete_phenotype) {
     std::vector<std::size_t> everyone(n);
     for (std::size_t s = 0; s < n; ++s) everyone[s] = s;
-    write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done);
+    write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done, streams);
     log.say("Output...\n");
-    write_gen_file(out_genotype_file, ped_gz, snps, genotypes, everyone, false, done);
+    write_gen_file(out_genotype_file, ped_gz, snps, genotypes, everyone, false, done, streams);
   } else {
     // All names are checked before the first file is created.
     std::set<std::string> names;
@@ -299,12 +301,12 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
     }
     for (const auto& group : phenotype_groups)
       write_sample_file(group_file_name(out_sample_file, group.first), ped_gz, ostrel1, samples,
-                        group.second, m, done);
+                        group.second, m, done, streams);
     log.say("Output...\n");
     log.say("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
     for (const auto& group : phenotype_groups)
       write_gen_file(group_file_name(out_genotype_file, group.first), ped_gz, snps, genotypes,
-                     group.second, true, done);
+                     group.second, true, done, streams);
   }
   done.keep();
   return 0;
@@ -320,7 +322,8 @@ int ped_to_gen(const ped_to_gen_args& args) {
   }
   try {
     return convert(log, args.ped_file, args.map_file, args.out_genotype_file,
-                   args.out_sample_file, args.discrete_phenotype, args.family, args.ostrel1);
+                   args.out_sample_file, args.discrete_phenotype, args.family, args.ostrel1,
+                   args.streams);
   } catch (const io_error& e) {
     return log.fail(e.what());
   } catch (const std::bad_alloc&) {

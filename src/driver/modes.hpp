@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/streams.hpp"
+
 namespace varnex {
 
 struct subset_args {
@@ -24,6 +26,7 @@ struct subset_args {
   std::optional<std::int32_t> start, end;
   std::optional<double> missing;    // missingness limit
   std::optional<double> threshold;  // calling threshold; set whenever `missing` is
+  stream_options streams;  // threads and BGZF of gzip inputs and outputs
 
   bool sample_subset() const { return sample_id_file || sample_excl_file; }
   bool range() const { return start || end; }
@@ -32,6 +35,7 @@ struct subset_args {
 struct ped_to_gen_args {
   std::string ped_file, map_file, out_genotype_file, out_sample_file;
   bool discrete_phenotype = false, family = false, ostrel1 = false;
+  stream_options streams;
 };
 
 struct gen_to_ped_args {
@@ -39,17 +43,20 @@ struct gen_to_ped_args {
   std::string phenotype_name = "-9", sex_name = "-9";  // "-9": no such column
   double threshold = 0.9;
   bool alleles = false;
+  stream_options streams;
 };
 
 struct merge_args {
   std::vector<std::string> merge_files;  // the GEN names, then as many SAMPLE names
   std::string out_genotype_file, out_sample_file;
   double threshold = 2.0;  // above any probability: overlapping triples must be equal
+  stream_options streams;
 };
 
 struct orient_args {
   std::string genotype_file, strand_file, out_genotype_file;
   bool excl = false, order = false;
+  stream_options streams;
 };
 
 struct update_args {

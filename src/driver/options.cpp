@@ -1,5 +1,6 @@
 #include "driver/options.hpp"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <boost/version.hpp>
@@ -93,6 +94,12 @@ const option_row option_table[option_count] = {
     {opt::remove_pheno_cov, "--remove_pheno_cov", nullptr, "FILE",
      {{U, 4, in, opt_, "List of phenotypes to remove from sample file"}}},
     // Options of every mode. Only the log line is part of the usage text.
+    {opt::threads, "--threads", nullptr, "INTEGER",
+     {{any, 0, val, opt_,
+       "Threads that compress gzip outputs and inflate BGZF inputs (at least 1; default: the "
+       "CPUs the process may run on, at most 16)"}}},
+    {opt::bgzf, "--bgzf", nullptr, "FLAG",
+     {{any, 0, flag, opt_, "Write gzip outputs as BGZF (blocked gzip) instead of one gzip member"}}},
     {opt::log, "--log", nullptr, "FILE",
      {{any, 0, role::log, opt_, "Name of log file. Use with -S,-G,-P,-M"}}},
     {opt::quiet, "--quiet", nullptr, "FLAG",
@@ -195,7 +202,8 @@ std::string usage_text(const std::string& key) {
 }
 
 std::string version_text() {
-  return std::string("varnex ") + version + "\nzlib " + zlibVersion() + "\nBoost " +
+  return std::string("varnex ") + version + "\nzlib " + zlibVersion() + "\nlibdeflate " +
+         LIBDEFLATE_VERSION_STRING + "\nBoost " +
          std::to_string(BOOST_VERSION / 100000) + "." + std::to_string(BOOST_VERSION / 100 % 1000) +
          "." + std::to_string(BOOST_VERSION % 100) + "\n";
 }

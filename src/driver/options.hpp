@@ -20,7 +20,8 @@ constexpr int mode_count = 6;  // the real modes, in usage order
 enum class opt {
   genotype, sample, out_genotype, out_sample, sample_id, sample_excl, start, end, inclusion,
   exclusion, missing, threshold, ped, map, phenotype, sex, alleles, discrete_phenotype, family,
-  ostrel1, strand, excl, order, add_pheno_cov, remove_pheno_cov, log, quiet, help, version, count
+  ostrel1, strand, excl, order, add_pheno_cov, remove_pheno_cov, threads, bgzf, log, quiet, help,
+  version, count
 };
 constexpr int option_count = static_cast<int>(opt::count);
 

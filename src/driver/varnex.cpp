@@ -8,6 +8,9 @@
 // following argument up to the next one that starts with "-".
 #include "driver/varnex.hpp"
 
+#include <sched.h>
+
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -219,7 +222,25 @@ int report_failure(const std::string& message) {
   return log.fail(message);
 }
 
+// The CPUs this process may run on (a cluster job's allocation), at most 16.
+int default_threads() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return std::clamp(CPU_COUNT(&set), 1, 16);
+}
+
+// How the mode reads and writes gzip; "--threads" below 1 was refused before.
+stream_options streams_of(const command_line& c) {
+  stream_options streams;
+  std::optional<std::int32_t> threads = c.int32(opt::threads);
+  streams.threads = threads ? std::min(*threads, 256) : default_threads();
+  streams.bgzf = c.has(opt::bgzf);
+  return streams;
+}
+
 int dispatch(const command_line& c, mode m) {
+  const stream_options streams = streams_of(c);
   switch (m) {
     case mode::subset: {
       subset_args a;
@@ -235,6 +256,7 @@ int dispatch(const command_line& c, mode m) {
       a.end = c.int32(opt::end);
       a.missing = c.real(opt::missing);
       a.threshold = c.real(opt::threshold);
+      a.streams = streams;
       return subset(a);
     }
     case mode::ped_to_gen: {
@@ -246,6 +268,7 @@ int dispatch(const command_line& c, mode m) {
       a.discrete_phenotype = c.has(opt::discrete_phenotype);
       a.family = c.has(opt::family);
       a.ostrel1 = c.has(opt::ostrel1);
+      a.streams = streams;
       return ped_to_gen(a);
     }
     case mode::gen_to_ped: {
@@ -258,6 +281,7 @@ int dispatch(const command_line& c, mode m) {
       if (c.has(opt::sex)) a.sex_name = *c.get(opt::sex);
       a.threshold = threshold_or(c, a.threshold);
       a.alleles = c.has(opt::alleles);
+      a.streams = streams;
       return gen_to_ped(a);
     }
     case mode::merge: {
@@ -266,6 +290,7 @@ int dispatch(const command_line& c, mode m) {
       a.out_genotype_file = c.text(opt::out_genotype);
       a.out_sample_file = c.text(opt::out_sample);
       a.threshold = threshold_or(c, a.threshold);
+      a.streams = streams;
       return merge(a);
     }
     case mode::orient: {
@@ -275,6 +300,7 @@ int dispatch(const command_line& c, mode m) {
       a.out_genotype_file = c.text(opt::out_genotype);
       a.excl = c.has(opt::excl);
       a.order = c.has(opt::order);
+      a.streams = streams;
       return orient_to_strand(a);
     }
     default: {
@@ -399,6 +425,8 @@ int varnex_main(int argc, char** argv) {
   if (modes == 0)
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");
+  if (c.has(opt::threads) && *c.int32(opt::threads) < 1)
+    return log.fail("Number of threads must be at least 1.");
   if (check_mode(c, chosen, log) != 0) return 1;
   // Default output names appear only now; the log must not be one of them.
   if (std::optional<std::string> name = clash_with_log(outputs_of(c, chosen)))

@@ -19,6 +19,9 @@
 #include <mutex>
 #include <thread>
 
+#include "formats/bgzf.hpp"
+#include "formats/parallel_gzip.hpp"
+
 namespace io = boost::iostreams;
 
 namespace varnex {
@@ -180,8 +183,10 @@ struct input_file::chain {
   int fd = -1;
   bool direct = false;
   std::uint64_t metered = 0;
+  std::unique_ptr<bgzf_reader> blocks;
   io::filtering_istream stream;
   ~chain() {
+    blocks.reset();
     try {
       stream.reset();
     } catch (...) {
@@ -190,12 +195,16 @@ struct input_file::chain {
   }
 };
 
-input_file::input_file(const std::string& name, bool compressed)
+input_file::input_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()) {
   chain_->fd = open_input_fd(name);
   meter_opened(chain_->fd);
   if (!compressed) {
     chain_->direct = true;
+    return;
+  }
+  if (starts_bgzf(chain_->fd)) {
+    chain_->blocks = std::make_unique<bgzf_reader>(chain_->fd, name, options.threads);
     return;
   }
   chain_->stream.push(io::gzip_decompressor(15, chain_buffer), chain_buffer);
@@ -215,6 +224,11 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
       }
       if (errno != EINTR) throw io_error("Can't read " + name_);
     }
+  }
+  if (chain_->blocks) {
+    std::size_t got = chain_->blocks->read(buffer, n);
+    meter_offset(::lseek(chain_->fd, 0, SEEK_CUR), chain_->metered);
+    return got;
   }
   auto& s = chain_->stream;
   if (s.bad()) throw io_error("Can't read " + name_);
@@ -294,9 +308,14 @@ struct output_file::chain {
   int fd = -1;
   bool direct = false;
   bool failed = false;  // set by the sink on any failed write
+  std::unique_ptr<parallel_gzip_writer> parallel;
   io::filtering_ostream stream;
 
   void write(const std::string& name, const char* data, std::size_t n) {
+    if (parallel) {
+      parallel->write(data, n);
+      return;
+    }
     if (direct) {
       while (n > 0) {
         ssize_t w = ::write(fd, data, n);
@@ -378,7 +397,7 @@ struct output_file::writer {
   }
 };
 
-output_file::output_file(const std::string& name, bool compressed)
+output_file::output_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size) {
   if (name.empty()) throw io_error("Can't open " + name);
   struct stat st;
@@ -393,6 +412,19 @@ output_file::output_file(const std::string& name, bool compressed)
   if (created_regular_) register_output(name);
   if (!compressed) {
     chain_->direct = true;
+    return;
+  }
+  if (options.threads > 1 || options.bgzf) {
+    chain_->direct = true;
+    try {
+      chain_->parallel = std::make_unique<parallel_gzip_writer>(
+          fd, name, options.threads,
+          options.bgzf ? parallel_gzip_writer::format::bgzf : parallel_gzip_writer::format::member);
+    } catch (...) {
+      ::close(fd);
+      if (created_regular_) ::unlink(name.c_str());
+      throw;
+    }
     return;
   }
   io::gzip_params params;  // zlib default level, deflate, 15 bits, level 8
@@ -411,6 +443,7 @@ output_file::output_file(const std::string& name, bool compressed)
 
 output_file::~output_file() {
   writer_.reset();
+  chain_->parallel.reset();
   if (closed_) return;
   if (!chain_->direct) {
     try {
@@ -430,6 +463,12 @@ void output_file::settle() {
 void output_file::drain() {
   if (used_ == 0) return;
   settle();
+  if (chain_->parallel) {
+    // The compressing threads take the text at once: no writer thread.
+    chain_->write(name_, buffer_.data(), used_);
+    used_ = 0;
+    return;
+  }
   if (!writer_) {
     // The first block is written here: an output of one block never needs
     // the thread.
@@ -486,6 +525,10 @@ void output_file::close() {
   if (used_) chain_->write(name_, buffer_.data(), used_);
   used_ = 0;
   writer_.reset();
+  if (chain_->parallel) {
+    chain_->parallel->finish();
+    chain_->parallel.reset();
+  }
   if (!chain_->direct) {
     try {
       chain_->stream.flush();

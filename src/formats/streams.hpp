@@ -62,11 +62,21 @@ input_meter read_so_far();
 void meter_opened(int fd);
 void meter_read(std::uint64_t bytes);
 
+// How gzip data is written and read. With one thread, gzip output is the
+// single-stream compressor's; with more, blocks are compressed on that many
+// threads (one gzip member, or BGZF when `bgzf` is set), and BGZF inputs are
+// inflated on that many threads.
+struct stream_options {
+  int threads = 1;
+  bool bgzf = false;
+};
+
 // Sequential reader in large blocks: gzip data through a Boost.Iostreams chain
-// (gzip decompressor over a file source); plain text straight from the file.
+// (gzip decompressor over a file source), BGZF data by `bgzf_reader`; plain
+// text straight from the file.
 class input_file {
  public:
-  input_file(const std::string& name, bool compressed);
+  input_file(const std::string& name, bool compressed, const stream_options& options = {});
   ~input_file();
   input_file(const input_file&) = delete;
   input_file& operator=(const input_file&) = delete;
@@ -123,14 +133,15 @@ class line_reader : public line_splitter {
 };
 
 // Buffered writer: gzip output through a Boost.Iostreams chain (gzip
-// compressor over a file sink), plain output straight to the file. Text is
+// compressor over a file sink) or, with several threads or BGZF, through
+// `parallel_gzip_writer`; plain output straight to the file. Text is
 // formatted into a large buffer and written in blocks. From the second full
 // block on, blocks are written (and compressed) by a thread of the file's own
 // while the next one fills; a failed write is reported at the next block or
 // at `close`, never lost.
 class output_file {
  public:
-  output_file(const std::string& name, bool compressed);
+  output_file(const std::string& name, bool compressed, const stream_options& options = {});
   ~output_file();
   output_file(const output_file&) = delete;
   output_file& operator=(const output_file&) = delete;

@@ -303,6 +303,7 @@ int merge(const merge_args& args) {
   const std::string& out_genotype_file = args.out_genotype_file;
   const std::string& out_sample_file = args.out_sample_file;
   const double threshold = args.threshold;
+  const stream_options& streams = args.streams;
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -342,8 +343,8 @@ int merge(const merge_args& args) {
     line_feed feed(entries, index, gen_files, spill, samples, copy_text);
 
     log.say("Merge...\n");
-    output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file));
-    output_file sample_out(out_sample_file, is_gz_name(out_sample_file));
+    output_file gen_out(out_genotype_file, is_gz_name(out_genotype_file), streams);
+    output_file sample_out(out_sample_file, is_gz_name(out_sample_file), streams);
     merge_run run{samples, threshold, log, {}, {}, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
     run.texts.assign(samples.size(), std::string_view());

@@ -229,6 +229,7 @@ int orient_to_strand(const orient_args& args) {
   const std::string& strand_file = args.strand_file;
   std::string out_genotype_file = args.out_genotype_file;
   const bool excl = args.excl, order = args.order;
+  const stream_options& streams = args.streams;
   bool compress_out = is_gz_name(out_genotype_file);
   if (!compress_out && is_gz_name(genotype_file)) {
     out_genotype_file += ".gz";
@@ -269,8 +270,8 @@ int orient_to_strand(const orient_args& args) {
     std::unique_ptr<input_file> gen;
     std::unique_ptr<output_file> out;
     try {
-      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file));
-      out = std::make_unique<output_file>(out_genotype_file, compress_out);
+      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file), streams);
+      out = std::make_unique<output_file>(out_genotype_file, compress_out, streams);
     } catch (const io_error& e) {
       return fail_log_first(log, e.what());
     }

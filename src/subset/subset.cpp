@@ -112,6 +112,7 @@ int subset(const subset_args& args) {
   const std::string exclusion_file = args.exclusion_file.value_or("");
   const bool sample_flag = args.sample_subset();
   const bool missing_flag = args.missing.has_value();
+  const stream_options& streams = args.streams;
   const bool gz_input = is_gz_name(genotype_file);
   tee log;
   if (!log.open(false)) {
@@ -124,7 +125,7 @@ int subset(const subset_args& args) {
     // Every input is opened, and the lists read, before anything is created:
     // a misspelt name stops the run instead of silently selecting nothing
     // (or everything). The GEN file is read once, so it may be a pipe.
-    input_file gen_in(genotype_file, gz_input);
+    input_file gen_in(genotype_file, gz_input, streams);
     std::unique_ptr<input_file> sample_in;
     if (sample_flag)
       sample_in = std::make_unique<input_file>(sample_file, is_gz_name(sample_file));
@@ -162,7 +163,7 @@ int subset(const subset_args& args) {
       log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
       line_reader rows(*sample_in);
-      sample_out = std::make_unique<output_file>(out_sample_file, gz_input);
+      sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
       n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep);
       sample_in.reset();
     }
@@ -182,7 +183,7 @@ int subset(const subset_args& args) {
     log.say("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
-    output_file gen_out(out_genotype_file, gz_input);
+    output_file gen_out(out_genotype_file, gz_input, streams);
     std::vector<double> probs(missing_flag ? 3 * n : 0);
     std::uint64_t n_in_snps = 0, n_out_snps = 0;
     for (; have_line; have_line = gen_lines.next(line)) {

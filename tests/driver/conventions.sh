@@ -17,6 +17,7 @@ fail() { echo "FAIL: $*"; failed=1; }
 [ $? -eq 0 ] || fail "--version: exit status"
 [ "$(head -n 1 out.txt)" = "varnex 0.6.6" ] || fail "--version: first line $(head -n 1 out.txt)"
 grep -Eq '^zlib [0-9]+\.[0-9]+' out.txt || fail "--version: no zlib line"
+grep -Eq '^libdeflate [0-9]+\.[0-9]+' out.txt || fail "--version: no libdeflate line"
 grep -Eq '^Boost [0-9]+\.[0-9]+\.[0-9]+$' out.txt || fail "--version: no Boost line"
 [ -s err.txt ] && fail "--version wrote to standard error"
 [ -e varnex.log ] && fail "--version created the log"
@@ -77,10 +78,11 @@ if command -v groff > /dev/null; then
   [ -z "$warnings" ] || fail "man page: groff warns: $warnings"
 fi
 grep -q '^\\fB\\-\\-strand\\fR \\fIFILE\\fR$' prefix/share/man/man1/varnex.1 || fail "man page: no --strand"
+grep -q '^\\fB\\-\\-threads\\fR \\fIINTEGER\\fR$' prefix/share/man/man1/varnex.1 || fail "man page: no --threads"
 completion=$(bash -c 'source prefix/share/bash-completion/completions/varnex
   c() { COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMPREPLY=(); _varnex; echo "${COMPREPLY[*]}"; }
-  c varnex -P --o; c varnex --st; c varnex -M --g prefix/b; c varnex -S --start ""')
-expected=$'--og --out_genotype --os --out_sample --ostrel1\n--start --strand\nprefix/bin\n'
+  c varnex -P --o; c varnex --st; c varnex -M --g prefix/b; c varnex -S --start ""; c varnex -U --bg; c varnex -O --threads ""')
+expected=$'--og --out_genotype --os --out_sample --ostrel1\n--start --strand\nprefix/bin\n\n--bgzf\n'
 [ "$completion" = "${expected%$'\n'}" ] || fail "completion: got $completion"
 
 [ $failed -eq 0 ] && echo "all passed"
