@@ -276,9 +276,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
 
 }  // namespace
 
-int gen_to_ped(std::string genotype_file, std::string sample_file, std::string ped_file,
-               std::string map_file, std::string phenotype_name, std::string sex_name,
-               double threshold, bool alleles, const stream_options& streams) {
+int gen_to_ped(const gen_to_ped_args& args) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -286,8 +284,8 @@ int gen_to_ped(std::string genotype_file, std::string sample_file, std::string p
   }
   missing_messages missing(log);
   try {
-    run(genotype_file, sample_file, ped_file, map_file, phenotype_name, sex_name, threshold,
-        alleles, log, missing, streams);
+    run(args.genotype_file, args.sample_file, args.ped_file, args.map_file, args.phenotype_name,
+        args.sex_name, args.threshold, args.alleles, log, missing, args.streams);
   } catch (const io_error& e) {
     missing.flush();
     return log.fail(e.what());

@@ -301,21 +301,20 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
 
 }  // namespace
 
-int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genotype_file,
-               std::string out_sample_file, bool discrete_phenotype, bool family, bool ostrel1,
-               const stream_options& streams) {
+int ped_to_gen(const ped_to_gen_args& args) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
     return 1;
   }
   try {
-    return convert(log, ped_file, map_file, out_genotype_file, out_sample_file,
-                   discrete_phenotype, family, ostrel1, streams);
+    return convert(log, args.ped_file, args.map_file, args.out_genotype_file,
+                   args.out_sample_file, args.discrete_phenotype, args.family, args.ostrel1,
+                   args.streams);
   } catch (const io_error& e) {
     return log.fail(e.what());
   } catch (const std::bad_alloc&) {
-    return log.fail("Not enough memory for the genotypes of " + ped_file);
+    return log.fail("Not enough memory for the genotypes of " + args.ped_file);
   }
 }
 

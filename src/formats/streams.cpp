@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -73,7 +74,37 @@ class fd_sink {
   bool* failed_;
 };
 
+std::atomic<std::uint64_t> meter_bytes{0}, meter_size{0}, meter_lines{0};
+std::atomic<bool> meter_unsized{false};
+
+// Counts what a decompressing reader took from its file since it last looked:
+// zlib and the gzip chain read ahead on their own, and seek back in merge.
+void meter_offset(std::int64_t at, std::uint64_t& metered) {
+  if (at < 0) return;  // a pipe
+  if (static_cast<std::uint64_t>(at) > metered) meter_read(static_cast<std::uint64_t>(at) - metered);
+  metered = static_cast<std::uint64_t>(at);
+}
+
 }  // namespace
+
+input_meter read_so_far() {
+  input_meter m;
+  m.bytes_read = meter_bytes.load(std::memory_order_relaxed);
+  m.bytes_opened = meter_size.load(std::memory_order_relaxed);
+  m.lines = meter_lines.load(std::memory_order_relaxed);
+  m.sizes_known = !meter_unsized.load(std::memory_order_relaxed);
+  return m;
+}
+
+void meter_opened(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    meter_size.fetch_add(static_cast<std::uint64_t>(st.st_size), std::memory_order_relaxed);
+  else
+    meter_unsized.store(true, std::memory_order_relaxed);
+}
+
+void meter_read(std::uint64_t bytes) { meter_bytes.fetch_add(bytes, std::memory_order_relaxed); }
 
 bool is_gz_name(std::string_view name) { return name.find(".gz") != std::string_view::npos; }
 
@@ -86,6 +117,7 @@ void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
 struct input_file::chain {
   int fd = -1;
   bool direct = false;
+  std::uint64_t metered = 0;
   std::unique_ptr<bgzf_reader> blocks;
   io::filtering_istream stream;
   ~chain() {
@@ -101,6 +133,7 @@ struct input_file::chain {
 input_file::input_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()) {
   chain_->fd = open_input_fd(name);
+  meter_opened(chain_->fd);
   if (!compressed) {
     chain_->direct = true;
     return;
@@ -120,11 +153,18 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
   if (chain_->direct) {
     for (;;) {
       ssize_t got = ::read(chain_->fd, buffer, n);
-      if (got >= 0) return static_cast<std::size_t>(got);
+      if (got >= 0) {
+        meter_read(static_cast<std::uint64_t>(got));
+        return static_cast<std::size_t>(got);
+      }
       if (errno != EINTR) throw io_error("Can't read " + name_);
     }
   }
-  if (chain_->blocks) return chain_->blocks->read(buffer, n);
+  if (chain_->blocks) {
+    std::size_t got = chain_->blocks->read(buffer, n);
+    meter_offset(::lseek(chain_->fd, 0, SEEK_CUR), chain_->metered);
+    return got;
+  }
   auto& s = chain_->stream;
   if (s.bad()) throw io_error("Can't read " + name_);
   if (s.eof()) return 0;
@@ -134,6 +174,7 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
     throw io_error("Can't read " + name_);
   }
   if (s.bad()) throw io_error("Can't read " + name_);
+  meter_offset(::lseek(chain_->fd, 0, SEEK_CUR), chain_->metered);
   return static_cast<std::size_t>(s.gcount());
 }
 
@@ -152,6 +193,8 @@ bool line_splitter::fill() {
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
   std::size_t got = read_block(buffer_.data() + end_, buffer_.size() - end_);
+  meter_lines.fetch_add(line_number_ - lines_metered_, std::memory_order_relaxed);
+  lines_metered_ = line_number_;
   if (got == 0) {
     eof_ = true;
     return false;
@@ -479,6 +522,7 @@ gz_line_reader::gz_line_reader(const std::string& name, std::size_t buffer)
       name_(name),
       fd_(open_input_fd(name)),
       in_(std::max<std::size_t>(buffer, 8192)) {
+  meter_opened(fd_);
   try {
     while (in_end_ < 2 && refill()) {
     }
@@ -506,6 +550,7 @@ bool gz_line_reader::refill() {
       return false;
     }
     in_end_ += static_cast<std::size_t>(got);
+    meter_read(static_cast<std::uint64_t>(got));
     return true;
   }
 }
@@ -524,6 +569,7 @@ std::size_t gz_line_reader::read_block(char* to, std::size_t n) {
       if (r < 0 && errno == EINTR) continue;
       if (r < 0) throw io_error("Can't read " + name_);
       got = static_cast<std::size_t>(r);
+      meter_read(got);
       break;
     }
   }

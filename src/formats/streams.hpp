@@ -45,6 +45,20 @@ bool is_gz_name(std::string_view name);
 // Throws io_error("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
 
+// What the input files of this run have read so far, for the progress line:
+// bytes taken from the files (compressed bytes for gzip data), the sizes of
+// the files opened (`sizes_known` false once one of them has none, as a pipe)
+// and the lines handed out. Readers update it once per block; a file read
+// twice counts twice.
+struct input_meter {
+  std::uint64_t bytes_read = 0, bytes_opened = 0, lines = 0;
+  bool sizes_known = true;
+};
+input_meter read_so_far();
+// For readers of their own (positioned reads of a file opened on `fd`).
+void meter_opened(int fd);
+void meter_read(std::uint64_t bytes);
+
 // How gzip data is written and read. With one thread, gzip output is the
 // single-stream compressor's; with more, blocks are compressed on that many
 // threads (one gzip member, or BGZF when `bgzf` is set), and BGZF inputs are
@@ -102,6 +116,7 @@ class line_splitter {
   bool eof_ = false;
   std::uint64_t line_offset_ = 0;
   std::uint64_t line_number_ = 0;
+  std::uint64_t lines_metered_ = 0;
 };
 
 // Hands out the lines of an input_file as views into one reused buffer.

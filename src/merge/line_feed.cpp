@@ -35,6 +35,7 @@ class line_feed::source {
       check_readable(name);
       fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
       if (fd_ < 0) throw io_error("Can't open " + name);
+      meter_opened(fd_);
       plain_ = std::make_unique<range_reader>(fd_, name, block_);
     }
   }
@@ -91,6 +92,7 @@ class line_feed::source {
       if (r == 0) break;
       got += static_cast<std::size_t>(r);
     }
+    meter_read(got);
     return got;
   }
   void missing_bytes() const { throw io_error("Can't read " + name_); }

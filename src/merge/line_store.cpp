@@ -70,6 +70,7 @@ std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
     got += static_cast<std::size_t>(n);
   }
   read_ += got;
+  meter_read(got);
   start_ = offset;
   size_ = got;
   if (got < length) throw io_error("Can't read " + name_);

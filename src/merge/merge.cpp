@@ -321,8 +321,12 @@ class layout_cache {
 
 }  // namespace
 
-int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
-          std::string out_sample_file, double threshold, const stream_options& streams) {
+int merge(const merge_args& args) {
+  const std::vector<std::string>& merge_files = args.merge_files;
+  const std::string& out_genotype_file = args.out_genotype_file;
+  const std::string& out_sample_file = args.out_sample_file;
+  const double threshold = args.threshold;
+  const stream_options& streams = args.streams;
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");

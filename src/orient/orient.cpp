@@ -224,9 +224,12 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
   return copy(whole, out);
 }
 
-int orient_to_strand(std::string genotype_file, std::string strand_file,
-                     std::string out_genotype_file, bool excl, bool order,
-                     const stream_options& streams) {
+int orient_to_strand(const orient_args& args) {
+  const std::string& genotype_file = args.genotype_file;
+  const std::string& strand_file = args.strand_file;
+  std::string out_genotype_file = args.out_genotype_file;
+  const bool excl = args.excl, order = args.order;
+  const stream_options& streams = args.streams;
   // The driver has already given the output of a gzip input its ".gz".
   const bool compress_out = is_gz_name(out_genotype_file) || is_gz_name(genotype_file);
 

@@ -82,12 +82,18 @@ long select_samples(tee& log, line_reader& rows, output_file& out, const id_set&
 
 }  // namespace
 
-int subset(std::string genotype_file, std::string out_genotype_file, std::string inclusion_file,
-           std::string sample_id_file, std::string sample_excl_file, std::string sample_file,
-           std::string out_sample_file, std::string exclusion_file, int start, int end,
-           bool range_flag, bool inclusion_flag, bool sample_flag, bool exclusion_flag,
-           bool missing_flag, double missing, double threshold,
-           const stream_options& streams) {
+int subset(const subset_args& args) {
+  const std::string& genotype_file = args.genotype_file;
+  const std::string& out_genotype_file = args.out_genotype_file;
+  const std::string& sample_file = args.sample_file;
+  const std::string& out_sample_file = args.out_sample_file;
+  const std::string sample_id_file = args.sample_id_file.value_or("");
+  const std::string sample_excl_file = args.sample_excl_file.value_or("");
+  const std::string inclusion_file = args.inclusion_file.value_or("");
+  const std::string exclusion_file = args.exclusion_file.value_or("");
+  const bool sample_flag = args.sample_subset();
+  const bool missing_flag = args.missing.has_value();
+  const stream_options& streams = args.streams;
   const bool gz_input = is_gz_name(genotype_file);
   tee log;
   if (!log.open(false)) {
@@ -136,16 +142,16 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     log.say("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
     snp_filter filter;
-    filter.range_flag = range_flag;
-    filter.inclusion_flag = inclusion_flag;
-    filter.exclusion_flag = exclusion_flag;
-    filter.start = start == -1 ? 0 : start;
-    filter.end = end;
+    filter.range_flag = args.range();
+    filter.inclusion_flag = args.inclusion_file.has_value();
+    filter.exclusion_flag = args.exclusion_file.has_value();
+    filter.start = args.start.value_or(-1) == -1 ? 0 : *args.start;
+    filter.end = args.end.value_or(-1);
     filter.inclusion = &incl_snps;
     filter.exclusion = &excl_snps;
-    if (range_flag) log.say("positions...\n");
-    if (inclusion_flag) log.say("Snp_id...\n");
-    if (exclusion_flag) log.say("Exclusion...\n");
+    if (filter.range_flag) log.say("positions...\n");
+    if (filter.inclusion_flag) log.say("Snp_id...\n");
+    if (filter.exclusion_flag) log.say("Exclusion...\n");
     log.say("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
@@ -160,7 +166,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       if (!filter.selects(g.snp_id, g.rs_id, g.position, g.position_ok)) continue;
       if (missing_flag) {
         read_probabilities(g.probabilities, probs);
-        if (too_missing(probs.data(), n, threshold, missing)) continue;
+        if (too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
       }
       put_leading(gen_out, g);
       if (keep_all)
