@@ -1,7 +1,8 @@
 // GEN lines as the conversion to PED reads them: the five leading fields, then
 // probabilities tested against the calling threshold by a digit-level fast
 // path that must agree with parsing the field and comparing the double. Also
-// the SAMPLE header lookup and rows of that conversion.
+// the SAMPLE header lookup and rows of that conversion, and the field
+// splitting and number parsing every reader shares.
 //
 //   SNP_A rs1001 10250 A G 1 0 0 0.25 0.75 0 0.9000001 1e-3 .5
 //
@@ -26,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!std::isfinite(threshold) || (data[0] & 3) != 0) threshold = usual[data[1] % 10];
   std::string_view text(reinterpret_cast<const char*>(data + 8), size - 8);
   const varnex::threshold_test test(threshold);
+  varnex::samples_in_first_line(text);
 
   std::size_t start = 0;
   bool first = true;
@@ -39,7 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     start = nl + 1;
 
     const varnex::gen_line g = varnex::split_gen_line(line);
-    if (g.leading_fields < 5 && !g.probabilities.empty()) __builtin_trap();
+    if (g.leading_fields > 5 || (g.leading_fields < 5 && !g.probabilities.empty())) __builtin_trap();
+    std::size_t fields = 0;
+    varnex::field_cursor cursor(line);
+    for (std::string_view field; cursor.next(field); ++fields) {
+      std::int32_t i = 0;
+      varnex::parse_int32(field, i);
+      double d = 0;
+      if (varnex::parse_double_prefix(field, d) > field.size()) __builtin_trap();
+    }
+    if (fields != varnex::count_fields(line)) __builtin_trap();
     if (g.position_ok) {
       std::int32_t p = 0;
       if (!varnex::parse_int32(g.position_text, p) || p != g.position) __builtin_trap();

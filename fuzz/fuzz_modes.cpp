@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "driver/log.hpp"
+#include "driver/options.hpp"
 #include "driver/varnex.hpp"
 #include "formats/streams.hpp"
 
@@ -42,22 +43,21 @@ const char* const base_lines[6][8] = {
     {"-U", "--s", "@1", nullptr},
 };
 
-const std::set<std::string> value_options = {
-    "--genotype", "--g",   "--sample", "--s",     "--out_genotype", "--og",  "--out_sample",
-    "--os",       "--sample_id", "--sample_excl", "--start", "--end", "--inclusion",
-    "--exclusion", "--missing", "--threshold", "--ped", "--map", "--phenotype", "--sex",
-    "--strand",   "--add_pheno_cov", "--remove_pheno_cov", "--log"};
+// Per mode, the long names of the options whose value it reads (merge reads
+// only what "--g"/"--s" collect), from the option table.
+std::set<std::string> input_options_of(int mode) {
+  std::set<std::string> names;
+  for (const varnex::option_row& row : varnex::option_table) {
+    const varnex::option_use* use = row.use_in(static_cast<varnex::mode>(mode));
+    if (use && use->in != varnex::mode::any && use->as == varnex::role::input)
+      names.insert(row.name);
+  }
+  return names;
+}
 
-// Options whose value a mode reads, per mode (merge: every collected name).
-const std::set<std::string> input_options[6] = {
-    {"--g", "--genotype", "--s", "--sample", "--sample_id", "--sample_excl", "--inclusion",
-     "--exclusion"},
-    {"--ped", "--map"},
-    {"--g", "--genotype", "--s", "--sample"},
-    {},
-    {"--g", "--genotype", "--strand"},
-    {"--s", "--sample"},
-};
+const std::set<std::string> input_options[6] = {input_options_of(0), input_options_of(1),
+                                                input_options_of(2), input_options_of(3),
+                                                input_options_of(4), input_options_of(5)};
 
 void empty_scratch() {
   DIR* d = opendir(".");
@@ -118,16 +118,15 @@ std::set<std::string> inputs_named(int mode, const std::vector<std::string>& arg
   for (std::size_t i = 1; i < args.size();) {
     const std::string& a = args[i];
     if (a == "-M") merge_seen = true;
-    bool collects = merge_seen && (a == "--g" || a == "--genotype" || a == "--s" || a == "--sample");
+    const varnex::option_row* row = varnex::find_option(a.c_str());
+    const varnex::option_use* in_merge = row ? row->use_in(varnex::mode::merge) : nullptr;
+    bool collects = merge_seen && in_merge && in_merge->as == varnex::role::inputs;
     if (collects) {
       std::size_t j = i + 1;
       while (j < args.size() && args[j][0] != '-') collected.insert(args[j++]);
       i = j;
-    } else if (value_options.count(a)) {
-      if (i + 1 < args.size()) {
-        std::string key = a == "--genotype" ? "--g" : a == "--sample" ? "--s" : a;
-        last[key] = args[i + 1];
-      }
+    } else if (row && row->takes_value()) {
+      if (i + 1 < args.size()) last[row->name] = args[i + 1];
       i += 2;
     } else {
       ++i;

@@ -7,13 +7,7 @@ cd "$(dirname "$0")/.."
 real=../shared/realdata
 c=fuzz/corpus
 rm -rf "$c"
-mkdir -p "$c"/{fuzz_text,fuzz_lines,fuzz_cli,fuzz_ped,fuzz_map,fuzz_gen,fuzz_strand,fuzz_sample,fuzz_modes}
-
-# Field splitting and numbers: GEN lines and odd number spellings.
-head -2 examples/example.gen > $c/fuzz_text/gen_lines
-head -1 $real/bcftools_test/convert.gs.pl.gen | cut -c1-300 > $c/fuzz_text/gen_decimals
-printf 'a\tb  c\r\n1e999 -0 nan .5 5. +1 -2147483649 2147483647 0x1A 1e-400\n' > $c/fuzz_text/numbers
-printf 'S rs 99999999999 A G 1 0 0\n' > $c/fuzz_text/big_position
+mkdir -p "$c"/{fuzz_lines,fuzz_gen,fuzz_strand,fuzz_modes}
 
 # Line readers: plain, gzip, CRLF, no final line feed.
 head -3 examples/example.gen > $c/fuzz_lines/plain
@@ -21,32 +15,17 @@ head -3 examples/example.gen | gzip -n > $c/fuzz_lines/gzip
 printf 'ID_1 ID_2 missing\r\n0 0 0\r\nf1 i1 0' > $c/fuzz_lines/crlf
 printf 'a\n' | gzip -n | head -c 15 > $c/fuzz_lines/truncated_gzip
 
-# Argument vectors, NUL-separated.
-args() { local IFS=$'\x01'; printf '%s' "$*" | tr '\001' '\000'; }
-args -P --ped x.ped --map x.map > $c/fuzz_cli/ped
-args -S --g a.gen --start 10 --end 99999999999 --missing nan --threshold 1e999 > $c/fuzz_cli/subset
-args -M --g a.gen b.gen.gz --s a.sample b.sample --threshold -0 > $c/fuzz_cli/merge
-args -G --g a.gen.gz --s a.sample --ped > $c/fuzz_cli/value_missing
-args -O --g a.gen --strand s --og a.gen --log a.gen > $c/fuzz_cli/clash
-args -U --s a.sample --add_pheno_cov p > $c/fuzz_cli/update
-
-# PED lines and MAP files.
-cat $real/plink_ng_tests/toy.ped > $c/fuzz_ped/toy
-head -3 $real/popgen_hapmap_chb/test.ped | cut -c1-200 > $c/fuzz_ped/hapmap
-printf 'F1 I1 0 0 1 2 A A G T\nF2 I2 0 0 2 1 AC 0 0\nF3 I3 0 0 x -9 1\t2 N N\n' > $c/fuzz_ped/pairs
-cat $real/plink_ng_tests/toy.map > $c/fuzz_map/toy
-cat $real/genotypeio_tests/test.map > $c/fuzz_map/tabs_no_final_newline
-printf '1 rs1 0 1000 A G\n1 rs2\n0 2000\n1 rs3 x 3000\n' > $c/fuzz_map/split_and_stop
+# Field splitting and numbers: GEN lines and odd number spellings (0.9).
+{ printf '\x01\x00\0\0\0\0\0\0'; head -2 examples/example.gen; } > $c/fuzz_gen/text_gen_lines
+{ printf '\x01\x00\0\0\0\0\0\0'; head -1 $real/bcftools_test/convert.gs.pl.gen | cut -c1-300; } > $c/fuzz_gen/text_gen_decimals
+{ printf '\x01\x00\0\0\0\0\0\0'; printf 'a\tb  c\r\n1e999 -0 nan .5 5. +1 -2147483649 2147483647 0x1A 1e-400\n'; } > $c/fuzz_gen/text_numbers
+{ printf '\x01\x00\0\0\0\0\0\0'; printf 'S rs 99999999999 A G 1 0 0\n'; } > $c/fuzz_gen/text_big_position
 
 # GEN lines for the calling threshold: 8 bytes of threshold, then lines (the
 # first also serves as a SAMPLE header).
 { printf '\x01\x00\0\0\0\0\0\0'; head -1 examples/example.sample; head -3 examples/example.gen; } > $c/fuzz_gen/usual_09
 { printf '\x01\x01\0\0\0\0\0\0'; head -1 examples/example.sample; printf 'S r 1 A G 0.5 0.50000001 .5 5e-1 +0.5 -0.5 0.4999999999999999999999 1e999 nan 0.5x\n'; } > $c/fuzz_gen/edges_05
 { printf '\x00\x00\0\0\0\0\xec\x3f'; head -5 $real/bcftools_test/convert.gs.pl.gen | cut -c1-400; } > $c/fuzz_gen/real_0875
-
-# SAMPLE rows and identifier lists.
-cat examples/example.sample > $c/fuzz_sample/sample
-printf 'ind1 ind3\nfam2\n\tind4  \r\n' > $c/fuzz_sample/list
 
 # Strand lines and GEN lines for the orient rewrite: a flag byte (1 --order,
 # 2 orientation '-'), then lines read both ways.

@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ make cmake zlib1g-dev libboost-iostreams-dev libgtest-dev googletest gzip libdeflate-dev
-  libzstd-dev snakemake python3-matplotlib)
+packages=(g++ make cmake zlib1g-dev libboost-iostreams-dev libgtest-dev googletest gzip groff-base bsdutils
+  libdeflate-dev libzstd-dev snakemake python3-matplotlib)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

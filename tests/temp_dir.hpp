@@ -9,6 +9,8 @@
 #include <iterator>
 #include <string>
 
+#include "formats/streams.hpp"
+
 namespace varnex::testing {
 
 class temp_dir {
@@ -42,6 +44,19 @@ inline void write_file(const std::string& name, const std::string& bytes) {
 inline std::string read_file(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// What WRITE puts into a fresh plain output file.
+template <typename Write>
+std::string written(Write write) {
+  temp_dir dir;
+  const std::string name = dir / "out";
+  {
+    output_file out(name, false);
+    write(out);
+    out.close();
+  }
+  return read_file(name);
 }
 
 inline bool exists(const std::string& name) { return std::filesystem::exists(name); }

@@ -246,26 +246,13 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
   return missing_count;
 }
 
-void remove_if_regular(const std::string& name) {
-  struct stat st;
-  if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name.c_str());
-}
-
 void run(const std::string& genotype_file, const std::string& sample_file,
          const std::string& ped_file, const std::string& map_file,
          const std::string& phenotype_name, const std::string& sex_name, double threshold,
          bool with_alleles, tee& log, missing_messages& missing, const stream_options& streams) {
+  check_read_twice(genotype_file);
   check_readable(genotype_file);
   check_readable(sample_file);
-  for (const std::string* out : {&map_file, &ped_file}) {
-    for (const std::string* in : {&genotype_file, &sample_file})
-      if (same_file(*out, *in))
-        throw io_error("Output file " + *out + " is the same file as input " + *in);
-    if (same_file(*out, log_file))
-      throw io_error("Output file " + *out + " is the same file as the log file " + log_file);
-  }
-  if (same_file(ped_file, map_file))
-    throw io_error("Output file " + ped_file + " is the same file as output " + map_file);
 
   log.say("Count SNPs and samples...\n");
   const gen_shape shape = count_gen(genotype_file, streams);
@@ -302,21 +289,13 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   for (std::uint64_t j = 0; j < n; ++j)
     write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
                    samples.phenotype(j), alleles, calls->row(j));
-  // Neither output may stay behind alone when the other fails.
-  map.close();
-  try {
-    ped.close();
-  } catch (...) {
-    remove_if_regular(map_file);
-    throw;
-  }
+  // Neither output may replace its name alone when the other fails.
+  commit_outputs({&map, &ped});
 }
 
 }  // namespace
 
-int gen_to_ped(std::string genotype_file, std::string sample_file, std::string ped_file,
-               std::string map_file, std::string phenotype_name, std::string sex_name,
-               double threshold, bool alleles, const stream_options& streams) {
+int gen_to_ped(const gen_to_ped_args& args) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -324,8 +303,8 @@ int gen_to_ped(std::string genotype_file, std::string sample_file, std::string p
   }
   missing_messages missing(log);
   try {
-    run(genotype_file, sample_file, ped_file, map_file, phenotype_name, sex_name, threshold,
-        alleles, log, missing, streams);
+    run(args.genotype_file, args.sample_file, args.ped_file, args.map_file, args.phenotype_name,
+        args.sex_name, args.threshold, args.alleles, log, missing, args.streams);
   } catch (const io_error& e) {
     missing.flush();
     return log.fail(e.what());

@@ -10,14 +10,11 @@
 // With --discrete_phenotype every phenotype text gets its own GEN/SAMPLE pair.
 #include "convert/ped_to_gen.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <new>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,41 +71,30 @@ namespace {
 
 std::string str(std::uint64_t v) { return std::to_string(v); }
 
-// Outputs already closed; removed again unless the whole run succeeds, so a
-// failed run never leaves a SAMPLE without its GEN, or half of the groups.
+// Finished outputs, renamed into place together once the whole run
+// succeeded, so a failed run never leaves a SAMPLE without its GEN, or half
+// of the groups.
 class finished_outputs {
  public:
-  finished_outputs() = default;
-  finished_outputs(const finished_outputs&) = delete;
-  finished_outputs& operator=(const finished_outputs&) = delete;
-  ~finished_outputs() {
-    if (kept_) return;
-    for (const std::string& name : names_) {
-      struct stat st;
-      if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name.c_str());
-    }
+  void add(std::unique_ptr<output_file> out) {
+    out->finish();
+    outputs_.push_back(std::move(out));
   }
-  void close(output_file& out) {
-    out.close();
-    names_.push_back(out.name());
+  void commit() {
+    std::vector<output_file*> all;
+    for (auto& out : outputs_) all.push_back(out.get());
+    commit_outputs(all);
   }
-  void keep() { kept_ = true; }
 
  private:
-  std::vector<std::string> names_;
-  bool kept_ = false;
+  std::vector<std::unique_ptr<output_file>> outputs_;
 };
-
-void refuse_input_as_output(const std::string& out, const std::string& ped_file,
-                            const std::string& map_file) {
-  for (const std::string* in : {&ped_file, &map_file})
-    if (same_file(out, *in)) throw io_error("Output file " + out + " is the same file as input " + *in);
-}
 
 void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
                        const std::vector<sample>& samples, const std::vector<std::size_t>& members,
                        std::uint64_t snps, finished_outputs& done, const stream_options& streams) {
-  output_file out(name, compressed, streams);
+  auto file = std::make_unique<output_file>(name, compressed, streams);
+  output_file& out = *file;
   out.put("ID_1 ID_2 Missing Gender Phenotype\n");
   out.put(ostrel1 ? "0 0 0 1 P\n" : "0 0 0 D P\n");
   const double m = static_cast<double>(snps);
@@ -125,7 +111,7 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
     out.put(r.phenotype);
     out.put('\n');
   }
-  done.close(out);
+  done.add(std::move(file));
 }
 
 // One GEN line per SNP with the genotypes of `members`, in their order. The
@@ -136,7 +122,7 @@ std::string write_gen_file(const std::string& name, bool compressed,
                            const std::vector<map_snp>& snps, const packed_genotypes& genotypes,
                            const std::vector<sample>& samples,
                            const std::vector<std::size_t>& members, bool translate_by_first_seen,
-                           const bgen_write_options& bgen, finished_outputs& done,
+                           const bgen_options& bgen, finished_outputs& done,
                            const stream_options& streams) {
   // Eight bytes per entry so that each genotype is one unaligned store; six are kept.
   static const char texts[2][4][8] = {
@@ -145,7 +131,7 @@ std::string write_gen_file(const std::string& name, bool compressed,
   };
   std::vector<std::string> ids;
   for (std::size_t s : members) ids.push_back(bgen_sample_id(samples[s].id_1, samples[s].id_2, bgen.ids));
-  const std::unique_ptr<output_file> file = open_gen_output(name, compressed, streams, bgen, &ids);
+  std::unique_ptr<output_file> file = open_gen_output(name, compressed, streams, bgen, &ids);
   output_file& out = *file;
   std::vector<std::uint64_t> words(members.size());
   const std::uint64_t m = snps.size();
@@ -168,8 +154,18 @@ std::string write_gen_file(const std::string& name, bool compressed,
       out.advance(members.size() * 6 + 1);
     }
   }
-  done.close(out);
-  return bgen_summary(out);
+  // The counts are complete once the file is finished.
+  const output_file* finished = file.get();
+  done.add(std::move(file));
+  return bgen_summary(*finished);
+}
+
+[[gnu::cold, gnu::noinline]] std::string third_allele_text(char first, char second,
+                                                           const std::string& snp, char a, char b) {
+  std::string known(1, a);
+  if (b != '-') known.append(" ").append(1, b);
+  return "genotype " + std::string{first, ' ', second} + " at SNP " + snp +
+         " holds a third allele (alleles so far: " + known + ")";
 }
 
 std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed,
@@ -187,20 +183,11 @@ std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed,
 int convert(tee& log, const std::string& ped_file, const std::string& map_file,
             const std::string& out_genotype_file, const std::string& out_sample_file,
             bool discrete_phenotype, bool family, bool ostrel1, const stream_options& streams,
-            const bgen_write_options& bgen) {
+            const bgen_options& bgen) {
   const bool ped_gz = is_gz_name(ped_file);
+  check_read_twice(ped_file);
   input_file map_input(map_file, is_gz_name(map_file));
   check_readable(ped_file);
-  if (!discrete_phenotype) {
-    refuse_input_as_output(out_genotype_file, ped_file, map_file);
-    refuse_input_as_output(out_sample_file, ped_file, map_file);
-    // Both to /dev/null is fine; both into one file would lose the SAMPLE.
-    struct stat st;
-    bool device = ::stat(out_sample_file.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-    if (!device && same_file(out_genotype_file, out_sample_file))
-      throw io_error("Output files " + out_genotype_file + " and " + out_sample_file +
-                     " are the same file");
-  }
 
   log.say("MAP...\n");
   std::uint64_t map_stop = 0;
@@ -253,6 +240,8 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       std::uint64_t k = 0;
       char first, second;
       for (; k < m && fields.alleles.next_pair(first, second); ++k) {
+        if (__builtin_expect(third_allele(allele_a[k], allele_b[k], first, second), 0))
+          throw fault(third_allele_text(first, second, snps[k].rs_id, allele_a[k], allele_b[k]));
         genotype_code c = code_pair(allele_a[k], allele_b[k], first, second);
         missing += c == code_missing;
         row.put(c);
@@ -304,16 +293,15 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
                        done, streams);
     if (!counts.empty()) log.say(counts);
   } else {
-    // All names are checked before the first file is created.
-    std::set<std::string> names;
-    for (const auto& group : phenotype_groups) {
-      for (const std::string* base : {&out_genotype_file, &out_sample_file}) {
-        std::string name = group_file_name(*base, group.first);
-        refuse_input_as_output(name, ped_file, map_file);
-        if (!names.insert(name).second)
-          throw io_error("Output file " + name + " would be written twice");
-      }
-    }
+    // The group names are known only now; all are checked before the first
+    // file is created.
+    run_names names;
+    names.inputs = {ped_file, map_file};
+    for (const auto& group : phenotype_groups)
+      for (const std::string* base : {&out_sample_file, &out_genotype_file})
+        names.outputs.push_back(group_file_name(*base, group.first));
+    std::string clash = name_clash(log_file, names);
+    if (!clash.empty()) throw io_error(clash);
     for (const auto& group : phenotype_groups)
       write_sample_file(group_file_name(out_sample_file, group.first), ped_gz, ostrel1, samples,
                         group.second, m, done, streams);
@@ -326,27 +314,26 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       if (!counts.empty()) log.say(counts);
     }
   }
-  done.keep();
+  done.commit();
   return 0;
 }
 
 }  // namespace
 
-int ped_to_gen(std::string ped_file, std::string map_file, std::string out_genotype_file,
-               std::string out_sample_file, bool discrete_phenotype, bool family, bool ostrel1,
-               const stream_options& streams, const bgen_write_options& bgen) {
+int ped_to_gen(const ped_to_gen_args& args) {
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
     return 1;
   }
   try {
-    return convert(log, ped_file, map_file, out_genotype_file, out_sample_file,
-                   discrete_phenotype, family, ostrel1, streams, bgen);
+    return convert(log, args.ped_file, args.map_file, args.out_genotype_file,
+                   args.out_sample_file, args.discrete_phenotype, args.family, args.ostrel1,
+                   args.streams, args.bgen);
   } catch (const io_error& e) {
     return log.fail(e.what());
   } catch (const std::bad_alloc&) {
-    return log.fail("Not enough memory for the genotypes of " + ped_file);
+    return log.fail("Not enough memory for the genotypes of " + args.ped_file);
   }
 }
 

@@ -43,6 +43,20 @@ inline genotype_code code_pair(char& a, char& b, char first, char second) {
   return static_cast<genotype_code>((0xDAu >> (2 * kind)) & 3);
 }
 
+// True when the pair (first, second) would give a SNP whose alleles so far
+// are `a` and `b` ('-' while unseen) a third allele: once both are known, any
+// other character; with only `a` known, two characters that both differ from
+// it and from each other. A missing pair (first character 0 or N) never does.
+// Checked before code_pair, which would otherwise recode the SNP silently.
+inline bool third_allele(char a, char b, char first, char second) {
+  const bool missing = (first == '0') | (first == 'N');
+  const bool out_first = (first != a) & (first != b);
+  const bool out_second = (second != a) & (second != b);
+  const bool both_known = b != '-';
+  return !missing & (a != '-') &
+         (both_known ? (out_first | out_second) : (out_first & out_second & (first != second)));
+}
+
 // 1, 2, 3, 4 to A, C, G, T, 0 to N; every other character unchanged.
 char numeric_allele(char c);
 

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "driver/progress.hpp"
+
 namespace varnex {
 
 namespace {
@@ -18,8 +20,14 @@ void buffer_stdout() {
 }
 
 void print_out(std::string_view text) {
+  if (!stdout_is_terminal()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return;
+  }
+  // The progress line may share the terminal: it makes way for this text.
+  progress_pause pause;
   std::fwrite(text.data(), 1, text.size(), stdout);
-  if (stdout_is_terminal() && !text.empty() && text.back() == '\n') std::fflush(stdout);
+  if (!text.empty() && text.back() == '\n') std::fflush(stdout);
 }
 
 bool finish_stdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }

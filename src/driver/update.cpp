@@ -14,10 +14,9 @@
 
 namespace varnex {
 
-int update_pheno_cov(std::string sample_file, std::string /*add_pheno_cov_file*/,
-                     std::string /*remove_pheno_cov_file*/, bool /*add*/, bool /*remove*/) {
+int update_pheno_cov(const update_args& args) {
   try {
-    gz_line_reader reader(sample_file);
+    gz_line_reader reader(args.sample_file);
     std::string_view line;
     // A standard output that fails (disk full) ends the run; main reports it.
     while (reader.next(line) && !std::ferror(stdout)) {

@@ -14,12 +14,16 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "driver/options.hpp"
+#include "driver/progress.hpp"
 #include "formats/bgen_io.hpp"
+#include "formats/outputs.hpp"
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 
@@ -29,140 +33,91 @@ namespace varnex {
 
 namespace {
 
-constexpr const char* version = "0.6.6";
-
-// Everything the command line can set.
-struct options {
-  std::string genotype_file, sample_file, out_genotype_file, out_sample_file;
-  std::string sample_id_file, sample_excl_file, inclusion_file, exclusion_file;
-  std::string ped_file, map_file, strand_file;
-  std::string phenotype_name = "-9", sex_name = "-9";
-  std::string add_pheno_cov_file, remove_pheno_cov_file;
-  int start = -1, end = -1;
-  double threshold = -1.0, missing = 1.0;
-  bool range_flag = false, inclusion_flag = false, sample_flag = false;
-  bool exclusion_flag = false, missing_flag = false;
-  bool alleles = false, discrete_phenotype = false, family = false, ostrel1 = false;
-  bool excl = false, order = false;
-  bool subset_mode = false, ped_mode = false, gen_mode = false;
-  bool merge_mode = false, orient_mode = false, update_mode = false;
+// What the scan found: the last value of each option ("" for a flag given),
+// the mode flags, and the names that "--g" and "--s" collect after "-M".
+struct command_line {
+  std::optional<std::string> value[option_count];
+  bool modes[mode_count] = {};
   std::vector<std::string> merge_files;
   int gen_count = 0, sample_count = 0;
-  std::string bgen_compression, bgen_ids, chromosome;
-  int bgen_bits = 8;
-  bool bgen_compression_flag = false, bgen_bits_flag = false;
-  int threads = 0;
-  bool threads_flag = false, bgzf = false;
+
+  bool has(opt o) const { return value[static_cast<int>(o)].has_value(); }
+  const std::optional<std::string>& get(opt o) const { return value[static_cast<int>(o)]; }
+  std::string text(opt o) const { return get(o).value_or(std::string()); }
+  std::optional<std::int32_t> int32(opt o) const {
+    if (!has(o)) return std::nullopt;
+    return option_int32(get(o)->c_str());
+  }
+  std::optional<double> real(opt o) const {
+    if (!has(o)) return std::nullopt;
+    return option_double(get(o)->c_str());
+  }
+  // An output name left empty gets `name`.
+  void default_name(opt o, const std::string& name) {
+    if (text(o).empty()) value[static_cast<int>(o)] = name;
+  }
+  // A BGEN name keeps its ending: ".gz" changes nothing for BGEN.
+  void append_gz_to(opt o) {
+    std::string name = text(o);
+    if (is_bgen_name(name)) return;
+    append_gz(name);
+    value[static_cast<int>(o)] = name;
+  }
 };
 
-enum class kind { text, int32, real, flag, collect };
+enum class scanned { run, refused, help, version };
 
-// One row per option: its names, what it takes and what it sets.
-struct option_row {
-  const char* name;
-  const char* alias;
-  kind what;
-  std::string options::*text;
-  int options::*number;
-  double options::*real;
-  bool options::*flag;     // set by the option (the value options' flags too)
-  int options::*counter;   // merge collection count
-};
-
-const option_row option_table[] = {
-    {"--genotype", "--g", kind::collect, &options::genotype_file, nullptr, nullptr, nullptr, &options::gen_count},
-    {"--sample", "--s", kind::collect, &options::sample_file, nullptr, nullptr, nullptr, &options::sample_count},
-    {"--out_genotype", "--og", kind::text, &options::out_genotype_file, nullptr, nullptr, nullptr, nullptr},
-    {"--out_sample", "--os", kind::text, &options::out_sample_file, nullptr, nullptr, nullptr, nullptr},
-    {"--sample_id", nullptr, kind::text, &options::sample_id_file, nullptr, nullptr, &options::sample_flag, nullptr},
-    {"--sample_excl", nullptr, kind::text, &options::sample_excl_file, nullptr, nullptr, &options::sample_flag, nullptr},
-    {"--start", nullptr, kind::int32, nullptr, &options::start, nullptr, &options::range_flag, nullptr},
-    {"--end", nullptr, kind::int32, nullptr, &options::end, nullptr, &options::range_flag, nullptr},
-    {"--inclusion", nullptr, kind::text, &options::inclusion_file, nullptr, nullptr, &options::inclusion_flag, nullptr},
-    {"--exclusion", nullptr, kind::text, &options::exclusion_file, nullptr, nullptr, &options::exclusion_flag, nullptr},
-    {"--missing", nullptr, kind::real, nullptr, nullptr, &options::missing, &options::missing_flag, nullptr},
-    {"--threshold", nullptr, kind::real, nullptr, nullptr, &options::threshold, nullptr, nullptr},
-    {"--ped", nullptr, kind::text, &options::ped_file, nullptr, nullptr, nullptr, nullptr},
-    {"--map", nullptr, kind::text, &options::map_file, nullptr, nullptr, nullptr, nullptr},
-    {"--phenotype", nullptr, kind::text, &options::phenotype_name, nullptr, nullptr, nullptr, nullptr},
-    {"--sex", nullptr, kind::text, &options::sex_name, nullptr, nullptr, nullptr, nullptr},
-    {"--alleles", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::alleles, nullptr},
-    {"--discrete_phenotype", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::discrete_phenotype, nullptr},
-    {"--family", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::family, nullptr},
-    {"--ostrel1", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::ostrel1, nullptr},
-    {"--strand", nullptr, kind::text, &options::strand_file, nullptr, nullptr, nullptr, nullptr},
-    {"--excl", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::excl, nullptr},
-    {"--order", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::order, nullptr},
-    {"--add_pheno_cov", nullptr, kind::text, &options::add_pheno_cov_file, nullptr, nullptr, nullptr, nullptr},
-    {"--remove_pheno_cov", nullptr, kind::text, &options::remove_pheno_cov_file, nullptr, nullptr, nullptr, nullptr},
-    {"--bgen-compression", nullptr, kind::text, &options::bgen_compression, nullptr, nullptr, &options::bgen_compression_flag, nullptr},
-    {"--bgen-bits", nullptr, kind::int32, nullptr, &options::bgen_bits, nullptr, &options::bgen_bits_flag, nullptr},
-    {"--bgen-ids", nullptr, kind::text, &options::bgen_ids, nullptr, nullptr, nullptr, nullptr},
-    {"--chromosome", nullptr, kind::text, &options::chromosome, nullptr, nullptr, nullptr, nullptr},
-    {"--threads", nullptr, kind::int32, nullptr, &options::threads, nullptr, &options::threads_flag, nullptr},
-    {"--bgzf", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::bgzf, nullptr},
-    {"--log", nullptr, kind::text, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"-S", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::subset_mode, nullptr},
-    {"-P", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::ped_mode, nullptr},
-    {"-G", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::gen_mode, nullptr},
-    {"-M", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::merge_mode, nullptr},
-    {"-O", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::orient_mode, nullptr},
-    {"-U", nullptr, kind::flag, nullptr, nullptr, nullptr, &options::update_mode, nullptr},
-};
-
-const option_row* find_option(const char* arg) {
-  for (const option_row& row : option_table)
-    if (std::strcmp(arg, row.name) == 0 || (row.alias && std::strcmp(arg, row.alias) == 0))
-      return &row;
-  return nullptr;
-}
-
-// Scans argv into `o`; prints the refusal and returns false on a bad argument.
-bool scan(int argc, char** argv, options& o) {
+// Scans argv into `c`; prints the refusal on a bad argument. "--help" and
+// "--version" end the scan where they stand: what follows them is not read.
+scanned scan(int argc, char** argv, command_line& c) {
+  const bool* merge_seen = &c.modes[static_cast<int>(mode::merge)];
   int i = 1;
   while (i < argc) {
+    if (const mode_row* m = find_mode(argv[i])) {
+      c.modes[static_cast<int>(m->id)] = true;
+      ++i;
+      continue;
+    }
     const option_row* row = find_option(argv[i]);
     if (!row) {
       print_out(std::string("Unknown parameter: ") + argv[i] + "\n");
-      return false;
+      return scanned::refused;
     }
-    if (row->what == kind::collect && o.merge_mode) {
+    if (row->id == opt::help) return scanned::help;
+    if (row->id == opt::version) return scanned::version;
+    const option_use* in_merge = row->use_in(mode::merge);
+    if (*merge_seen && in_merge && in_merge->as == role::inputs) {
+      int& count = row->id == opt::genotype ? c.gen_count : c.sample_count;
       int j = i + 1;
       for (; j < argc && argv[j][0] != '-'; ++j) {
-        o.merge_files.emplace_back(argv[j]);
-        ++(o.*(row->counter));
+        c.merge_files.emplace_back(argv[j]);
+        ++count;
       }
       i = j;
       continue;
     }
-    if (row->what == kind::flag) {
-      o.*(row->flag) = true;
+    if (!row->takes_value()) {
+      c.value[static_cast<int>(row->id)] = std::string();
       ++i;
       continue;
     }
     if (i + 1 >= argc) {
       print_out(std::string("Missing value for parameter: ") + argv[i] + "\n");
-      return false;
+      return scanned::refused;
     }
-    const char* value = argv[i + 1];
-    switch (row->what) {
-      case kind::int32: o.*(row->number) = option_int32(value); break;
-      case kind::real: o.*(row->real) = option_double(value); break;
-      default:
-        if (row->text)
-          o.*(row->text) = value;
-        else
-          log_file = value;  // "--log"
-    }
-    if (row->flag) o.*(row->flag) = true;
+    c.value[static_cast<int>(row->id)] = argv[i + 1];
     i += 2;
   }
-  return true;
+  if (c.has(opt::log)) log_file = *c.get(opt::log);
+  return scanned::run;
 }
 
-// A BGEN name keeps its ending: ".gz" changes nothing for BGEN.
-void append_gz_unless_gz(std::string& name) {
-  if (!is_gz_name(name) && !is_bgen_name(name)) name += ".gz";
+// True for an option that names an input or output of some mode.
+bool names_file(const option_row& row) {
+  for (const option_use& u : row.uses)
+    if (u.help && (u.as == role::input || u.as == role::inputs || u.as == role::output))
+      return true;
+  return false;
 }
 
 // The default output of a mode: a BGEN input gives a BGEN output
@@ -174,107 +129,155 @@ std::string default_output(const std::string& input, std::string_view tag) {
 
 // The BGEN options of the command line; false, with the refusal printed,
 // when one of them has no meaning.
-bool bgen_options(const options& o, tee& log, bgen_write_options& bgen) {
-  if (o.bgen_compression_flag && !parse_bgen_compression(o.bgen_compression, bgen.compression)) {
-    log.fail("Unknown BGEN compression: " + o.bgen_compression + " (zlib, zstd or none)");
+bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
+  const std::string compression = c.text(opt::bgen_compression);
+  if (c.has(opt::bgen_compression) && !parse_bgen_compression(compression, bgen.compression)) {
+    log.fail("Unknown BGEN compression: " + compression + " (zlib, zstd or none)");
     return false;
   }
-  if (o.bgen_bits_flag && (o.bgen_bits < 1 || o.bgen_bits > 32)) {
+  const std::int32_t bits = c.int32(opt::bgen_bits).value_or(8);
+  if (c.has(opt::bgen_bits) && (bits < 1 || bits > 32)) {
     log.fail("BGEN bits must be from 1 to 32.");
     return false;
   }
-  if (!o.bgen_ids.empty() && !parse_bgen_ids(o.bgen_ids, bgen.ids)) {
-    log.fail("Unknown BGEN identifiers: " + o.bgen_ids + " (ID_1, ID_2 or ID_1_ID_2)");
+  const std::string ids = c.text(opt::bgen_ids);
+  if (!ids.empty() && !parse_bgen_ids(ids, bgen.ids)) {
+    log.fail("Unknown BGEN identifiers: " + ids + " (ID_1, ID_2 or ID_1_ID_2)");
     return false;
   }
-  bgen.bits = static_cast<unsigned>(o.bgen_bits);
-  bgen.compression_given = o.bgen_compression_flag;
-  bgen.bits_given = o.bgen_bits_flag;
-  bgen.chromosome = o.chromosome;
+  bgen.bits = static_cast<unsigned>(bits);
+  bgen.compression_given = c.has(opt::bgen_compression);
+  bgen.bits_given = c.has(opt::bgen_bits);
+  bgen.chromosome = c.text(opt::chromosome);
   return true;
 }
 
-// Checks the mode's names and fills in defaults; returns 0 to go on.
-int check_mode(options& o, tee& log) {
-  if (o.subset_mode) {
-    if (o.genotype_file.empty()) {
-      usage("subset");
-      return 1;
+bool sample_subset(const command_line& c) { return c.has(opt::sample_id) || c.has(opt::sample_excl); }
+
+// Fills in the default output names of mode `m` and applies the ".gz" rules,
+// so that every name is final before the log or any output is opened. Names
+// a refusal will not need are left alone.
+void settle_names(command_line& c, mode m) {
+  switch (m) {
+    case mode::subset:
+      if (c.text(opt::genotype).empty()) break;
+      if (sample_subset(c) && !c.text(opt::sample).empty())
+        c.default_name(opt::out_sample, tagged_name(c.text(opt::sample), ".subset"));
+      c.default_name(opt::out_genotype, default_output(c.text(opt::genotype), ".subset"));
+      if (is_gz_name(c.text(opt::genotype))) {
+        c.append_gz_to(opt::out_genotype);
+        if (sample_subset(c) && !c.text(opt::sample).empty()) c.append_gz_to(opt::out_sample);
+      }
+      break;
+    case mode::ped_to_gen:
+      if (c.text(opt::ped).empty()) break;
+      c.default_name(opt::out_genotype, tagged_name(c.text(opt::ped), ".gen"));
+      c.default_name(opt::out_sample, tagged_name(c.text(opt::ped), ".sample"));
+      if (is_gz_name(c.text(opt::ped))) {
+        c.append_gz_to(opt::out_genotype);
+        c.append_gz_to(opt::out_sample);
+      }
+      break;
+    case mode::gen_to_ped:
+      if (c.text(opt::genotype).empty()) break;
+      c.default_name(opt::ped, tagged_name(c.text(opt::genotype), ".ped"));
+      c.default_name(opt::map, tagged_name(c.text(opt::genotype), ".map"));
+      if (is_gz_name(c.text(opt::genotype))) {
+        c.append_gz_to(opt::ped);
+        c.append_gz_to(opt::map);
+      }
+      break;
+    case mode::merge:
+      if (c.gen_count == 0 || c.gen_count != c.sample_count) break;
+      c.default_name(opt::out_genotype, default_gen_output_file(c.gen_count, c.merge_files));
+      c.default_name(opt::out_sample, default_gen_output_sample_file(c.gen_count, c.merge_files));
+      break;
+    case mode::orient:
+      if (c.text(opt::genotype).empty()) break;
+      c.default_name(opt::out_genotype, tagged_name(c.text(opt::genotype), ".orient"));
+      // A gzip input gives a gzip output under a gz name.
+      if (is_gz_name(c.text(opt::genotype))) c.append_gz_to(opt::out_genotype);
+      break;
+    default:
+      break;
+  }
+}
+
+// Checks the mode's names; returns 0 to go on.
+int check_mode(command_line& c, mode m, tee& log) {
+  // A missing required name shows the mode's usage (merge counts its lists).
+  if (m != mode::merge)
+    for (const option_row& row : option_table) {
+      const option_use* use = row.use_in(m);
+      if (use && use->required && c.text(row.id).empty()) {
+        usage(row_of(m).key);
+        return 1;
+      }
     }
-    if (!o.range_flag && !o.inclusion_flag && !o.sample_flag && !o.exclusion_flag && !o.missing_flag)
-      return log.fail("No subset defined.");
-    if (o.sample_flag) {
-      if ((o.sample_id_file.empty() && o.sample_excl_file.empty()) || o.sample_file.empty())
+  switch (m) {
+    case mode::subset:
+      if (!c.has(opt::start) && !c.has(opt::end) && !c.has(opt::inclusion) && !sample_subset(c) &&
+          !c.has(opt::exclusion) && !c.has(opt::missing))
+        return log.fail("No subset defined.");
+      if (sample_subset(c) && ((c.text(opt::sample_id).empty() && c.text(opt::sample_excl).empty()) ||
+                               c.text(opt::sample).empty()))
         return log.fail("Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file");
-      if (o.out_sample_file.empty()) o.out_sample_file = tagged_name(o.sample_file, ".subset");
-    }
-    if (o.out_genotype_file.empty()) o.out_genotype_file = default_output(o.genotype_file, ".subset");
-    if (is_gz_name(o.genotype_file)) {
-      append_gz_unless_gz(o.out_genotype_file);
-      if (o.sample_flag) append_gz_unless_gz(o.out_sample_file);
-    }
-    if (o.missing_flag && o.threshold == -1.0) {
-      print_out("Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n");
-      return 1;
-    }
-  } else if (o.ped_mode) {
-    if (o.ped_file.empty() || o.map_file.empty()) {
-      usage("ped_to_gen");
-      return 1;
-    }
-    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.ped_file, ".gen");
-    if (o.out_sample_file.empty()) o.out_sample_file = tagged_name(o.ped_file, ".sample");
-    if (is_gz_name(o.ped_file)) {
-      append_gz_unless_gz(o.out_genotype_file);
-      append_gz_unless_gz(o.out_sample_file);
-    }
-  } else if (o.gen_mode) {
-    if (o.genotype_file.empty() || o.sample_file.empty()) {
-      usage("gen_to_ped");
-      return 1;
-    }
-    if (o.ped_file.empty()) o.ped_file = tagged_name(o.genotype_file, ".ped");
-    if (o.map_file.empty()) o.map_file = tagged_name(o.genotype_file, ".map");
-    if (is_gz_name(o.genotype_file)) {
-      append_gz_unless_gz(o.ped_file);
-      append_gz_unless_gz(o.map_file);
-    }
-    if (o.threshold < 0.0) o.threshold = 0.9;
-  } else if (o.merge_mode) {
-    if (o.gen_count == 0) return log.fail("No GEN files defined.");
-    if (o.sample_count == 0) return log.fail("No SAMPLE files defined.");
-    if (o.gen_count != o.sample_count) return log.fail("Different number of GEN and SAMPLE files defined.");
-    if (o.out_genotype_file.empty())
-      o.out_genotype_file = default_gen_output_file(o.gen_count, o.merge_files);
-    if (o.out_sample_file.empty())
-      o.out_sample_file = default_gen_output_sample_file(o.gen_count, o.merge_files);
-    if (o.threshold < 0.0) o.threshold = 2.0;
-  } else if (o.orient_mode) {
-    if (o.genotype_file.empty() || o.strand_file.empty()) {
-      usage("orient");
-      return 1;
-    }
-    if (o.out_genotype_file.empty()) o.out_genotype_file = tagged_name(o.genotype_file, ".orient");
+      // A threshold of exactly -1 reads as none given.
+      if (c.has(opt::missing) && (!c.has(opt::threshold) || *c.real(opt::threshold) == -1.0)) {
+        print_out("Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n");
+        return 1;
+      }
+      break;
+    case mode::merge:
+      if (c.gen_count == 0) return log.fail("No GEN files defined.");
+      if (c.sample_count == 0) return log.fail("No SAMPLE files defined.");
+      if (c.gen_count != c.sample_count)
+        return log.fail("Different number of GEN and SAMPLE files defined.");
+      break;
+    default:
+      break;
   }
   return 0;
 }
 
-// Every file name of the command line (inputs and outputs of any mode).
-std::vector<const std::string*> files_named(const options& o) {
-  std::vector<const std::string*> names = {
-      &o.genotype_file,  &o.sample_file,    &o.out_genotype_file, &o.out_sample_file,
-      &o.sample_id_file, &o.sample_excl_file, &o.inclusion_file,  &o.exclusion_file,
-      &o.ped_file,       &o.map_file,       &o.strand_file,       &o.add_pheno_cov_file,
-      &o.remove_pheno_cov_file};
-  for (const std::string& name : o.merge_files) names.push_back(&name);
+// Every file name of the command line, of any mode.
+std::vector<std::string> files_named(const command_line& c) {
+  std::vector<std::string> names;
+  for (const option_row& row : option_table)
+    if (names_file(row) && c.has(row.id)) names.push_back(*c.get(row.id));
+  names.insert(names.end(), c.merge_files.begin(), c.merge_files.end());
   return names;
 }
 
-// The first non-empty name that designates the log file, or null.
-const std::string* clash_with_log(const std::vector<const std::string*>& names) {
-  for (const std::string* name : names)
-    if (!name->empty() && same_file(*name, log_file)) return name;
-  return nullptr;
+// What the run reads and writes, for the identity checks; the log is also
+// checked against every other name of the command line.
+run_names names_of_run(const command_line& c, std::optional<mode> m) {
+  run_names r;
+  if (m) {
+    for (const option_row& row : option_table) {
+      const option_use* use = row.use_in(*m);
+      if (!use || !c.has(row.id)) continue;
+      if (use->as == role::input) r.inputs.push_back(*c.get(row.id));
+      if (use->as == role::output) r.outputs.push_back(*c.get(row.id));
+    }
+    if (*m == mode::merge) r.inputs.insert(r.inputs.end(), c.merge_files.begin(), c.merge_files.end());
+    // Without a sample subset there is no SAMPLE output; per-phenotype names
+    // are checked by the mode once the PED is read.
+    if ((*m == mode::subset && !sample_subset(c)) || (*m == mode::ped_to_gen && c.has(opt::discrete_phenotype)))
+      r.outputs.erase(std::remove_if(r.outputs.begin(), r.outputs.end(),
+                                     [&](const std::string& n) {
+                                       return *m == mode::ped_to_gen || n == c.text(opt::out_sample);
+                                     }),
+                      r.outputs.end());
+  }
+  r.others = files_named(c);
+  return r;
+}
+
+// A threshold given and not negative, or `fallback`.
+double threshold_or(const command_line& c, double fallback) {
+  std::optional<double> t = c.real(opt::threshold);
+  return t && !(*t < 0.0) ? *t : fallback;
 }
 
 // A failure that escaped the mode (memory exhausted, an unexpected error):
@@ -293,40 +296,105 @@ int default_threads() {
   return std::clamp(CPU_COUNT(&set), 1, 16);
 }
 
-int dispatch(options& o, bgen_write_options bgen) {
+// How the mode reads and writes gzip; "--threads" below 1 was refused before.
+stream_options streams_of(const command_line& c) {
   stream_options streams;
-  streams.threads = o.threads_flag ? std::min(o.threads, 256) : default_threads();
-  streams.bgzf = o.bgzf;
+  std::optional<std::int32_t> threads = c.int32(opt::threads);
+  streams.threads = threads ? std::min(*threads, 256) : default_threads();
+  streams.bgzf = c.has(opt::bgzf);
+  return streams;
+}
+
+int dispatch(const command_line& c, mode m, bgen_options bgen) {
+  const stream_options streams = streams_of(c);
   bgen.threads = static_cast<unsigned>(streams.threads);
-  if (o.subset_mode)
-    return subset(o.genotype_file, o.out_genotype_file, o.inclusion_file, o.sample_id_file,
-                  o.sample_excl_file, o.sample_file, o.out_sample_file, o.exclusion_file, o.start,
-                  o.end, o.range_flag, o.inclusion_flag, o.sample_flag, o.exclusion_flag,
-                  o.missing_flag, o.missing, o.threshold, streams, bgen);
-  if (o.ped_mode)
-    return ped_to_gen(o.ped_file, o.map_file, o.out_genotype_file, o.out_sample_file,
-                      o.discrete_phenotype, o.family, o.ostrel1, streams, bgen);
-  if (o.gen_mode)
-    return gen_to_ped(o.genotype_file, o.sample_file, o.ped_file, o.map_file, o.phenotype_name,
-                      o.sex_name, o.threshold, o.alleles, streams);
-  if (o.merge_mode)
-    return merge(o.merge_files, o.out_genotype_file, o.out_sample_file, o.threshold, streams, bgen);
-  if (o.orient_mode)
-    return orient_to_strand(o.genotype_file, o.strand_file, o.out_genotype_file, o.excl, o.order,
-                            streams, bgen);
-  return update_pheno_cov(o.sample_file, o.add_pheno_cov_file, o.remove_pheno_cov_file, true, true);
+  switch (m) {
+    case mode::subset: {
+      subset_args a;
+      a.genotype_file = c.text(opt::genotype);
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.sample_file = c.text(opt::sample);
+      a.out_sample_file = c.text(opt::out_sample);
+      a.sample_id_file = c.get(opt::sample_id);
+      a.sample_excl_file = c.get(opt::sample_excl);
+      a.inclusion_file = c.get(opt::inclusion);
+      a.exclusion_file = c.get(opt::exclusion);
+      a.start = c.int32(opt::start);
+      a.end = c.int32(opt::end);
+      a.missing = c.real(opt::missing);
+      a.threshold = c.real(opt::threshold);
+      a.streams = streams;
+      a.bgen = bgen;
+      return subset(a);
+    }
+    case mode::ped_to_gen: {
+      ped_to_gen_args a;
+      a.ped_file = c.text(opt::ped);
+      a.map_file = c.text(opt::map);
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.out_sample_file = c.text(opt::out_sample);
+      a.discrete_phenotype = c.has(opt::discrete_phenotype);
+      a.family = c.has(opt::family);
+      a.ostrel1 = c.has(opt::ostrel1);
+      a.streams = streams;
+      a.bgen = bgen;
+      return ped_to_gen(a);
+    }
+    case mode::gen_to_ped: {
+      gen_to_ped_args a;
+      a.genotype_file = c.text(opt::genotype);
+      a.sample_file = c.text(opt::sample);
+      a.ped_file = c.text(opt::ped);
+      a.map_file = c.text(opt::map);
+      if (c.has(opt::phenotype)) a.phenotype_name = *c.get(opt::phenotype);
+      if (c.has(opt::sex)) a.sex_name = *c.get(opt::sex);
+      a.threshold = threshold_or(c, a.threshold);
+      a.alleles = c.has(opt::alleles);
+      a.streams = streams;
+      return gen_to_ped(a);
+    }
+    case mode::merge: {
+      merge_args a;
+      a.merge_files = c.merge_files;
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.out_sample_file = c.text(opt::out_sample);
+      a.threshold = threshold_or(c, a.threshold);
+      a.streams = streams;
+      a.bgen = bgen;
+      return merge(a);
+    }
+    case mode::orient: {
+      orient_args a;
+      a.genotype_file = c.text(opt::genotype);
+      a.strand_file = c.text(opt::strand);
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.excl = c.has(opt::excl);
+      a.order = c.has(opt::order);
+      a.streams = streams;
+      a.bgen = bgen;
+      return orient_to_strand(a);
+    }
+    default: {
+      update_args a;
+      a.sample_file = c.text(opt::sample);
+      a.add_pheno_cov_file = c.text(opt::add_pheno_cov);
+      a.remove_pheno_cov_file = c.text(opt::remove_pheno_cov);
+      return update_pheno_cov(a);
+    }
+  }
 }
 
 // Stem of one merged name: directory (first name only) or "_", then the base
 // name up to its extension dot (the last "." before the first ".gz").
 void append_stem(std::string& result, const std::string& name, const std::string& directory_of,
                  bool first) {
-  std::size_t gz = name.find(".gz");
-  std::size_t dot = gz == std::string::npos ? name.rfind('.')
-                    : gz == 0               ? std::string::npos
-                                            : name.rfind('.', gz - 1);
   std::size_t slash = name.rfind('/');
   std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  // Only the file's own name counts: a ".gz" or a dot in a folder is no extension.
+  std::size_t gz = name.find(".gz", base);
+  std::size_t dot = gz == std::string::npos ? name.rfind('.')
+                    : gz == base            ? std::string::npos
+                                            : name.rfind('.', gz - 1);
   if (first) {
     std::size_t dir_slash = directory_of.rfind('/');
     if (dir_slash != std::string::npos) result += directory_of.substr(0, dir_slash + 1);
@@ -346,7 +414,7 @@ std::string default_gen_output_file(int count, std::vector<std::string>& merge_f
   bool gz = false;
   for (int i = 0; i < count; ++i) {
     const std::string& name = merge_files[i];
-    if (is_gz_name(name)) gz = true;
+    if (own_name_is_gz(name)) gz = true;
     append_stem(result, name, name, i == 0);
   }
   result += ".gen";
@@ -358,7 +426,7 @@ std::string default_gen_output_sample_file(int count, std::vector<std::string>& 
   std::string result;
   bool gz = false;
   for (int i = 0; i < count; ++i) {
-    if (is_gz_name(merge_files[i])) gz = true;
+    if (own_name_is_gz(merge_files[i])) gz = true;
     append_stem(result, merge_files[count + i], merge_files[0], i == 0);
   }
   result += ".sample";
@@ -366,122 +434,9 @@ std::string default_gen_output_sample_file(int count, std::vector<std::string>& 
   return result;
 }
 
-// ------------------------------------------------------------------- usage
-
-namespace {
-
-void end_of_line(std::string_view text) {
-  print_out(text);
-  std::fflush(stdout);
-}
-
-void block(const char* header, std::initializer_list<const char*> lines) {
-  print_out("\t");
-  print_out(header);
-  for (const char* line : lines) {
-    print_out("\t");
-    print_out(line);
-  }
-  end_of_line("\n");
-}
-
-}  // namespace
-
-void usage_title() {
-  print_out(std::string("Varnex v") + version + " - Data Transformation\n");
-  print_out("Subsets, converts, merges and orients GEN/SAMPLE and PED/MAP genotype files.\n");
-  print_out("\nOptions:\n");
-}
-
-void subset_usage() {
-  block("-S Subset\n\n",
-        {"[--g,--genotype] FILE\t\tGEN format genotype file\n",
-         "--og,--out_genotype FILE\tOutput file, GEN subset genotype file\n",
-         "--sample_id FILE\t\tDefine a subset of samples by sample_id or subject_id\n",
-         "--sample_excl FILE\t\tDefine a subset of samples to exclude by sample_id or subject_id\n",
-         "--s,--sample FILE\t\tGEN sample file which accompanies the genotype file\n",
-         "--os,--out_sample FILE\t\tOutput file, sample file to accompany genotype file\n",
-         "--start INTEGER\t\t\tDefine a subset of SNPs in the range start <= position <= end\n",
-         "--end INTEGER\t\t\tDefine a subset of SNPs in the range start <= position <= end\n",
-         "--inclusion FILE\t\tDefine a subset of SNPs to include by rs_id or snp_id\n",
-         "--exclusion FILE\t\tDefine a subset of SNPs to exclude by rs_id or snp_id\n",
-         "--missing DOUBLE\t\tDefine a missingness threshold over which to exclude SNPs\n",
-         "--threshold DOUBLE\t\tDefine a threshold for calling genotypes for calculating missing data.\n"});
-}
-
-void ped_to_gen_usage() {
-  block("-P Convert PED to GEN\n\n",
-        {"[--ped] FILE\t\t\tPED genotype file\n",
-         "[--map] FILE\t\t\tMAP SNP file which accompanies PED file\n",
-         "--og,--out_genotype FILE\tGEN genotype file\n",
-         "--os,--out_sample FILE\t\tGEN sample file which accompanies the genotype file\n",
-         "--discrete_phenotype FLAG\tIf set, output each value of the phenotype in separate data files.\n",
-         "--family FLAG\t\t\tIf set, use the family_id from the PED file as ID_1 in the SAMPLE file\n",
-         "--ostrel1 FLAG\t\t\tIf set, use the OSTREL1 sample file format\n"});
-}
-
-void gen_to_ped_usage() {
-  block("-G Convert GEN to PED\n\n",
-        {"[--g,--genotype] FILE\t\tGEN genotype file\n",
-         "[--s,--sample] FILE\t\tGEN sample file which accompanies the genotype file\n",
-         "--ped FILE\t\t\tPED genotype file\n",
-         "--map FILE\t\t\tMAP snp file which accompanies PED file\n",
-         "--phenotype STRING\t\tName of phenotype column in the sample file\n",
-         "--sex STRING\t\t\tName of sex column in the sample file\n",
-         "--threshold DOUBLE\t\tThreshold for calling genotypes from GEN probability\n",
-         "--alleles FLAG\t\t\tIf set, add two columns to MAP file with allele types\n"});
-}
-
-void merge_usage() {
-  block("-M Merge\n\n",
-        {"[--g,--genotype] FILE\t\tList of GEN files to merge\n",
-         "[--s,--sample] FILE\t\tList of corresponding SAMPLE files to merge\n",
-         "--og,--out_genotype FILE\tGEN genotype file\n",
-         "--os,--out_sample FILE\t\tGEN sample file which accompanies the genotype file\n",
-         "--threshold DOUBLE\t\tThreshold for merging genotypes from GEN probability\n"});
-}
-
-void orient_usage() {
-  block("-O Orient to Strand file\n\n",
-        {"[--g,--genotype] FILE\t\tGEN genotype file\n",
-         "[--strand] FILE\t\t\tList of SNP positions and orientations (+,-)\n",
-         "--og,--out_genotype FILE\tGEN genotype file\n",
-         "--excl FLAG\t\t\tIf set, then SNPs with no entry in the strand file will be excluded from the output.\n",
-         "--order FLAG\t\t\tIf set, then alleles/probabilities will be output in alphabetical order A,C,G,T\n"});
-}
-
-void update_usage() {
-  block("-U Update GEN and SAMPLE files\n\n",
-        {"--g,--genotype FILE\t\tGEN genotype file\n",
-         "--s,--sample FILE\t\tList of corresponding SAMPLE files to merge\n",
-         "--add_pheno_cov FILE\t\tList of phenotypes to add to sample file\n",
-         "--remove_pheno_cov FILE\t\tList of phenotypes to remove from sample file\n"});
-}
-
-void log_usage() {
-  print_out("\t--log FILE\t\t\tName of log file. Use with -S,-G,-P,-M\n");
-  end_of_line("\n");
-}
-
-void usage_doc() { end_of_line("Full documentation: README.md in the Varnex source distribution.\n\n"); }
-
 void usage(const std::string& key) {
-  void (*const blocks[])() = {subset_usage, ped_to_gen_usage, gen_to_ped_usage, merge_usage,
-                              orient_usage, update_usage};
-  const char* keys[] = {"subset", "ped_to_gen", "gen_to_ped", "merge", "orient", "update"};
-  bool all = key == "all";
-  int chosen = -1;
-  for (int k = 0; k < 6; ++k)
-    if (key == keys[k]) chosen = k;
-  if (!all && chosen < 0) return;
-  usage_title();
-  if (all) {
-    for (int k = 0; k < 5; ++k) blocks[k]();  // the update block only on request
-  } else {
-    blocks[chosen]();
-  }
-  log_usage();
-  usage_doc();
+  print_out(usage_text(key));
+  std::fflush(stdout);
 }
 
 // ------------------------------------------------------------------- main
@@ -492,11 +447,45 @@ int varnex_main(int argc, char** argv) {
     usage("all");
     return 1;
   }
-  options o;
-  if (!scan(argc, argv, o)) return 1;
-  // Truncating the log must not destroy a file the run names.
-  if (const std::string* name = clash_with_log(files_named(o))) {
-    print_out("Log file " + log_file + " is the same file as " + *name + "\n");
+  command_line c;
+  switch (scan(argc, argv, c)) {
+    case scanned::refused:
+      return 1;
+    case scanned::help: {
+      // The usage of the one mode named before "--help", or of them all.
+      int named = 0;
+      const char* key = "all";
+      for (const mode_row& m : mode_table)
+        if (c.modes[static_cast<int>(m.id)]) {
+          ++named;
+          key = m.key;
+        }
+      print_out(usage_text(named == 1 ? key : "all"));
+      return finish_stdout() ? 0 : 1;
+    }
+    case scanned::version:
+      print_out(version_text());
+      return finish_stdout() ? 0 : 1;
+    case scanned::run:
+      break;
+  }
+  // Every name is final and checked before the log is truncated or any
+  // output opened: a refused run leaves every file as it was.
+  std::optional<mode> one;
+  {
+    int named = 0;
+    for (const mode_row& m : mode_table)
+      if (c.modes[static_cast<int>(m.id)]) {
+        ++named;
+        one = m.id;
+      }
+    if (named != 1) one.reset();
+  }
+  if (one) settle_names(c, *one);
+  std::string refusal = log_refusal(log_file);
+  if (refusal.empty()) refusal = name_clash(log_file, names_of_run(c, one));
+  if (!refusal.empty()) {
+    print_out(refusal + "\n");
     return 1;
   }
 
@@ -512,26 +501,32 @@ int varnex_main(int argc, char** argv) {
   }
   log.say(echo + "\n");
 
-  int modes = o.subset_mode + o.ped_mode + o.gen_mode + o.merge_mode + o.orient_mode + o.update_mode;
+  int modes = 0;
+  mode chosen = mode::any;
+  for (const mode_row& m : mode_table)
+    if (c.modes[static_cast<int>(m.id)]) {
+      ++modes;
+      chosen = m.id;
+    }
   if (modes == 0)
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");
-  if (o.threads_flag && o.threads < 1) return log.fail("Number of threads must be at least 1.");
-  bgen_write_options bgen;
-  if (!bgen_options(o, log, bgen)) return 1;
-  if (check_mode(o, log) != 0) return 1;
-  // Default output names appear only now; the log must not be one of them.
-  if (const std::string* name = clash_with_log(
-          {&o.out_genotype_file, &o.out_sample_file, &o.ped_file, &o.map_file}))
-    return log.fail("Log file " + log_file + " is the same file as " + *name);
+  if (c.has(opt::threads) && *c.int32(opt::threads) < 1)
+    return log.fail("Number of threads must be at least 1.");
+  bgen_options bgen;
+  if (!bgen_options_of(c, log, bgen)) return 1;
+  if (check_mode(c, chosen, log) != 0) return 1;
   log.close();
   int status;
-  try {
-    status = dispatch(o, bgen);
-  } catch (const std::bad_alloc&) {
-    status = report_failure("Not enough memory");
-  } catch (const std::exception& e) {
-    status = report_failure(e.what());
+  {
+    progress_line progress(!c.has(opt::quiet));
+    try {
+      status = dispatch(c, chosen, bgen);
+    } catch (const std::bad_alloc&) {
+      status = report_failure("Not enough memory");
+    } catch (const std::exception& e) {
+      status = report_failure(e.what());
+    }
   }
   if (!finish_stdout()) status = 1;
   return status;

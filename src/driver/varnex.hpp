@@ -10,18 +10,9 @@ namespace varnex {
 // exit status.
 int varnex_main(int argc, char** argv);
 
-// Prints the usage text for "all", "subset", "ped_to_gen", "gen_to_ped",
-// "merge", "orient" or "update"; nothing for any other key.
+// Prints the usage text for "all" or a mode's key ("subset", "ped_to_gen",
+// "gen_to_ped", "merge", "orient", "update"); nothing for any other key.
 void usage(const std::string& key);
-void usage_title();
-void subset_usage();
-void ped_to_gen_usage();
-void gen_to_ped_usage();
-void merge_usage();
-void orient_usage();
-void update_usage();
-void log_usage();
-void usage_doc();
 
 // Merged output names from the first `count` GEN names of `merge_files`
 // (the SAMPLE names follow them): dir/a_b.gen[.gz] and dir/a_b.sample[.gz].

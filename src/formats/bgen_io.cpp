@@ -86,7 +86,7 @@ std::string bgen_sample_id(std::string_view id_1, std::string_view id_2, bgen_id
 
 // One encoding thread's encoder, output and counts.
 struct bgen_writer::slot {
-  explicit slot(const bgen_write_options& o) : encoder(o.compression, o.bits) {}
+  explicit slot(const bgen_options& o) : encoder(o.compression, o.bits) {}
   bgen_encoder encoder;
   std::vector<double> probs;
   std::string out;
@@ -96,7 +96,7 @@ struct bgen_writer::slot {
   std::string failure;
 };
 
-bgen_writer::bgen_writer(const std::string& name, const bgen_write_options& options,
+bgen_writer::bgen_writer(const std::string& name, const bgen_options& options,
                          const std::vector<std::string>* ids)
     : name_(name), options_(options) {
   if (name == "-")
@@ -114,25 +114,23 @@ bgen_writer::bgen_writer(const std::string& name, const bgen_write_options& opti
     samples_known_ = true;
     samples_ = static_cast<std::uint32_t>(ids->size());
   }
-  fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd_ < 0) throw io_error("Can't open " + name);
+  target_ = open_output_target(name);
   for (unsigned t = 0; t < options_.threads; ++t) slots_.push_back(std::make_unique<slot>(options_));
   write(header);
 }
 
 bgen_writer::~bgen_writer() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!closed_) {
-    struct stat st;
-    if (::stat(name_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name_.c_str());
-  }
+  if (target_.fd >= 0) ::close(target_.fd);
+  target_.fd = -1;
+  // Not committed: only the temporary file goes.
+  discard_output_target(target_);
 }
 
 void bgen_writer::write(const std::string& bytes) {
   const char* p = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
-    const ssize_t n = ::write(fd_, p, left);
+    const ssize_t n = ::write(target_.fd, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) throw io_error("Can't write " + name_);
     p += n;
@@ -240,16 +238,21 @@ void bgen_writer::encode_batch() {
   lines_.clear();
 }
 
-void bgen_writer::close() {
-  if (closed_) return;
+void bgen_writer::finish() {
+  if (finished_) return;
   encode_batch();
   const std::string counts = bgen_counts(static_cast<std::uint32_t>(variants_), samples_);
-  if (::pwrite(fd_, counts.data(), counts.size(), 8) != static_cast<ssize_t>(counts.size()))
+  if (::pwrite(target_.fd, counts.data(), counts.size(), 8) != static_cast<ssize_t>(counts.size()))
     throw io_error("Can't write " + name_);
-  const int fd = fd_;
-  fd_ = -1;
+  const int fd = target_.fd;
+  target_.fd = -1;
   if (::close(fd) != 0) throw io_error("Can't write " + name_);
-  closed_ = true;
+  finished_ = true;
+}
+
+void bgen_writer::commit() {
+  if (!finished_) throw io_error("Can't write " + name_);
+  commit_output_target(target_);
 }
 
 void bgen_text_sink::consume(const char* data, std::size_t n) {
@@ -274,7 +277,7 @@ void bgen_text_sink::consume(const char* data, std::size_t n) {
 void bgen_text_sink::finish() {
   if (!partial_.empty()) writer_->add_line(partial_);
   partial_.clear();
-  writer_->close();
+  writer_->finish();
 }
 
 std::string bgen_text_sink::summary() const {
@@ -413,7 +416,7 @@ std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool comp
 
 std::unique_ptr<output_file> open_gen_output(const std::string& name, bool compressed,
                                              const stream_options& streams,
-                                             const bgen_write_options& options,
+                                             const bgen_options& options,
                                              const std::vector<std::string>* ids) {
   if (!is_bgen_name(name)) return std::make_unique<output_file>(name, compressed, streams);
   return std::make_unique<output_file>(

@@ -29,7 +29,7 @@ bool parse_bgen_ids(std::string_view text, bgen_id_choice& value);
 // The identifier of one SAMPLE row: ID_1, ID_2, or both joined with "_".
 std::string bgen_sample_id(std::string_view id_1, std::string_view id_2, bgen_id_choice choice);
 
-struct bgen_write_options {
+struct bgen_options {
   bgen_compression compression = bgen_compression::zlib;
   unsigned bits = 8;
   bgen_id_choice ids = bgen_id_choice::id_1;
@@ -43,13 +43,14 @@ struct bgen_write_options {
 // of identifiers when there are any, else that of the first line; every line
 // must then have exactly that many triples. A line that cannot be stored
 // stops the run with the output's name and the line's number in the GEN text
-// ("x.bgen, line 3: position -5 is negative; ..."). The header's counts are
-// patched at `close`. Until `close` succeeds the file is unfinished, and the
-// destructor removes it.
+// ("x.bgen, line 3: position -5 is negative; ..."). The file is written as the
+// run's other outputs are: into a temporary file beside the name, whose
+// header counts are patched at `finish`, renamed into place at `commit`, and
+// removed by the destructor when not committed.
 class bgen_writer {
  public:
   // `ids`: the sample identifier block, or null for none.
-  bgen_writer(const std::string& name, const bgen_write_options& options,
+  bgen_writer(const std::string& name, const bgen_options& options,
               const std::vector<std::string>* ids);
   ~bgen_writer();
   bgen_writer(const bgen_writer&) = delete;
@@ -57,7 +58,12 @@ class bgen_writer {
 
   // One GEN line, without its line feed.
   void add_line(std::string_view text);
-  void close();
+  void finish();
+  void commit();
+  void close() {
+    finish();
+    commit();
+  }
 
   std::uint64_t variants() const { return variants_; }
   std::uint64_t rescaled() const { return rescaled_; }
@@ -70,9 +76,9 @@ class bgen_writer {
   void encode_range(slot& s, std::size_t begin, std::size_t end);
   void write(const std::string& bytes);
   std::string name_;
-  bgen_write_options options_;
-  int fd_ = -1;
-  bool closed_ = false;
+  bgen_options options_;
+  output_target target_;
+  bool finished_ = false;
   bool samples_known_ = false;
   std::uint32_t samples_ = 0;
   std::uint64_t variants_ = 0;
@@ -92,8 +98,9 @@ class bgen_text_sink {
  public:
   explicit bgen_text_sink(std::unique_ptr<bgen_writer> writer) : writer_(std::move(writer)) {}
   void consume(const char* data, std::size_t n);
-  // The last line, even without a line feed, then the writer's close.
+  // The last line, even without a line feed, then the writer's finish.
   void finish();
+  void commit() { writer_->commit(); }
   const bgen_writer& writer() const { return *writer_; }
   // The count lines for the end of the run: "Number of probability triples
   // rescaled: N", and the variants left without a chromosome when there are.
@@ -144,7 +151,7 @@ std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool comp
 // `compressed`).
 std::unique_ptr<output_file> open_gen_output(const std::string& name, bool compressed,
                                              const stream_options& streams,
-                                             const bgen_write_options& options,
+                                             const bgen_options& options,
                                              const std::vector<std::string>* ids);
 // The count lines that end a run with a BGEN output; empty for GEN text.
 std::string bgen_summary(const output_file& out);

@@ -27,22 +27,27 @@ struct strand_line {
 
 strand_line parse_strand_line(std::string_view line);
 
-// Position to orientation, 8 bytes per entry. Entries are added in file order;
-// `finish` sorts them and keeps the last one of each position.
+// Position to orientation, one entry per position: 8 bytes each once
+// finished, at most about 16 while lines are added. Lines are added in file
+// order; the latest line of a position wins.
 class strand_map {
  public:
   void add(std::int32_t position, char orientation);
   void finish();
   // '+', '-', or 0 when the position has no entry. Only after `finish`.
   char find(std::int32_t position) const;
-  std::size_t size() const { return entries_.size(); }
+  // Entries held, one per position once finished.
+  std::size_t size() const { return entries_.size() + recent_.size(); }
+  std::size_t capacity() const { return entries_.capacity() + recent_.capacity(); }
 
  private:
-  void compact();
-  // Biased position in the high half; line sequence and a '-' bit below it,
-  // so that sorting puts the entries of one position in file order.
+  void fold();
+  // Biased position in the high half, a '-' bit at the bottom; sorted, one
+  // per position.
   std::vector<std::uint64_t> entries_;
-  std::uint32_t sequence_ = 1;
+  // Lines since the last fold, with their sequence above the '-' bit; folded
+  // in when they are as many as the entries.
+  std::vector<std::uint64_t> recent_;
 };
 
 }  // namespace varnex

@@ -8,12 +8,14 @@
 #include <boost/iostreams/device/file_descriptor.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -73,75 +75,39 @@ class fd_sink {
   bool* failed_;
 };
 
-// Every regular file an output_file created in this run, for the signal
-// handler: a run stopped by Ctrl-C or kill must not leave half a file that
-// looks finished. Nodes are only ever pushed at the head, so the handler
-// always sees a whole list.
-struct output_node {
-  char* name;
-  output_node* next;
-};
-output_node* volatile run_outputs = nullptr;
+std::atomic<std::uint64_t> meter_bytes{0}, meter_size{0}, meter_lines{0};
+std::atomic<bool> meter_unsized{false};
 
-void register_output(const std::string& name) {
-  output_node* node = new output_node{::strdup(name.c_str()), run_outputs};
-  if (!node->name) {
-    delete node;
-    return;
-  }
-  run_outputs = node;
-}
-
-extern "C" void remove_outputs_and_stop(int sig) {
-  for (output_node* n = run_outputs; n; n = n->next) ::unlink(n->name);
-  ::signal(sig, SIG_DFL);
-  ::raise(sig);
+// Counts what a decompressing reader took from its file since it last looked:
+// zlib and the gzip chain read ahead on their own, and seek back in merge.
+void meter_offset(std::int64_t at, std::uint64_t& metered) {
+  if (at < 0) return;  // a pipe
+  if (static_cast<std::uint64_t>(at) > metered) meter_read(static_cast<std::uint64_t>(at) - metered);
+  metered = static_cast<std::uint64_t>(at);
 }
 
 }  // namespace
 
-void remove_outputs_on_signal() {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = remove_outputs_and_stop;
-  sigfillset(&action.sa_mask);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-    struct sigaction current;
-    if (::sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
-    ::sigaction(sig, &action, nullptr);
-  }
+input_meter read_so_far() {
+  input_meter m;
+  m.bytes_read = meter_bytes.load(std::memory_order_relaxed);
+  m.bytes_opened = meter_size.load(std::memory_order_relaxed);
+  m.lines = meter_lines.load(std::memory_order_relaxed);
+  m.sizes_known = !meter_unsized.load(std::memory_order_relaxed);
+  return m;
 }
 
-void keep_outputs() {
-  output_node* n = run_outputs;
-  run_outputs = nullptr;
-  while (n) {
-    output_node* next = n->next;
-    std::free(n->name);
-    delete n;
-    n = next;
-  }
+void meter_opened(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    meter_size.fetch_add(static_cast<std::uint64_t>(st.st_size), std::memory_order_relaxed);
+  else
+    meter_unsized.store(true, std::memory_order_relaxed);
 }
+
+void meter_read(std::uint64_t bytes) { meter_bytes.fetch_add(bytes, std::memory_order_relaxed); }
 
 bool is_gz_name(std::string_view name) { return name.find(".gz") != std::string_view::npos; }
-
-std::string tagged_name(std::string_view name, std::string_view tag) {
-  std::string result(name);
-  std::size_t p = name.find(".gz");
-  if (p == std::string_view::npos)
-    result.append(tag);
-  else
-    result.insert(p, tag);
-  return result;
-}
-
-bool same_file(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  struct stat sa, sb;
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
 
@@ -152,6 +118,7 @@ void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
 struct input_file::chain {
   int fd = -1;
   bool direct = false;
+  std::uint64_t metered = 0;
   std::unique_ptr<bgzf_reader> blocks;
   io::filtering_istream stream;
   ~chain() {
@@ -167,6 +134,7 @@ struct input_file::chain {
 input_file::input_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()) {
   chain_->fd = open_input_fd(name);
+  meter_opened(chain_->fd);
   if (!compressed) {
     chain_->direct = true;
     return;
@@ -186,11 +154,18 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
   if (chain_->direct) {
     for (;;) {
       ssize_t got = ::read(chain_->fd, buffer, n);
-      if (got >= 0) return static_cast<std::size_t>(got);
+      if (got >= 0) {
+        meter_read(static_cast<std::uint64_t>(got));
+        return static_cast<std::size_t>(got);
+      }
       if (errno != EINTR) throw io_error("Can't read " + name_);
     }
   }
-  if (chain_->blocks) return chain_->blocks->read(buffer, n);
+  if (chain_->blocks) {
+    std::size_t got = chain_->blocks->read(buffer, n);
+    meter_offset(::lseek(chain_->fd, 0, SEEK_CUR), chain_->metered);
+    return got;
+  }
   auto& s = chain_->stream;
   if (s.bad()) throw io_error("Can't read " + name_);
   if (s.eof()) return 0;
@@ -200,12 +175,13 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
     throw io_error("Can't read " + name_);
   }
   if (s.bad()) throw io_error("Can't read " + name_);
+  meter_offset(::lseek(chain_->fd, 0, SEEK_CUR), chain_->metered);
   return static_cast<std::size_t>(s.gcount());
 }
 
 // ------------------------------------------------------------- line_splitter
 
-line_splitter::line_splitter() : buffer_(block_size) {}
+line_splitter::line_splitter(std::size_t buffer) : buffer_(std::max<std::size_t>(buffer, 1)) {}
 
 bool line_splitter::fill() {
   if (eof_) return false;
@@ -218,6 +194,8 @@ bool line_splitter::fill() {
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
   std::size_t got = read_block(buffer_.data() + end_, buffer_.size() - end_);
+  meter_lines.fetch_add(line_number_ - lines_metered_, std::memory_order_relaxed);
+  lines_metered_ = line_number_;
   if (got == 0) {
     eof_ = true;
     return false;
@@ -293,6 +271,28 @@ struct output_file::chain {
   }
 };
 
+// The compression chain of a gzip output, the one place it is built: zlib's
+// default level, deflate, 15 window bits, memory level 8, no name, no
+// comment, modification time 0.
+namespace {
+
+void push_compressor(io::filtering_ostream& stream, int fd, bool* failed) {
+  io::gzip_params params;
+  params.level = io::zlib::default_compression;
+  params.method = io::zlib::deflated;
+  params.window_bits = 15;
+  params.mem_level = 8;
+  params.strategy = io::zlib::default_strategy;
+  params.file_name = "";
+  params.comment = "";
+  params.mtime = 0;
+  stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
+  stream.push(fd_sink(fd, failed), chain_buffer);
+  stream.exceptions(std::ios::badbit | std::ios::failbit);
+}
+
+}  // namespace
+
 // The thread that writes full blocks while the next one fills. One block is
 // in flight at most, so the order of the blocks is kept.
 struct output_file::writer {
@@ -357,68 +357,49 @@ struct output_file::writer {
 
 output_file::output_file(const std::string& name, bool compressed, const stream_options& options)
     : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size) {
-  if (name.empty()) throw io_error("Can't open " + name);
-  struct stat st;
-  bool existed = ::stat(name.c_str(), &st) == 0;
-  if (existed && S_ISDIR(st.st_mode)) throw io_error("Can't open " + name);
-  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw io_error("Can't open " + name);
-  chain_->fd = fd;
-  struct stat now;
-  // Only a regular file is ever removed after a failure (never /dev/stdout).
-  created_regular_ = ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode);
-  if (created_regular_) register_output(name);
+  target_ = open_output_target(name);
+  chain_->fd = target_.fd;
   if (!compressed) {
     chain_->direct = true;
     return;
   }
-  if (options.threads > 1 || options.bgzf) {
-    chain_->direct = true;
-    try {
+  try {
+    if (options.threads > 1 || options.bgzf) {
+      chain_->direct = true;
       chain_->parallel = std::make_unique<parallel_gzip_writer>(
-          fd, name, options.threads,
+          chain_->fd, name, options.threads,
           options.bgzf ? parallel_gzip_writer::format::bgzf : parallel_gzip_writer::format::member);
-    } catch (...) {
-      ::close(fd);
-      if (created_regular_) ::unlink(name.c_str());
-      throw;
+      return;
     }
-    return;
+    push_compressor(chain_->stream, chain_->fd, &chain_->failed);
+  } catch (...) {
+    ::close(chain_->fd);
+    discard_output_target(target_);
+    throw;
   }
-  io::gzip_params params;  // zlib default level, deflate, 15 bits, level 8
-  params.level = io::zlib::default_compression;
-  params.method = io::zlib::deflated;
-  params.window_bits = 15;
-  params.mem_level = 8;
-  params.strategy = io::zlib::default_strategy;
-  params.file_name = "";
-  params.comment = "";
-  params.mtime = 0;
-  chain_->stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
-  chain_->stream.push(fd_sink(fd, &chain_->failed), chain_buffer);
-  chain_->stream.exceptions(std::ios::badbit | std::ios::failbit);
 }
 
 output_file::output_file(const std::string& name, std::unique_ptr<bgen_text_sink> sink)
     : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size), sink_(std::move(sink)) {
-  // The BGEN writer made the file and removes it unless it is finished.
-  register_output(name);
+  // The BGEN writer owns its target: it discards it unless committed.
 }
 
 output_file::~output_file() {
   writer_.reset();
   chain_->parallel.reset();
   if (sink_) return;
-  if (closed_) return;
-  if (!chain_->direct) {
-    try {
-      chain_->stream.exceptions(std::ios::goodbit);
-      chain_->stream.reset();
-    } catch (...) {
+  if (!finished_) {
+    if (!chain_->direct) {
+      try {
+        chain_->stream.exceptions(std::ios::goodbit);
+        chain_->stream.reset();
+      } catch (...) {
+      }
     }
+    if (chain_->fd >= 0) ::close(chain_->fd);
   }
-  ::close(chain_->fd);
-  if (created_regular_) ::unlink(name_.c_str());
+  // Not committed: only the temporary file goes.
+  discard_output_target(target_);
 }
 
 void output_file::settle() {
@@ -490,12 +471,13 @@ void output_file::put_general6(double value) {
   advance(std::to_chars(p, p + 32, value, std::chars_format::general, 6).ptr - p);
 }
 
-void output_file::close() {
-  if (closed_) return;
+void output_file::finish() {
+  if (finished_) return;
   if (sink_) {
     drain();
     sink_->finish();
-    closed_ = true;
+    finished_ = true;
+    std::vector<char>().swap(buffer_);
     return;
   }
   settle();
@@ -517,52 +499,160 @@ void output_file::close() {
   }
   int fd = chain_->fd;
   chain_->fd = -1;
+  finished_ = true;
+  std::vector<char>().swap(buffer_);  // a run may hold many finished outputs
   if (::close(fd) != 0) {
-    if (created_regular_) ::unlink(name_.c_str());
-    closed_ = true;
+    discard_output_target(target_);
     throw io_error("Can't write " + name_);
   }
-  closed_ = true;
+}
+
+void output_file::commit() {
+  if (!finished_) throw io_error("Can't write " + name_);
+  if (sink_) return sink_->commit();
+  commit_output_target(target_);
+}
+
+void output_file::close() {
+  finish();
+  signals_held held;
+  commit();
+}
+
+void commit_outputs(const std::vector<output_file*>& outputs) {
+  for (output_file* out : outputs) out->finish();
+  signals_held held;
+  for (output_file* out : outputs) out->commit();
 }
 
 // ------------------------------------------------------------ gz_line_reader
 
-gz_line_reader::gz_line_reader(const std::string& name) : name_(name) {
-  int fd = open_input_fd(name);
-  gzFile f = gzdopen(fd, "rb");
-  if (!f) {
-    ::close(fd);
-    throw io_error("Can't open " + name);
+struct gz_line_reader::inflater {
+  z_stream z;
+  bool member_end = false;  // the last member ended; another may follow
+  inflater() {
+    std::memset(&z, 0, sizeof z);
+    // Gzip members only: a member followed by anything else fails.
+    if (inflateInit2(&z, 15 + 16) != Z_OK) throw std::bad_alloc();
   }
-  gzbuffer(f, 256 * 1024);
-  file_ = f;
+  ~inflater() { inflateEnd(&z); }
+};
+
+gz_line_reader::gz_line_reader(const std::string& name, std::size_t buffer)
+    : line_splitter(buffer),
+      name_(name),
+      fd_(open_input_fd(name)),
+      in_(std::max<std::size_t>(buffer, 8192)) {
+  meter_opened(fd_);
+  try {
+    while (in_end_ < 2 && refill()) {
+    }
+    if (in_end_ >= 2 && static_cast<unsigned char>(in_[0]) == 0x1f &&
+        static_cast<unsigned char>(in_[1]) == 0x8b)
+      gzip_ = std::make_unique<inflater>();
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
 }
 
-gz_line_reader::~gz_line_reader() {
-  if (file_) gzclose(static_cast<gzFile>(file_));
+gz_line_reader::~gz_line_reader() { ::close(fd_); }
+
+// Appends what the file gives to the input buffer; false at its end.
+bool gz_line_reader::refill() {
+  if (in_eof_) return false;
+  if (in_begin_ == in_end_) in_begin_ = in_end_ = 0;
+  for (;;) {
+    ssize_t got = ::read(fd_, in_.data() + in_end_, in_.size() - in_end_);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw io_error("Can't read " + name_);
+    if (got == 0) {
+      in_eof_ = true;
+      return false;
+    }
+    in_end_ += static_cast<std::size_t>(got);
+    meter_read(static_cast<std::uint64_t>(got));
+    return true;
+  }
 }
 
 std::size_t gz_line_reader::read_block(char* to, std::size_t n) {
-  if (n > (1u << 30)) n = 1u << 30;
-  int got = gzread(static_cast<gzFile>(file_), to, static_cast<unsigned>(n));
-  if (got < 0) throw io_error("Can't read " + name_);
-  if (got == 0) {
-    int err = 0;
-    gzerror(static_cast<gzFile>(file_), &err);
-    // A truncated gzip member reads as Z_BUF_ERROR at the end.
-    if (err != Z_OK && err != Z_STREAM_END) throw io_error("Can't read " + name_);
+  std::size_t got;
+  if (gzip_) {
+    got = inflate_block(to, n);
+  } else if (in_begin_ < in_end_) {
+    got = std::min(n, in_end_ - in_begin_);
+    std::memcpy(to, in_.data() + in_begin_, got);
+    in_begin_ += got;
+  } else {
+    for (;;) {
+      ssize_t r = in_eof_ ? 0 : ::read(fd_, to, n);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) throw io_error("Can't read " + name_);
+      got = static_cast<std::size_t>(r);
+      meter_read(got);
+      break;
+    }
   }
-  return static_cast<std::size_t>(got);
+  produced_ += got;
+  return got;
+}
+
+std::size_t gz_line_reader::inflate_block(char* to, std::size_t n) {
+  z_stream& z = gzip_->z;
+  if (n > (1u << 30)) n = 1u << 30;
+  z.next_out = reinterpret_cast<Bytef*>(to);
+  z.avail_out = static_cast<uInt>(n);
+  while (z.avail_out == n) {
+    if (in_begin_ == in_end_ && !refill()) {
+      if (gzip_->member_end) break;      // the end of the last member
+      throw io_error("Can't read " + name_);  // a member cut short
+    }
+    if (gzip_->member_end) {
+      // More data: it must be another member (inflate checks its header).
+      inflateReset(&z);
+      gzip_->member_end = false;
+    }
+    z.next_in = reinterpret_cast<Bytef*>(in_.data() + in_begin_);
+    z.avail_in = static_cast<uInt>(in_end_ - in_begin_);
+    int ret = inflate(&z, Z_NO_FLUSH);
+    in_begin_ = in_end_ - z.avail_in;
+    if (ret == Z_STREAM_END)
+      gzip_->member_end = true;
+    else if (ret != Z_OK && ret != Z_BUF_ERROR)
+      throw io_error("Can't read " + name_);
+  }
+  return n - z.avail_out;
+}
+
+void gz_line_reader::rewind() {
+  if (::lseek(fd_, 0, SEEK_SET) != 0) throw io_error("Can't read " + name_);
+  in_begin_ = in_end_ = 0;
+  in_eof_ = false;
+  produced_ = 0;
+  inflateReset(&gzip_->z);
+  gzip_->member_end = false;
 }
 
 void gz_line_reader::seek(std::uint64_t offset) {
-  // Inside the current buffer: no need to touch zlib.
+  // Inside the current buffer: nothing to read.
   if (offset >= buffer_offset_ && offset <= buffer_offset_ + end_) {
     begin_ = static_cast<std::size_t>(offset - buffer_offset_);
     return;
   }
-  if (gzseek(static_cast<gzFile>(file_), static_cast<z_off_t>(offset), SEEK_SET) < 0)
-    throw io_error("Can't read " + name_);
+  if (!gzip_) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) throw io_error("Can't read " + name_);
+    in_begin_ = in_end_ = 0;
+    in_eof_ = false;
+    produced_ = offset;
+  } else {
+    if (offset < produced_) rewind();
+    std::vector<char> skipped(std::min<std::uint64_t>(offset - produced_, block_size));
+    while (produced_ < offset) {
+      std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(offset - produced_, skipped.size()));
+      if (read_block(skipped.data(), want) == 0) throw io_error("Can't read " + name_);
+    }
+  }
   restart_at(offset);
 }
 

@@ -15,8 +15,10 @@
 //   and are valid until the next call on that reader. The line feed is
 //   removed; a carriage return before it is kept. A last line without a line
 //   feed is still a line.
-// - An `output_file` that is destroyed without a successful `close()` removes
-//   what it wrote, so a failed run never leaves a file that looks finished.
+// - An `output_file` writes through an output target (formats/outputs.hpp): a
+//   temporary file renamed over the name only at `close()` or `commit()`; one
+//   destroyed before that removes its temporary file and nothing else, so a
+//   failed run leaves the name as it found it.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "formats/outputs.hpp"
 
 namespace varnex {
 
@@ -40,15 +44,22 @@ class io_error : public std::runtime_error {
 // ".gz" anywhere in the name, case-sensitive: a.gz.gen and x.gzip count.
 bool is_gz_name(std::string_view name);
 
-// `name` with `tag` inserted before its first ".gz", or appended without one.
-std::string tagged_name(std::string_view name, std::string_view tag);
-
-// True when the two names designate the same file: equal names, or the same
-// existing file reached through another path or a link.
-bool same_file(const std::string& a, const std::string& b);
-
 // Throws io_error("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
+
+// What the input files of this run have read so far, for the progress line:
+// bytes taken from the files (compressed bytes for gzip data), the sizes of
+// the files opened (`sizes_known` false once one of them has none, as a pipe)
+// and the lines handed out. Readers update it once per block; a file read
+// twice counts twice.
+struct input_meter {
+  std::uint64_t bytes_read = 0, bytes_opened = 0, lines = 0;
+  bool sizes_known = true;
+};
+input_meter read_so_far();
+// For readers of their own (positioned reads of a file opened on `fd`).
+void meter_opened(int fd);
+void meter_read(std::uint64_t bytes);
 
 // How gzip data is written and read. With one thread, gzip output is the
 // single-stream compressor's; with more, blocks are compressed on that many
@@ -92,7 +103,7 @@ class line_splitter {
   std::uint64_t offset() const { return line_offset_; }
 
  protected:
-  line_splitter();
+  explicit line_splitter(std::size_t buffer = 256 * 1024);
   // Reads up to n bytes into `to`; 0 only at the end of the data.
   virtual std::size_t read_block(char* to, std::size_t n) = 0;
   // Forgets the buffered text: the next block read starts at `offset`.
@@ -107,6 +118,7 @@ class line_splitter {
   bool eof_ = false;
   std::uint64_t line_offset_ = 0;
   std::uint64_t line_number_ = 0;
+  std::uint64_t lines_metered_ = 0;
 };
 
 // Hands out the lines of an input_file as views into one reused buffer.
@@ -130,7 +142,8 @@ class output_file {
  public:
   output_file(const std::string& name, bool compressed, const stream_options& options = {});
   // The text goes to `sink`, line by line, instead of into a file: a GEN
-  // output written as BGEN. `close` completes the BGEN file.
+  // output written as BGEN. `finish` completes the BGEN file's temporary
+  // file, `commit` renames it into place.
   output_file(const std::string& name, std::unique_ptr<bgen_text_sink> sink);
   ~output_file();
   output_file(const output_file&) = delete;
@@ -156,8 +169,14 @@ class output_file {
   }
   void advance(std::size_t n) { used_ += n; }
 
-  // Writes out everything and closes the file (and the gzip trailer).
+  // Writes out everything and closes the file (and the gzip trailer), then
+  // renames it into place: `finish` and `commit` in one.
   void close();
+  // Writes out everything and closes the temporary file; the name still
+  // holds what it held before.
+  void finish();
+  // Renames the finished file over its name.
+  void commit();
   const std::string& name() const { return name_; }
   // The BGEN writer behind a BGEN output, else null.
   const bgen_text_sink* bgen() const { return sink_.get(); }
@@ -174,37 +193,48 @@ class output_file {
   std::unique_ptr<chain> chain_;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
-  bool closed_ = false;
-  bool created_regular_ = false;
+  bool finished_ = false;
+  output_target target_;
   std::unique_ptr<bgen_text_sink> sink_;
 };
 
-// Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove every regular file that an
-// output_file of this process created (finished or not) before the process
-// stops; `keep_outputs` forgets them once the run is over.
-void remove_outputs_on_signal();
-void keep_outputs();
+// Commits finished outputs together, once every one of them is complete: a
+// stopping signal waits until all are in place.
+void commit_outputs(const std::vector<output_file*>& outputs);
 
-// Reader of gzip or plain text through zlib's own file functions, whatever the
-// name. Lines are whole, however long; `offset()` is the position of the line
-// last returned in the uncompressed text, and `seek` moves to such a position.
+// Reader of gzip or plain text, whatever the name (gzip when the data starts
+// with the gzip magic). Lines are whole, however long; `offset()` is the
+// position of the line last returned in the uncompressed text, and `seek`
+// moves to such a position. Gzip data is a sequence of whole members:
+// anything after a member that is not another member is damage.
 class gz_line_reader : public line_splitter {
  public:
-  explicit gz_line_reader(const std::string& name);
+  // `buffer`: the size of the line buffer and of zlib's input buffer (its
+  // output buffer is twice that); lines longer than the buffer still fit.
+  explicit gz_line_reader(const std::string& name, std::size_t buffer = 256 * 1024);
   ~gz_line_reader() override;
   gz_line_reader(const gz_line_reader&) = delete;
   gz_line_reader& operator=(const gz_line_reader&) = delete;
 
   // Positions the reader so that the next line starts at `offset`. Inside the
-  // current buffer this costs nothing; elsewhere zlib decompresses up to the
-  // offset, from the start of the file when seeking backwards in gzip data.
+  // current buffer this costs nothing; elsewhere gzip data is decompressed up
+  // to the offset, from the start of the file when seeking backwards.
   void seek(std::uint64_t offset);
   const std::string& name() const { return name_; }
 
  private:
   std::size_t read_block(char* to, std::size_t n) override;
+  std::size_t inflate_block(char* to, std::size_t n);
+  bool refill();
+  void rewind();
+  struct inflater;
   std::string name_;
-  void* file_ = nullptr;  // gzFile
+  int fd_ = -1;
+  std::vector<char> in_;          // compressed input, or plain text read ahead
+  std::size_t in_begin_ = 0, in_end_ = 0;
+  bool in_eof_ = false;
+  std::uint64_t produced_ = 0;    // text offset of the next byte read_block gives
+  std::unique_ptr<inflater> gzip_;  // null for plain text
 };
 
 }  // namespace varnex

@@ -45,6 +45,10 @@ class field_cursor {
 // Number of white-space-separated fields of a line.
 std::size_t count_fields(std::string_view text);
 
+// count_fields(text) > limit, at a small fraction of its cost on long lines:
+// the fields are counted eight bytes at a time.
+bool more_fields_than(std::string_view text, std::size_t limit);
+
 // A whole field as a signed 32-bit decimal integer (optional sign). False when
 // the field is not exactly that (no digits, trailing text, out of range).
 bool parse_int32(std::string_view field, std::int32_t& value);

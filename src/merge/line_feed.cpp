@@ -20,19 +20,24 @@ constexpr std::size_t batch_text = 4 << 20;
 
 }  // namespace
 
-// The second read of one GEN input.
+// The second read of one GEN input. Its readers are opened when first
+// needed; the gzip reader is closed once the last line it gives has been
+// read, since the rest of such an input stands in the spill.
 class line_feed::source {
  public:
-  source(const std::string& name, spill_file& spill) : name_(name) {
-    if (has_gzip_content(name)) {
-      gz_ = std::make_unique<gz_line_reader>(name);
-    } else {
+  // `gz_lines`: lines read through the gzip reader; `block`, `gz_block`: the
+  // largest read of a range reader and the buffers of the gzip reader,
+  // smaller when many inputs share the memory.
+  source(const std::string& name, spill_file& spill, std::uint64_t gz_lines, std::size_t block,
+         std::size_t gz_block)
+      : name_(name), spill_(spill), gz_lines_(gz_lines), block_(block), gz_block_(gz_block) {
+    if (!has_gzip_content(name)) {
       check_readable(name);
       fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
       if (fd_ < 0) throw io_error("Can't open " + name);
-      plain_ = std::make_unique<range_reader>(fd_, name);
+      meter_opened(fd_);
+      plain_ = std::make_unique<range_reader>(fd_, name, block_);
     }
-    if (spill.used()) spilled_ = std::make_unique<range_reader>(spill.fd(), spill.description());
   }
   ~source() {
     if (fd_ >= 0) ::close(fd_);
@@ -43,14 +48,36 @@ class line_feed::source {
   std::string_view probabilities(const position_entry& e) {
     std::string_view text;
     if (e.spilled()) {
-      text = spilled_->get(e.offset(), e.length);
+      // A run is read front to back by a reader of its own.
+      auto run = std::upper_bound(run_starts_.begin(), run_starts_.end(), e.offset());
+      std::unique_ptr<range_reader>* reader = &spilled_;
+      std::size_t size = block_;
+      if (run != run_starts_.begin()) {
+        reader = &run_readers_[static_cast<std::size_t>(run - run_starts_.begin()) - 1];
+        size = run_block_;
+      }
+      if (!*reader) *reader = std::make_unique<range_reader>(spill_.fd(), spill_.description(), size);
+      text = (*reader)->get(e.offset(), e.length);
     } else if (plain_) {
       text = plain_->get(e.offset(), e.length);
     } else {
+      if (!gz_) gz_ = std::make_unique<gz_line_reader>(name_, gz_block_);
       gz_->seek(e.offset());
       if (!gz_->next(text) || text.size() != e.length) throw io_error("Can't read " + name_);
+      if (--gz_lines_ == 0) {
+        // The line goes on living in the batch; the reader is done.
+        gz_text_.assign(text.begin(), text.end());
+        gz_.reset();
+        text = gz_text_;
+      }
     }
     return check(e, text);
+  }
+
+  void set_runs(const std::vector<std::uint64_t>& starts, std::size_t block) {
+    run_starts_ = starts;
+    run_readers_.resize(starts.size());
+    run_block_ = block;
   }
 
   bool plain() const { return plain_ != nullptr; }
@@ -65,6 +92,7 @@ class line_feed::source {
       if (r == 0) break;
       got += static_cast<std::size_t>(r);
     }
+    meter_read(got);
     return got;
   }
   void missing_bytes() const { throw io_error("Can't read " + name_); }
@@ -82,13 +110,35 @@ class line_feed::source {
   std::unique_ptr<gz_line_reader> gz_;
   std::unique_ptr<range_reader> plain_;
   std::unique_ptr<range_reader> spilled_;
+  spill_file& spill_;
+  std::uint64_t gz_lines_;
+  std::size_t block_, gz_block_, run_block_ = 0;
+  std::vector<std::uint64_t> run_starts_;
+  std::vector<std::unique_ptr<range_reader>> run_readers_;
+  std::string gz_text_;
 };
 
 line_feed::line_feed(const std::vector<position_entry>& entries, const position_index& index,
                      const std::vector<std::string>& gen_files, spill_file& spill,
+                     const std::vector<std::vector<std::uint64_t>>& runs,
                      const sample_union& samples, bool copy_text)
     : entries_(entries), index_(index), samples_(samples), copy_text_(copy_text) {
-  for (const std::string& name : gen_files) sources_.push_back(std::make_unique<source>(name, spill));
+  std::vector<std::uint64_t> gz_lines(gen_files.size(), 0);
+  for (const position_entry& e : entries)
+    if (!e.spilled() && !index.bad(e.slot)) ++gz_lines[e.input];
+  // Inputs share about 16 MiB of read-ahead and 4 MiB of gzip buffers; a
+  // few inputs get the sizes that read fastest.
+  const std::size_t k = std::max<std::size_t>(gen_files.size(), 1);
+  const std::size_t block = std::clamp<std::size_t>((16u << 20) / k, 64u << 10, 1u << 20);
+  const std::size_t gz_block = std::clamp<std::size_t>((4u << 20) / k, 16u << 10, 256u << 10);
+  std::size_t all_runs = 0;
+  for (const auto& r : runs) all_runs += r.size();
+  const std::size_t run_block =
+      std::clamp<std::size_t>((16u << 20) / std::max<std::size_t>(all_runs, 1), 16u << 10, 1u << 20);
+  for (std::size_t g = 0; g < gen_files.size(); ++g) {
+    sources_.push_back(std::make_unique<source>(gen_files[g], spill, gz_lines[g], block, gz_block));
+    if (g < runs.size()) sources_.back()->set_runs(runs[g], run_block);
+  }
   spans_.resize(sources_.size());
   thread_ = std::thread([this] { read_all(); });
 }

@@ -38,8 +38,11 @@ class line_feed {
  public:
   // `entries` and `index` must outlive the feed. With `copy_text` each line is
   // also split into triples (line_triples::scan) for copying as text.
+  // `runs`: per input, where its position-ordered runs start in the spill
+  // (order_inputs).
   line_feed(const std::vector<position_entry>& entries, const position_index& index,
-            const std::vector<std::string>& gen_files, spill_file& spill, const sample_union& samples,
+            const std::vector<std::string>& gen_files, spill_file& spill,
+            const std::vector<std::vector<std::uint64_t>>& runs, const sample_union& samples,
             bool copy_text);
   ~line_feed();
   line_feed(const line_feed&) = delete;

@@ -29,13 +29,23 @@ bool has_gzip_content(const std::string& name) {
 }
 
 std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
+  returned_ += length;
+  // A range that starts where the last one ended, or a little after it (a
+  // line not wanted in between), continues the run.
+  const bool follows = offset >= next_ && offset - next_ <= std::max<std::uint64_t>(length, 4096);
+  run_ = follows ? run_ + length : length;
+  next_ = offset + length;
   if (offset >= start_ && offset + length <= start_ + size_)
-    return std::string_view(buffer_.data() + (offset - start_), length);
-  // Moving forward: read ahead a whole block. Jumping: read just the line.
-  bool forward = offset >= start_ && offset <= start_ + size_ + block;
-  std::size_t want = forward && length < block ? block : length;
-  // Never more than the file holds: with thousands of small inputs open at
-  // once, a block each would take gigabytes.
+    return std::string_view(buffer_.get() + (offset - start_), length);
+
+  // Read ahead only as far as the run has come, and never beyond twice what
+  // has been handed out: a run that stops wastes at most what it used.
+  std::size_t want = length;
+  if (follows) {
+    const std::uint64_t budget = 2 * returned_ > read_ ? 2 * returned_ - read_ : 0;
+    const std::uint64_t ahead = std::min<std::uint64_t>({run_, max_block_, budget});
+    if (ahead > want) want = static_cast<std::size_t>(ahead);
+  }
   if (!sized_) {
     struct stat st;
     file_size_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : UINT64_MAX;
@@ -43,19 +53,28 @@ std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
   }
   if (want > length && offset < file_size_ && file_size_ - offset < want)
     want = std::max<std::size_t>(length, static_cast<std::size_t>(file_size_ - offset));
-  if (buffer_.size() < want) buffer_.resize(want);
+  // Grow for a run or a long line; give the room back when reads jump again.
+  const std::size_t room = (want + 4095) & ~std::size_t{4095};
+  if (want > capacity_ || (!follows && capacity_ > 2 * room)) {
+    buffer_.reset();
+    capacity_ = size_ = 0;
+    buffer_.reset(new char[room]);
+    capacity_ = room;
+  }
   std::size_t got = 0;
   while (got < want) {
-    ssize_t n = ::pread(fd_, buffer_.data() + got, want - got, static_cast<off_t>(offset + got));
+    ssize_t n = ::pread(fd_, buffer_.get() + got, want - got, static_cast<off_t>(offset + got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw io_error("Can't read " + name_);
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
+  read_ += got;
+  meter_read(got);
   start_ = offset;
   size_ = got;
   if (got < length) throw io_error("Can't read " + name_);
-  return std::string_view(buffer_.data(), length);
+  return std::string_view(buffer_.get(), length);
 }
 
 spill_file::~spill_file() {
@@ -75,6 +94,17 @@ void spill_file::create() {
   }
   if (fd_ < 0) throw io_error("Can't open " + description());
   buffer_.reserve(block);
+}
+
+bool spill_file::usable() {
+  if (fd_ < 0) {
+    try {
+      create();
+    } catch (const io_error&) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::uint64_t spill_file::append(std::string_view line) {

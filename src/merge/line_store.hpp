@@ -1,14 +1,15 @@
 // Random access to the GEN lines recorded by the first pass.
 //
-// A plain input is read again with pread: whole 1 MiB blocks while the wanted
-// lines move forward, the exact line when they jump about. A gzip input whose
-// lines are out of position order cannot be read backward without
-// decompressing it again from the start, so from its first backward step on
-// its lines are copied, as read, into an anonymous spill file beside the
-// output, and read back from there.
+// A plain input is read again with pread: the exact line when the wanted
+// lines jump about, growing blocks while they follow each other in the file.
+// A gzip input whose lines are out of position order cannot be read backward
+// without decompressing it again from the start, so from its first backward
+// step on its lines are copied, as read, into an anonymous spill file beside
+// the output, and read back from there.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,20 +19,34 @@ namespace varnex {
 // True when the file starts with the gzip magic bytes (zlib then inflates it).
 bool has_gzip_content(const std::string& name);
 
-// Reads byte ranges of one open file descriptor.
+// Reads byte ranges of one open file descriptor. A range that jumps costs a
+// read of its own bytes; ranges that follow each other (small gaps allowed)
+// read ahead in blocks that grow with the run, up to `max_block`. Whatever
+// the order, the bytes read stay within twice the bytes handed out, and the
+// buffer shrinks back to the range's size once a run ends.
 class range_reader {
  public:
-  range_reader(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+  range_reader(int fd, std::string name, std::size_t max_block = std::size_t{1} << 20)
+      : fd_(fd), name_(std::move(name)), max_block_(max_block) {}
   // The `length` bytes at `offset`; throws io_error("Can't read " + name) when
   // the file holds fewer.
   std::string_view get(std::uint64_t offset, std::size_t length);
 
+  std::uint64_t bytes_read() const { return read_; }
+  std::uint64_t bytes_returned() const { return returned_; }
+  std::size_t buffer_capacity() const { return capacity_; }
+
  private:
   int fd_;
   std::string name_;
-  std::vector<char> buffer_;
+  std::size_t max_block_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
   std::uint64_t start_ = 0;  // file offset of buffer_[0]
   std::size_t size_ = 0;     // valid bytes in buffer_
+  std::uint64_t next_ = 0;   // end of the last range handed out
+  std::uint64_t run_ = 0;    // bytes handed out by the current forward run
+  std::uint64_t read_ = 0, returned_ = 0;
   std::uint64_t file_size_ = 0;
   bool sized_ = false;
 };
@@ -47,6 +62,9 @@ class spill_file {
 
   // Appends the line; returns its offset in the file.
   std::uint64_t append(std::string_view line);
+  // True when the file exists or can be made now (where `append` would
+  // otherwise fail: a folder that allows no new file).
+  bool usable();
   // Writes out what is buffered; the file can be read from then on.
   void finish();
   bool used() const { return fd_ >= 0; }

@@ -30,6 +30,7 @@
 #include "merge/numbers.hpp"
 #include "merge/positions.hpp"
 #include "merge/reconcile.hpp"
+#include "merge/reorder.hpp"
 #include "merge/samples.hpp"
 #include "merge/triples.hpp"
 
@@ -251,20 +252,25 @@ struct layout {
   // Per line: the columns of individuals that other lines supply too.
   std::vector<std::vector<std::uint32_t>> shared_columns;
 
-  layout(const sample_union& samples, const std::vector<std::uint32_t>& inputs) {
+  // Built anew for each set, reusing the room of the one it replaces.
+  void build(const sample_union& samples, const std::vector<std::uint32_t>& inputs) {
     const std::size_t n = samples.size();
-    std::vector<std::uint32_t> supplies(n, 0), owner_line(n, 0), owner_column(n, 0);
+    supplies.assign(n, 0);
+    owner_line.resize(n);
+    owner_column.resize(n);
     for (std::uint32_t t = 0; t < inputs.size(); ++t) {
       const std::vector<std::uint32_t>& rows = samples.rows_of(inputs[t]);
       for (std::uint32_t j = 0; j < rows.size(); ++j)
         if (supplies[rows[j]]++ == 0) owner_line[rows[j]] = t, owner_column[rows[j]] = j;
     }
-    shared_columns.resize(inputs.size());
+    if (shared_columns.size() < inputs.size()) shared_columns.resize(inputs.size());
     for (std::uint32_t t = 0; t < inputs.size(); ++t) {
+      shared_columns[t].clear();
       const std::vector<std::uint32_t>& rows = samples.rows_of(inputs[t]);
       for (std::uint32_t j = 0; j < rows.size(); ++j)
         if (supplies[rows[j]] > 1) shared_columns[t].push_back(j);
     }
+    runs.clear();
     for (std::uint32_t s = 0; s < n; ++s) {
       const kind what = supplies[s] == 0 ? absent : supplies[s] == 1 ? copied : merged;
       if (!runs.empty()) {
@@ -277,31 +283,52 @@ struct layout {
       runs.push_back({what, owner_line[s], owner_column[s], s, 1});
     }
   }
+
+ private:
+  std::vector<std::uint32_t> supplies, owner_line, owner_column;
 };
 
-// Refuses outputs that would overwrite an input, the log or each other.
-void check_outputs(const std::string& out_gen, const std::string& out_sample,
-                   const std::vector<std::string>& inputs) {
-  for (const std::string* out : {&out_gen, &out_sample}) {
-    for (const std::string& in : inputs)
-      if (same_file(*out, in)) throw io_error("Output file " + *out + " is the same file as input " + in);
-    if (same_file(*out, log_file))
-      throw io_error("Output file " + *out + " is the same file as the log " + log_file);
+// The layouts of the last few sets of inputs met: positions usually come in
+// long stretches held by one set, and a set seen once is cheap to lay out
+// again, so memory does not grow with the number of distinct sets.
+class layout_cache {
+ public:
+  const layout& get(const sample_union& samples, const std::vector<std::uint32_t>& inputs) {
+    ++clock_;
+    slot* oldest = &slots_[0];
+    for (slot& s : slots_) {
+      if (s.used && s.inputs == inputs) {
+        s.used = clock_;
+        return s.value;
+      }
+      if (s.used < oldest->used) oldest = &s;
+    }
+    oldest->used = 0;  // half built if building fails
+    oldest->inputs = inputs;
+    oldest->value.build(samples, inputs);
+    oldest->used = clock_;
+    return oldest->value;
   }
-  if (same_file(out_gen, out_sample))
-    throw io_error("Output file " + out_sample + " is the same file as output " + out_gen);
-}
 
-void remove_regular_file(const std::string& name) {
-  struct stat st;
-  if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(name.c_str());
-}
+ private:
+  struct slot {
+    std::vector<std::uint32_t> inputs;
+    layout value;
+    std::uint64_t used = 0;  // clock_ at the last use; 0: empty
+  };
+  slot slots_[8];
+  std::uint64_t clock_ = 0;
+};
 
 }  // namespace
 
-int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
-          std::string out_sample_file, double threshold, const stream_options& streams,
-          const bgen_write_options& bgen) {
+int merge(const merge_args& args) {
+  const std::vector<std::string>& merge_files = args.merge_files;
+  const std::string& out_genotype_file = args.out_genotype_file;
+  const std::string& out_sample_file = args.out_sample_file;
+  const double threshold = args.threshold;
+  const stream_options& streams = args.streams;
+  const bgen_options& bgen = args.bgen;
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
@@ -311,8 +338,8 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     const std::size_t k = merge_files.size() / 2;
     const std::vector<std::string> gen_files(merge_files.begin(), merge_files.begin() + k);
     const std::vector<std::string> sample_files(merge_files.begin() + k, merge_files.begin() + 2 * k);
+    for (const std::string& name : gen_files) check_read_twice(name);
     for (const std::string& name : merge_files) check_readable(name);
-    check_outputs(out_genotype_file, out_sample_file, merge_files);
 
     log.say("Organise Samples...\n");
     sample_union samples;
@@ -325,20 +352,26 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
       print_out(gen_files[g] + "\n");
       std::fflush(stdout);
       gz_line_reader reader(gen_files[g]);
-      std::uint64_t lines = index.add_input(static_cast<std::uint32_t>(g), reader,
-                                            has_gzip_content(gen_files[g]), spill, log);
-      log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(lines) + "\n");
+      input_counts counts =
+          index.add_input(static_cast<std::uint32_t>(g), reader, has_gzip_content(gen_files[g]),
+                          samples.rows_of(g).size(), sample_files[g], spill, log);
+      log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
+      // The later line of a repeated position is the one merged.
+      if (counts.repeated > 0)
+        log.say("Number of repeated positions in " + gen_files[g] + ": " +
+                std::to_string(counts.repeated) + "\n");
     }
     log.say("Number of SNPs with mismatched alleles: " + std::to_string(index.mismatched_alleles()) +
             "\n");
     spill.finish();
     std::vector<position_entry> entries = index.take_sorted_entries();
+    const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_files, spill);
 
     log.say("Open all GEN files for reading...\n");
     // With a threshold above 0 an individual that one line alone supplies
     // gets that line's triple unchanged, so a split line can be copied.
     const bool copy_text = threshold > 0.0;
-    line_feed feed(entries, index, gen_files, spill, samples, copy_text);
+    line_feed feed(entries, index, gen_files, spill, runs, samples, copy_text);
 
     log.say("Merge...\n");
     std::vector<std::string> ids;
@@ -353,7 +386,7 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
     run.texts.assign(samples.size(), std::string_view());
     run.by_text.assign(samples.size(), 0);
     run.missing.assign(samples.size(), 0);
-    std::map<std::vector<std::uint32_t>, layout> layouts;
+    layout_cache layouts;
     std::vector<std::uint32_t> inputs, current_inputs;
     const layout* current = nullptr;
     std::uint64_t written = 0;
@@ -365,9 +398,7 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
         inputs.clear();
         for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
         if (!current || inputs != current_inputs) {
-          auto it = layouts.find(inputs);
-          if (it == layouts.end()) it = layouts.emplace(inputs, layout(samples, inputs)).first;
-          current = &it->second;
+          current = &layouts.get(samples, inputs);
           current_inputs = inputs;
         }
         const fed_line* lines = feed.position(i);
@@ -398,18 +429,13 @@ int merge(std::vector<std::string>& merge_files, std::string out_genotype_file,
       }
       i = end;
     }
-    gen_out.close();
+    gen_out.finish();
     log.say("Number of mismatched overlapping loci: " + std::to_string(run.mismatch_loci) + "\n");
     log.say("Number of merged SNPs: " + std::to_string(written) + "\n");
 
     samples.write(sample_out, run.missing);
-    try {
-      sample_out.close();
-    } catch (const io_error&) {
-      // A merged GEN file without its SAMPLE file is no result.
-      remove_regular_file(out_genotype_file);
-      throw;
-    }
+    // A merged GEN file without its SAMPLE file is no result.
+    commit_outputs({&gen_out, &sample_out});
     if (!bgen_summary(gen_out).empty()) log.say(bgen_summary(gen_out));
   } catch (const io_error& e) {
     return log.fail(e.what());

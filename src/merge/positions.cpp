@@ -23,36 +23,119 @@ descriptor position_index::describe(std::uint32_t s) const {
   return d;
 }
 
-std::uint64_t position_index::add_input(std::uint32_t input, gz_line_reader& reader,
-                                        bool compressed, spill_file& spill, tee& log) {
-  std::uint64_t taken = 0;
+namespace {
+
+// A gzip input's text is kept while it is no longer than this: the whole of
+// a small input, or the start of one that steps back early, then goes to the
+// spill in one piece.
+constexpr std::size_t head_limit = 1 << 20;
+
+}  // namespace
+
+std::uint32_t position_index::slot_of(std::int32_t position, std::uint32_t fresh, bool& inserted) {
+  if (2 * (used_cells_ + 1) > cells_.size()) {
+    std::vector<std::uint64_t> old;
+    old.swap(cells_);
+    cells_.assign(std::max<std::size_t>(1024, 2 * old.size()), 0);
+    const std::size_t mask = cells_.size() - 1;
+    for (std::uint64_t c : old) {
+      if (!c) continue;
+      std::size_t i = (static_cast<std::uint32_t>(c >> 32) * 0x9E3779B97F4A7C15ull >> 20) & mask;
+      while (cells_[i]) i = (i + 1) & mask;
+      cells_[i] = c;
+    }
+  }
+  const std::size_t mask = cells_.size() - 1;
+  const std::uint32_t key = static_cast<std::uint32_t>(position);
+  std::size_t i = (key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+  for (;; i = (i + 1) & mask) {
+    const std::uint64_t c = cells_[i];
+    if (!c) break;
+    if (static_cast<std::uint32_t>(c >> 32) == key) {
+      inserted = false;
+      return static_cast<std::uint32_t>(c) - 1;
+    }
+  }
+  cells_[i] = (std::uint64_t{key} << 32) | (std::uint64_t{fresh} + 1);
+  ++used_cells_;
+  inserted = true;
+  return fresh;
+}
+
+void position_index::move_to_spill(std::size_t first_entry, std::uint64_t base) {
+  for (std::size_t i = first_entry; i < entries_.size(); ++i) {
+    position_entry& e = entries_[i];
+    if (!e.spilled())
+      e.where = (base + e.offset()) | position_entry::in_spill | (e.where & position_entry::flipped);
+  }
+}
+
+input_counts position_index::add_input(std::uint32_t input, gz_line_reader& reader,
+                                       bool compressed, std::size_t rows,
+                                       const std::string& sample_name, spill_file& spill,
+                                       tee& log) {
+  input_counts counts;
   std::int32_t previous = std::numeric_limits<std::int32_t>::min();
   bool spilling = false;
+  // The text so far, line for line, so that offsets in it are offsets in the input.
+  std::string head;
+  bool keeping = compressed;
+  const std::size_t first_entry = entries_.size();
+  const std::size_t max_probabilities = 3 * rows;
   std::string_view line;
   std::string message;
   while (reader.next(line)) {
+    if (keeping) {
+      if (head.size() + line.size() + 1 <= head_limit) {
+        head.append(line);
+        head += '\n';
+      } else {
+        keeping = false;
+        std::string().swap(head);
+      }
+    }
     gen_line f = split_gen_line(line);
     if (f.leading_fields == 0) continue;
     if (f.leading_fields < 5 || !f.position_ok)
       throw io_error("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
                      reader.name() +
                      ": it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B");
+    // Probabilities beyond the individuals of the SAMPLE file mean the two
+    // files are not a pair.
+    if (more_fields_than(f.probabilities, max_probabilities))
+      throw io_error("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
+                     reader.name() + ": " + std::to_string(count_fields(f.probabilities)) +
+                     " probabilities, more than 3 for each of the " + std::to_string(rows) +
+                     " individuals in SAMPLE file " + sample_name);
     if (line.size() > std::numeric_limits<std::uint32_t>::max())
       throw io_error("Line " + std::to_string(reader.line_number()) + " of GEN file " +
                      reader.name() + " is too long");
 
     std::uint64_t where = reader.offset();
-    if (compressed && f.position < previous) spilling = true;
+    if (compressed && f.position < previous && !spilling) {
+      spilling = true;
+      if (keeping) {
+        // Everything so far, this line included, in one piece.
+        const std::uint64_t base = spill.append(head);
+        move_to_spill(first_entry, base);
+        where = (base + where) | position_entry::in_spill;
+        keeping = false;
+        std::string().swap(head);
+      } else {
+        where = spill.append(line) | position_entry::in_spill;
+      }
+    } else if (spilling) {
+      where = spill.append(line) | position_entry::in_spill;
+    }
     previous = f.position;
-    if (spilling) where = spill.append(line) | position_entry::in_spill;
 
-    auto [it, inserted] = slot_of_.try_emplace(f.position, static_cast<std::uint32_t>(slots_.size()));
-    const std::uint32_t s = it->second;
+    bool inserted = false;
+    const std::uint32_t s = slot_of(f.position, static_cast<std::uint32_t>(slots_.size()), inserted);
     if (inserted) {
       slot sl{};
       sl.text = text_.size();
       sl.pos = f.position;
-      sl.last_input = std::numeric_limits<std::uint32_t>::max();
+      sl.last_input = sl.repeated_in = std::numeric_limits<std::uint32_t>::max();
       for (std::string_view field : {f.snp_id, f.rs_id, f.allele_a, f.allele_b}) {
         if (text_.size() != sl.text) text_ += ' ';
         text_ += field;
@@ -61,7 +144,17 @@ std::uint64_t position_index::add_input(std::uint32_t input, gz_line_reader& rea
       slots_.push_back(sl);
     } else {
       slot& sl = slots_[s];
-      descriptor d = describe(s);
+      // The reference as views, without building a descriptor per line.
+      struct {
+        std::string_view snp_id, rs_id, allele_a, allele_b;
+      } d;
+      field_cursor cursor(std::string_view(text_.data() + sl.text, sl.text_length));
+      cursor.next(d.snp_id);
+      cursor.next(d.rs_id);
+      cursor.next(d.allele_a);
+      cursor.next(d.allele_b);
+      if (sl.flags & snp_unknown) d.snp_id = "-9";
+      if (sl.flags & rs_unknown) d.rs_id = "-9";
       if (d.snp_id != f.snp_id && d.rs_id != f.snp_id) {
         message = "Mismatched overlap SNP snp_id: ";
         message.append(f.snp_id).append(" ").append(d.snp_id).append("\n");
@@ -94,6 +187,10 @@ std::uint64_t position_index::add_input(std::uint32_t input, gz_line_reader& rea
     slot& sl = slots_[s];
     const std::uint32_t length = static_cast<std::uint32_t>(line.size());
     if (sl.last_input == input) {
+      if (sl.repeated_in != input) {
+        sl.repeated_in = input;
+        ++counts.repeated;
+      }
       position_entry& e = entries_[sl.last_entry];
       e.where = where;
       e.length = length;
@@ -102,18 +199,43 @@ std::uint64_t position_index::add_input(std::uint32_t input, gz_line_reader& rea
       sl.last_entry = static_cast<std::uint32_t>(entries_.size());
       entries_.push_back({f.position, input, s, length, where});
     }
-    ++taken;
+    ++counts.lines;
   }
-  return taken;
+  // A small gzip input in order: into the spill as well, if one can be made.
+  if (keeping && entries_.size() > first_entry && spill.usable())
+    move_to_spill(first_entry, spill.append(head));
+  return counts;
 }
 
 std::vector<position_entry> position_index::take_sorted_entries() {
   std::vector<position_entry> entries;
   entries.swap(entries_);
+  std::vector<std::uint64_t>().swap(cells_);
+  used_cells_ = 0;
+  // Slots (and their text) renumbered in position order, so that the merge,
+  // which walks the positions in order, reads them front to back.
+  {
+    std::vector<std::uint32_t> order(slots_.size()), renamed(slots_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return slots_[a].pos < slots_[b].pos; });
+    std::vector<slot> slots(slots_.size());
+    std::string text;
+    text.reserve(text_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) {
+      const slot& old = slots_[order[i]];
+      renamed[order[i]] = i;
+      slots[i] = old;
+      slots[i].text = text.size();
+      text.append(text_, old.text, old.text_length);
+    }
+    for (position_entry& e : entries) e.slot = renamed[e.slot];
+    slots_.swap(slots);
+    text_.swap(text);
+  }
   std::sort(entries.begin(), entries.end(), [](const position_entry& a, const position_entry& b) {
     return a.pos != b.pos ? a.pos < b.pos : a.input < b.input;
   });
-  slot_of_ = {};
   return entries;
 }
 

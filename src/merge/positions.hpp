@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "driver/log.hpp"
@@ -37,15 +36,24 @@ struct position_entry {
   bool flip() const { return where & flipped; }
 };
 
+// What the first pass found in one GEN input.
+struct input_counts {
+  std::uint64_t lines = 0;     // lines taken
+  std::uint64_t repeated = 0;  // positions held by more than one line of the input
+};
+
 class position_index {
  public:
-  // Reads GEN input `input` to its end; returns the number of lines taken.
-  // Lines of white space only are skipped; any other line without five
-  // fields and a 32-bit position stops the run (io_error naming file and
-  // line). Once a gzip input (`compressed`) steps back in position order, its
-  // lines go to `spill`.
-  std::uint64_t add_input(std::uint32_t input, gz_line_reader& reader, bool compressed,
-                          spill_file& spill, tee& log);
+  // Reads GEN input `input` to its end. Lines of white space only are
+  // skipped; any other line without five fields and a 32-bit position, or
+  // with more probabilities than 3 for each of the `rows` individuals of
+  // SAMPLE file `sample_name`, stops the run (io_error naming file and
+  // line). A gzip input (`compressed`) goes to `spill` from its first
+  // backward step in position order on; one that is small, or steps back
+  // early, goes there whole, so that its gzip reader is not needed again.
+  input_counts add_input(std::uint32_t input, gz_line_reader& reader, bool compressed,
+                         std::size_t rows, const std::string& sample_name, spill_file& spill,
+                         tee& log);
 
   std::uint64_t mismatched_alleles() const { return mismatched_alleles_; }
   // Every recorded line, sorted by position and then input; consumes the index
@@ -64,13 +72,23 @@ class position_index {
     std::int32_t pos;
     std::uint32_t last_input;    // input of the last entry made for this slot
     std::uint32_t last_entry;
+    std::uint32_t repeated_in;   // last input found to hold the position twice
     std::uint8_t flags;
   };
+  // Entries [first_entry, end) not yet in the spill: their input's text now
+  // stands in the spill from `base` on.
+  void move_to_spill(std::size_t first_entry, std::uint64_t base);
   std::uint64_t mismatched_alleles_ = 0;
   std::string text_;
   std::vector<slot> slots_;
   std::vector<position_entry> entries_;
-  std::unordered_map<std::int32_t, std::uint32_t> slot_of_;
+  // Position to slot: open addressing, one cell of 8 bytes per probe, so
+  // that inputs out of order cost one cache miss per line rather than a
+  // chain of nodes. A cell holds the position above the slot + 1 (0: empty).
+  std::vector<std::uint64_t> cells_;
+  std::size_t used_cells_ = 0;
+  // The slot of `position`, made `fresh` when the position is new.
+  std::uint32_t slot_of(std::int32_t position, std::uint32_t fresh, bool& inserted);
 };
 
 }  // namespace varnex

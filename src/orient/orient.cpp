@@ -225,25 +225,22 @@ char* orient_snp(std::string_view probabilities, std::string_view allele_a,
   return copy(whole, out);
 }
 
-int orient_to_strand(std::string genotype_file, std::string strand_file,
-                     std::string out_genotype_file, bool excl, bool order,
-                     const stream_options& streams, const bgen_write_options& bgen) {
-  bool compress_out = is_gz_name(out_genotype_file);
-  // A ".gz" changes nothing for a BGEN output, whose name is kept.
-  if (!compress_out && is_gz_name(genotype_file) && !is_bgen_name(out_genotype_file)) {
-    out_genotype_file += ".gz";
-    compress_out = true;
-  }
+int orient_to_strand(const orient_args& args) {
+  const std::string& genotype_file = args.genotype_file;
+  const std::string& strand_file = args.strand_file;
+  std::string out_genotype_file = args.out_genotype_file;
+  const bool excl = args.excl, order = args.order;
+  const stream_options& streams = args.streams;
+  const bgen_options& bgen = args.bgen;
+  // The driver has already given the output of a gzip input its ".gz"
+  // (a BGEN output keeps its name).
+  const bool compress_out = is_gz_name(out_genotype_file) || is_gz_name(genotype_file);
 
   tee log;
   if (!log.open(false)) {
     print_out("Can't open log file: " + log_file + "\n");
     return 1;
   }
-  for (const std::string* input : {&genotype_file, &strand_file})
-    if (same_file(out_genotype_file, *input))
-      return log.fail("Output file " + out_genotype_file + " is the same file as input " + *input);
-
   try {
     log.say("Processing strand file...\n");
     strand_map strand;

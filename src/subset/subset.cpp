@@ -7,9 +7,6 @@
 // four-decimal style (0.333333 -> 0.3333, 1 -> 1). The GEN file is streamed
 // once; its first line gives the sample count and is then the first SNP. A
 // line that is not kept is never parsed beyond its five leading fields.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -60,22 +57,6 @@ void copy_kept_triples(output_file& out, std::string_view text, const std::vecto
       out.put(field);
       out.put(' ');
     }
-}
-
-// Refuses an output that would overwrite an input or the other output (the
-// driver has already refused one that names the log).
-int refuse_clobbering(tee& log, const std::vector<const std::string*>& inputs,
-                      const std::vector<const std::string*>& outputs) {
-  for (std::size_t o = 0; o < outputs.size(); ++o) {
-    const std::string& out = *outputs[o];
-    for (const std::string* in : inputs)
-      if (same_file(out, *in))
-        return log.fail("Output file " + out + " is the same file as input " + *in);
-    for (std::size_t p = o + 1; p < outputs.size(); ++p)
-      if (same_file(out, *outputs[p]))
-        return log.fail("Output files " + out + " and " + *outputs[p] + " are the same file");
-  }
-  return 0;
 }
 
 // Copies the SAMPLE header and the selected rows to `out`, marks the
@@ -137,12 +118,19 @@ std::vector<std::string> sample_ids(const std::string& name, bgen_id_choice choi
 
 }  // namespace
 
-int subset(std::string genotype_file, std::string out_genotype_file, std::string inclusion_file,
-           std::string sample_id_file, std::string sample_excl_file, std::string sample_file,
-           std::string out_sample_file, std::string exclusion_file, int start, int end,
-           bool range_flag, bool inclusion_flag, bool sample_flag, bool exclusion_flag,
-           bool missing_flag, double missing, double threshold,
-           const stream_options& streams, const bgen_write_options& bgen) {
+int subset(const subset_args& args) {
+  const std::string& genotype_file = args.genotype_file;
+  const std::string& out_genotype_file = args.out_genotype_file;
+  const std::string& sample_file = args.sample_file;
+  const std::string& out_sample_file = args.out_sample_file;
+  const std::string sample_id_file = args.sample_id_file.value_or("");
+  const std::string sample_excl_file = args.sample_excl_file.value_or("");
+  const std::string inclusion_file = args.inclusion_file.value_or("");
+  const std::string exclusion_file = args.exclusion_file.value_or("");
+  const bool sample_flag = args.sample_subset();
+  const bool missing_flag = args.missing.has_value();
+  const stream_options& streams = args.streams;
+  const bgen_options& bgen = args.bgen;
   const bool gz_input = is_gz_name(genotype_file);
   tee log;
   if (!log.open(false)) {
@@ -168,14 +156,6 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     const id_set incl_snps = read_id_list(inclusion_file);
     const id_set excl_snps = read_id_list(exclusion_file);
 
-    std::vector<const std::string*> inputs;
-    for (const std::string* name : {&genotype_file, &sample_file, &sample_id_file,
-                                    &sample_excl_file, &inclusion_file, &exclusion_file})
-      if (!name->empty()) inputs.push_back(name);
-    std::vector<const std::string*> outputs = {&out_genotype_file};
-    if (sample_flag) outputs.push_back(&out_sample_file);
-    if (refuse_clobbering(log, inputs, outputs)) return 1;
-
     // The first line gives the sample count and is then the first SNP.
     std::string_view line;
     bool have_line = gen_lines->next(line);
@@ -184,9 +164,8 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
     const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
 
-    // keep[i]: sample i's triple goes to the GEN output. The SAMPLE output
-    // stays open until the GEN output is complete, so that a failed run
-    // leaves neither.
+    // keep[i]: sample i's triple goes to the GEN output. Both outputs are
+    // renamed into place together, so that a failed run leaves neither.
     std::vector<char> keep(n, sample_flag ? 0 : 1);
     long n_out_samples = n_samples;
     std::unique_ptr<output_file> sample_out;
@@ -216,26 +195,26 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
     log.say("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
     snp_filter filter;
-    filter.range_flag = range_flag;
-    filter.inclusion_flag = inclusion_flag;
-    filter.exclusion_flag = exclusion_flag;
-    filter.start = start == -1 ? 0 : start;
-    filter.end = end;
+    filter.range_flag = args.range();
+    filter.inclusion_flag = args.inclusion_file.has_value();
+    filter.exclusion_flag = args.exclusion_file.has_value();
+    filter.start = args.start.value_or(-1) == -1 ? 0 : *args.start;
+    filter.end = args.end.value_or(-1);
     filter.inclusion = &incl_snps;
     filter.exclusion = &excl_snps;
-    if (range_flag) log.say("positions...\n");
-    if (inclusion_flag) log.say("Snp_id...\n");
-    if (exclusion_flag) log.say("Exclusion...\n");
+    if (filter.range_flag) log.say("positions...\n");
+    if (filter.inclusion_flag) log.say("Snp_id...\n");
+    if (filter.exclusion_flag) log.say("Exclusion...\n");
     log.say("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
     // BGEN to BGEN keeps the input's compression and bits unless told otherwise.
-    bgen_write_options bgen_options = bgen;
+    bgen_options written = bgen;
     if (bgen_in && !bgen.compression_given)
-      bgen_options.compression = bgen_in->bgen().layout().compression;
-    if (bgen_in && have_line && !bgen.bits_given) bgen_options.bits = bgen_in->bits();
+      written.compression = bgen_in->bgen().layout().compression;
+    if (bgen_in && have_line && !bgen.bits_given) written.bits = bgen_in->bits();
     const std::unique_ptr<output_file> gen_file = open_gen_output(
-        out_genotype_file, gz_input, streams, bgen_options, sample_file.empty() ? nullptr : &ids);
+        out_genotype_file, gz_input, streams, written, sample_file.empty() ? nullptr : &ids);
     output_file& gen_out = *gen_file;
     std::vector<double> probs(missing_flag ? 3 * n : 0);
     std::uint64_t n_in_snps = 0, n_out_snps = 0;
@@ -247,7 +226,7 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       if (!filter.selects(g.snp_id, g.rs_id, g.position, g.position_ok)) continue;
       if (missing_flag) {
         read_probabilities(g.probabilities, probs);
-        if (too_missing(probs.data(), n, threshold, missing)) continue;
+        if (too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
       }
       put_leading(gen_out, g);
       if (bgen_in || bgen_out)
@@ -259,18 +238,9 @@ int subset(std::string genotype_file, std::string out_genotype_file, std::string
       gen_out.put('\n');
       ++n_out_snps;
     }
-    gen_out.close();
-    if (sample_out) {
-      try {
-        sample_out->close();
-      } catch (const io_error&) {
-        // The GEN output is complete, but without its SAMPLE file it is no result.
-        struct stat st;
-        if (::stat(out_genotype_file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-          ::unlink(out_genotype_file.c_str());
-        throw;
-      }
-    }
+    std::vector<output_file*> outputs = {&gen_out};
+    if (sample_out) outputs.push_back(sample_out.get());
+    commit_outputs(outputs);
     log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
     log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
     if (!bgen_summary(gen_out).empty()) log.say(bgen_summary(gen_out));

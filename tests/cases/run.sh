@@ -11,13 +11,14 @@
 #   gzip    names of outputs that must be gzip data, one per line; they are
 #           compared with out/ decompressed
 #   setup   optional: shell lines run in the scratch folder before the run
-#           (links, FIFOs, modes); what it makes counts as input
+#           (links, FIFOs, empty folders); what it makes counts as input
 #   stdin   optional: fed to standard input (absent: /dev/null)
 # Every case checks: the exit status, standard output byte for byte, nothing
-# on standard error, every input unchanged (bytes, type, mode, link target),
-# every out/ file byte for byte, and no other file left behind, in the
-# scratch folder or in TMPDIR.
+# on standard error, every input untouched (type, mode, size, times, link
+# target), every out/ file byte for byte, and no other file left behind, in
+# the scratch folder or in TMPDIR.
 set -u
+shopt -s nullglob dotglob globstar
 export LC_ALL=C
 
 if [ $# -lt 2 ]; then
@@ -26,6 +27,7 @@ if [ $# -lt 2 ]; then
 fi
 binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 shift
+start=$PWD
 root=$(mktemp -d "${TMPDIR:-/tmp}/varnex-cases.XXXXXX")
 trap 'chmod -R u+rwX "$root" 2>/dev/null; rm -rf "$root"' EXIT
 mkdir "$root/bin"
@@ -34,100 +36,102 @@ export PATH="$root/bin:$PATH"
 
 passed=0
 failed=0
+count=0
 problems=()
-
 problem() { problems+=("$*"); }
 
-# One line per entry below the current folder: path, type, mode, link target;
-# and one per regular file: path and checksum.
-manifest() {
-  { find . -mindepth 1 -printf "%p\t%y %m %l\n"
-    find . -mindepth 1 -type f -exec cksum {} + | sed -E "s/^([0-9]+ [0-9]+) (.*)\$/\\2\tsum \\1/"
-  } | sort
+# Fills the associative array named $1 with path -> "type mode size times
+# link" for every entry below the current folder. Any write to an input
+# changes its times; folders are compared by type and mode alone.
+declare -A before after
+entries() {
+  local -n table=$1
+  local path info
+  table=()
+  while IFS=$'\t' read -r path info; do
+    [ "${info:0:1}" = d ] && info=${info:0:5}
+    table[$path]=$info
+  done < <(find . -mindepth 1 -printf '%P\t%y %m %s %T@ %C@ %l\n')
 }
 
-show_diff() {
-  diff "$1" "$2" | head -20 | sed 's/^/    /'
+# compare EXPECTED ACTUAL LABEL
+compare() {
+  cmp -s "$1" "$2" ||
+    problem "$3 differs (< expected, > actual):"$'\n'"$(diff "$1" "$2" | head -20 | sed 's/^/    /')"
 }
 
 run_case() {
   local case=$1 name=$2
-  local scratch="$root/case" work="$root/case/work"
-  chmod -R u+rwX "$scratch" 2>/dev/null
-  rm -rf "$scratch"
+  count=$((count + 1))
+  local scratch="$root/$count"
+  local work="$scratch/work"
   mkdir -p "$work" "$scratch/tmp"
   problems=()
-  if [ -d "$case/in" ]; then cp -a "$case/in/." "$work/"; fi
+  [ -d "$case/in" ] && cp -a "$case/in/." "$work/"
+  cd "$work" || exit 2
   if [ -f "$case/setup" ]; then
-    (cd "$work" && bash "$case/setup") > "$scratch/setup.out" 2>&1 ||
-      problem "setup failed: $(head -c 300 "$scratch/setup.out")"
+    bash "$case/setup" > "$scratch/setup.out" 2>&1 || problem "setup failed: $(< "$scratch/setup.out")"
   fi
-  (cd "$work" && manifest) > "$scratch/before"
+  entries before
 
-  local args=()
+  local args=() input=/dev/null status expected=0
   mapfile -t args < "$case/args"
-  local input=/dev/null
   [ -f "$case/stdin" ] && input=$case/stdin
-  (cd "$work" && TMPDIR="$scratch/tmp" timeout 60 varnex "${args[@]}") \
-    < "$input" > "$scratch/stdout" 2> "$scratch/stderr"
-  local status=$? expected=0
-  [ -f "$case/status" ] && expected=$(tr -d ' \n' < "$case/status")
+  TMPDIR="$scratch/tmp" varnex "${args[@]}" < "$input" > "$scratch/stdout" 2> "$scratch/stderr"
+  status=$?
+  entries after
+  cd "$root" || exit 2
 
+  [ -f "$case/status" ] && read -r expected < "$case/status"
   [ "$status" = "$expected" ] || problem "exit status $status, expected $expected"
-  local want_stdout=/dev/null
-  [ -f "$case/stdout" ] && want_stdout=$case/stdout
-  if ! cmp -s "$want_stdout" "$scratch/stdout"; then
-    problem "standard output differs (< expected, > actual):"$'\n'"$(show_diff "$want_stdout" "$scratch/stdout")"
+  if [ -f "$case/stdout" ]; then
+    compare "$case/stdout" "$scratch/stdout" "standard output"
+  elif [ -s "$scratch/stdout" ]; then
+    problem "unexpected standard output: $(head -c 300 "$scratch/stdout")"
   fi
   [ -s "$scratch/stderr" ] && problem "standard error: $(head -c 300 "$scratch/stderr")"
 
-  # Expected outputs, and the folders holding them.
-  local outputs=() file
-  if [ -d "$case/out" ]; then
-    mapfile -t outputs < <(cd "$case/out" && find . -type f | sort)
+  # Expected outputs (with the folders holding them).
+  local -A expected_paths=() gzipped=()
+  local line rel dir file
+  if [ -f "$case/gzip" ]; then
+    while IFS= read -r line; do [ -n "$line" ] && gzipped[${line#./}]=1; done < "$case/gzip"
   fi
-  local gzipped=()
-  [ -f "$case/gzip" ] && mapfile -t gzipped < <(grep -v '^$' "$case/gzip" | sed 's|^\./||')
-  : > "$scratch/expected_paths"
-  for file in "${outputs[@]}"; do
-    local rel=${file#./} dir
-    echo "./$rel" >> "$scratch/expected_paths"
-    dir=$(dirname "$rel")
-    while [ "$dir" != . ]; do echo "./$dir" >> "$scratch/expected_paths"; dir=$(dirname "$dir"); done
-    local actual="$work/$rel"
-    if [ ! -f "$actual" ]; then
+  for file in "$case"/out/**; do
+    [ -f "$file" ] || continue
+    rel=${file#"$case"/out/}
+    expected_paths[$rel]=1
+    dir=$rel
+    while [[ $dir == */* ]]; do dir=${dir%/*}; expected_paths[$dir]=1; done
+    if [ -z "${after[$rel]:-}" ] || [ "${after[$rel]:0:1}" != f ]; then
       problem "output $rel: missing"
-      continue
-    fi
-    local is_gzip=0 g
-    for g in "${gzipped[@]}"; do [ "$g" = "$rel" ] && is_gzip=1; done
-    if [ $is_gzip = 1 ]; then
-      if ! gzip -t "$actual" 2>/dev/null; then
+    elif [ -n "${gzipped[$rel]:-}" ]; then
+      if gzip -dc < "$work/$rel" > "$scratch/unzipped" 2>/dev/null; then
+        compare "$file" "$scratch/unzipped" "output $rel (decompressed)"
+      else
         problem "output $rel: not gzip data"
-        continue
       fi
-      gzip -dc "$actual" > "$scratch/actual"
-      actual=$scratch/actual
-    fi
-    if ! cmp -s "$case/out/$rel" "$actual"; then
-      problem "output $rel differs (< expected, > actual):"$'\n'"$(show_diff "$case/out/$rel" "$actual")"
+    else
+      compare "$file" "$work/$rel" "output $rel"
     fi
   done
-  for g in "${gzipped[@]}"; do
-    [ -f "$case/out/$g" ] || problem "gzip names $g, which out/ lacks"
+  for rel in "${!gzipped[@]}"; do
+    [ -n "${expected_paths[$rel]:-}" ] || problem "gzip names $rel, which out/ lacks"
   done
 
-  # Inputs unchanged (unless an expected output replaces them), nothing else left.
-  (cd "$work" && manifest) > "$scratch/after"
-  sort -u -o "$scratch/expected_paths" "$scratch/expected_paths"
-  local changed extra
-  changed=$(comm -23 "$scratch/before" "$scratch/after" |
-    cut -f1 | sort -u | comm -23 - "$scratch/expected_paths")
-  [ -n "$changed" ] && problem "inputs changed or removed: $(echo $changed)"
-  extra=$(comm -13 "$scratch/before" "$scratch/after" | cut -f1 | sort -u |
-    comm -23 - "$scratch/expected_paths" | comm -23 - <(cut -f1 "$scratch/before" | sort -u))
-  [ -n "$extra" ] && problem "files left behind: $(echo $extra)"
-  [ -n "$(ls -A "$scratch/tmp")" ] && problem "files left in TMPDIR: $(ls -A "$scratch/tmp" | head -5)"
+  # Inputs untouched (unless an expected output replaces them), nothing else left.
+  local changed=() left=() path
+  for path in "${!before[@]}"; do
+    [ -n "${expected_paths[$path]:-}" ] && continue
+    [ "${after[$path]:-gone}" = "${before[$path]}" ] || changed+=("$path")
+  done
+  for path in "${!after[@]}"; do
+    [ -z "${before[$path]:-}" ] && [ -z "${expected_paths[$path]:-}" ] && left+=("$path")
+  done
+  [ ${#changed[@]} -gt 0 ] && problem "inputs changed or removed: ${changed[*]}"
+  [ ${#left[@]} -gt 0 ] && problem "files left behind: ${left[*]}"
+  local temps=("$scratch"/tmp/*)
+  [ ${#temps[@]} -gt 0 ] && problem "files left in TMPDIR: ${temps[*]##*/}"
 
   if [ ${#problems[@]} -eq 0 ]; then
     passed=$((passed + 1))
@@ -139,11 +143,12 @@ run_case() {
 }
 
 for path in "$@"; do
-  path=$(cd "$path" && pwd) || exit 2
-  while IFS= read -r args_file; do
-    case_dir=$(dirname "$args_file")
-    run_case "$case_dir" "$(basename "$(dirname "$case_dir")")/$(basename "$case_dir")"
-  done < <(find "$path" -name args -type f | sort)
+  path=$(cd "$start" && cd "$path" && pwd) || exit 2
+  for args_file in "$path"/**/args; do
+    case_dir=${args_file%/args}
+    [[ $case_dir == */in || $case_dir == */in/* || $case_dir == */out || $case_dir == */out/* ]] && continue
+    run_case "$case_dir" "${case_dir#"${path%/*}"/}"
+  done
 done
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

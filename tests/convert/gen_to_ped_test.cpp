@@ -11,66 +11,11 @@
 namespace varnex {
 namespace {
 
-TEST(SnpIdCheck, AcceptsExactlyTheChromosomeCodes) {
-  int accepted = 0;
-  for (int i = 0; i < 100; ++i) accepted += snp_id_check(std::to_string(i));
-  EXPECT_EQ(accepted, 24);
-  for (const char* yes : {"1", "24", "X", "Y", "M"}) EXPECT_TRUE(snp_id_check(yes)) << yes;
-  for (const char* no : {"0", "25", "01", "chr1", "x", "MT", "XY", "", "1 ", "---", "22:1"})
-    EXPECT_FALSE(snp_id_check(no)) << no;
-}
-
-TEST(MapColumns, ChromosomeRuleAndNameChoice) {
-  EXPECT_EQ(map_chromosome("2", true), "2");
-  EXPECT_EQ(map_snp_name("2", "snp_7", true), "snp_7");
-  EXPECT_EQ(map_chromosome("2", false), "0");
-  EXPECT_EQ(map_snp_name("chr2", "rs123", false), "rs123");
-  EXPECT_EQ(map_snp_name("X:100_A_G", "snp_7", false), "X:100_A_G");
-  EXPECT_EQ(map_snp_name("01", "RSID_2", false), "01");  // "rs" is case-sensitive
-  EXPECT_EQ(map_snp_name("a", "xrsy", false), "xrsy");   // anywhere in the name
-}
-
-TEST(SampleColumns, HeaderLookupOrder) {
-  const struct { const char *header, *phenotype, *sex; std::int64_t want_sex, want_phenotype; } cases[] = {
-      {"ID_1 ID_2 missing sex bmi", "bmi", "-9", 3, 4},
-      {"ID_1 ID_2 missing gender sex", "-9", "-9", 3, no_column},
-      {"ID_1 ID_2 missing sex mysex", "-9", "mysex", 4, no_column},
-      {"ID_1 ID_2 missing mysex sex", "-9", "mysex", 3, no_column},
-      {"ID_1 ID_2 missing sex gender", "sex", "-9", 4, 3},
-      {"ID_1\tID_2 missing p p Sex GENDER", "p", "-9", no_column, 4},  // last occurrence
-      {"ID_1 ID_2 missing -9", "-9", "-9", no_column, 3},
-  };
-  for (const auto& c : cases) {
-    auto got = find_sample_columns(c.header, c.phenotype, c.sex);
-    EXPECT_EQ(got.sex, c.want_sex) << c.header;
-    EXPECT_EQ(got.phenotype, c.want_phenotype) << c.header;
-  }
-}
-
 TEST(SexCode, StrtolRules) {
   const std::pair<const char*, std::int32_t> cases[] = {
       {"2", 2},   {"0", 0},   {"-9", -9},          {"female", 0},           {"NA", 0},
       {"1.5", 1}, {"+2x", 2}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}};
   for (const auto& c : cases) EXPECT_EQ(sex_code(c.first), c.second) << c.first;
-}
-
-// Every row of T as "id sex phenotype;".
-std::string rows_of(const sample_table& t) {
-  std::string out;
-  for (std::size_t j = 0; j < t.size(); ++j)
-    out += std::string(t.id(j)) + " " + std::to_string(t.sex(j)) + " " + std::string(t.phenotype(j)) +
-           ";";
-  return out;
-}
-
-TEST(SampleTable, RowsTakeTheirColumnsAndBlankRowsCount) {
-  sample_table t(find_sample_columns("ID_1 ID_2 missing sex bmi", "bmi", "-9"));
-  for (const char* row : {"fam1 ind1 0 2 27.3", "", "fam3 ind3 0 male", "fam4"}) t.add_row(row);
-  EXPECT_EQ(rows_of(t), "fam1 2 27.3; -9 -9;fam3 0 -9;fam4 -9 -9;");
-  // The first column is never sex or phenotype.
-  sample_table first(find_sample_columns("sex ID_2 pheno", "sex", "ID_2"));
-  first.add_row("7 3 x");
-  EXPECT_EQ(rows_of(first), "7 3 -9;");
 }
 
 // The call of one triple of fields, as the conversion makes it.
@@ -100,32 +45,6 @@ TEST(CallGenotype, FirstRuleThatHoldsDecides) {
   for (int i = 0; i < 8; ++i) {
     genotype_call c = call_genotype(i & 1, i & 2, i & 4);
     EXPECT_EQ(c, (i & 1) ? call_aa : (i & 2) ? call_ab : (i & 4) ? call_bb : call_missing);
-  }
-}
-
-TEST(ThresholdTest, StopsAtTheFieldEnd) {
-  threshold_test test(0.5);
-  std::string line = "0.25 1\t.5\r";
-  const char* p = line.data() - 1;
-  const std::pair<bool, char> steps[] = {{false, ' '}, {true, '\t'}, {true, '\r'}};
-  for (auto [reaches, stop] : steps) {
-    bool r;
-    p = test.read(p + 1, line.data() + line.size(), r);
-    ASSERT_TRUE(p);
-    EXPECT_EQ(r, reaches);
-    EXPECT_EQ(*p, stop);
-  }
-}
-
-TEST(ThresholdTest, RejectsWhatIsNotANumber) {
-  threshold_test test(0.9);
-  for (std::string no : {"abc", "0.5x", "nan", "NaN", "inf", "-inf", ".", "-", "+", "1e", "0x1",
-                         "1,5", "--1", "+-1", "1.2.3", "NA", "e5", "0.12345678901234567890x",
-                         "0.x", "0.5/", "0.9999999:", "0.1234567a", "1.2345678.", "5x"}) {
-    bool r;
-    EXPECT_FALSE(test.read(no.data(), no.data() + no.size(), r)) << no;
-    std::string line = no + " 0.25 0.5 0.125";
-    EXPECT_FALSE(test.read(line.data(), line.data() + line.size(), r)) << no;
   }
 }
 

@@ -24,9 +24,18 @@ TEST(CodePair, DiscoveryMissingAndASetSecondAllele) {
   // second allele is the character 0.
   EXPECT_EQ(coded("--", {"0A", "NN"}), "00 --");
   EXPECT_EQ(coded("--", {"0A", "NN", "AA", "A0"}), "0012 A0");
-  // Alleles preset by the MAP: a heterozygote never changes a set B, a homozygote replaces it.
-  EXPECT_EQ(coded("CT", {"TT", "GA"}), "32 CT");
-  EXPECT_EQ(coded("CT", {"TT", "GA", "GG"}), "323 CG");
+  // Alleles preset by the MAP.
+  EXPECT_EQ(coded("CT", {"TT", "CT", "0G"}), "320 CT");
+}
+
+// Pairs that would give a SNP a third allele, from the alleles so far: once
+// both are known any other character (the second one too); with one known,
+// two others that differ; a missing pair never.
+TEST(ThirdAllele, RefusedOnceTheAllelesAreKnown) {
+  const char* refused[] = {"CT GA", "CT GG", "CT CG", "AC A0", "A- CG", "A- GC"};
+  const char* taken[] = {"CT TC", "CT 0G", "CT NG", "A- CC", "A- CA", "A- A0", "-- CG", "A- GA"};
+  for (const char* c : refused) EXPECT_TRUE(third_allele(c[0], c[1], c[3], c[4])) << c;
+  for (const char* c : taken) EXPECT_FALSE(third_allele(c[0], c[1], c[3], c[4])) << c;
 }
 
 // The alleles order_alleles writes, then "+" when it flipped them.
@@ -48,26 +57,6 @@ TEST(OrderAlleles, AscendingWithNumericSpelling) {
   // First seen 2 with a second allele 0: written "0 2"; spelled only for groups.
   EXPECT_EQ(ordered('2', '0', false).substr(0, 2), "02");
   EXPECT_EQ(ordered('2', '0', true).substr(0, 2), "NC");
-}
-
-TEST(NumericAllele, TableOtherCharactersAndTheSecondAllele) {
-  std::string spelled;
-  for (char c : std::string("12340-5A")) spelled += numeric_allele(c);
-  EXPECT_EQ(spelled, "ACGTN-5A");
-  // The second allele is settled only while unseen.
-  char b = '-';
-  settle_second_allele('G', b);
-  EXPECT_EQ(b, 'G');
-  b = 'T';
-  settle_second_allele('G', b);
-  EXPECT_EQ(b, 'T');
-}
-
-TEST(GroupFileName, BeforeTheFirstGzOrAtTheEnd) {
-  const char* cases[][3] = {{"out.gen", "2", "out.gen_2"},          {"out.gen.gz", "2", "out.gen_2.gz"},
-                            {"out.sample", "-9", "out.sample_-9"},  {"a.gz.x.gz", "case", "a_case.gz.x.gz"},
-                            {"dir.gzip/out", "1.0", "dir_1.0.gzip/out"}, {"out.GZ", "1", "out.GZ_1"}};
-  for (const auto& c : cases) EXPECT_EQ(group_file_name(c[0], c[1]), c[2]) << c[0];
 }
 
 // Rows round-trip across word and byte edges: 70 SNPs are two whole words and

@@ -182,7 +182,7 @@ TEST(bgen, gen_lines_round_trip_for_every_compression_and_width) {
     for (unsigned bits : {8u, 16u, 32u, 3u}) {
       for (unsigned threads : {1u, 3u}) {
         const std::string name = dir / "x.bgen";
-        bgen_write_options options;
+        bgen_options options;
         options.compression = compression;
         options.bits = bits;
         options.threads = threads;
@@ -235,7 +235,7 @@ TEST(bgen, gen_lines_round_trip_for_every_compression_and_width) {
 //   2 + 3, phased 1, B 1, values 6.
 std::string one_variant(bgen_compression compression = bgen_compression::none) {
   temp_dir dir;
-  bgen_write_options options;
+  bgen_options options;
   options.compression = compression;
   {
     bgen_writer writer(dir / "a.bgen", options, nullptr);
@@ -338,7 +338,7 @@ TEST(bgen, writer_refuses_lines_it_cannot_store_and_leaves_no_file) {
       {"1 rs1 5 A G 1 0 z", "o.bgen, line 2: probability \"z\" is not a number"},
   };
   for (const row& r : rows) {
-    bgen_write_options options;
+    bgen_options options;
     std::string message = "no failure";
     try {
       bgen_writer writer(dir / "o.bgen", options, nullptr);

@@ -195,7 +195,11 @@ TEST(Bgzf, BlocksReadByAnyGzipReaderAndInParallel) {
       if (size == big.size()) {
         EXPECT_LT(data.size(), zlib6_size(text) * 1.06);
       }
-      for (int readers : {1, 4}) EXPECT_EQ(read_text(dir / "out.gz", readers), text);
+      for (int readers : {1, 4}) {
+        const std::uint64_t before = read_so_far().bytes_read;
+        EXPECT_EQ(read_text(dir / "out.gz", readers), text);
+        EXPECT_EQ(read_so_far().bytes_read - before, data.size());  // the progress line's count
+      }
     }
   }
   // Incompressible text still fits its blocks (stored).

@@ -66,12 +66,12 @@ std::size_t feed_all(const merge_inputs& in, const std::function<void()>& betwee
   spill_file spill(in.dir.path());
   for (std::uint32_t g = 0; g < 2; ++g) {
     gz_line_reader reader(in.gen_files[g]);
-    index.add_input(g, reader, false, spill, log);
+    index.add_input(g, reader, false, 40, in.sample_files[g], spill, log);
   }
   spill.finish();
   between();
   std::vector<position_entry> entries = index.take_sorted_entries();
-  line_feed feed(entries, index, in.gen_files, spill, samples, true);
+  line_feed feed(entries, index, in.gen_files, spill, {}, samples, true);
   std::size_t read = 0;
   for (std::size_t i = 0, end; i < entries.size(); i = end) {
     for (end = i; end < entries.size() && entries[end].pos == entries[i].pos;) ++end;

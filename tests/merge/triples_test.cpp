@@ -61,42 +61,6 @@ TEST(CanonicalProbability, EdgeCasesAndAgreementWithReadingAndWriting) {
   }
 }
 
-TEST(LineTriples, SplitsCleanLinesRefusesWhatItCannotCopy) {
-  token_verdicts verdicts;
-  line_triples line;
-  // Long enough for the remembered-triple path; the same line twice.
-  const std::string text = " 1 0 0 0.0123 0.9811 0.0066 0 0 0 0.333 0.333 0.334 0.25 0.75 0 0 0 0\r";
-  for (int pass = 0; pass < 2; ++pass) {
-    ASSERT_TRUE(line.scan(text, 10, verdicts));
-    ASSERT_EQ(line.triples(), 6u);
-    EXPECT_EQ(line.span(0, 6), text.substr(1, text.size() - 2));
-    EXPECT_EQ(line.span(1, 3), "0.0123 0.9811 0.0066 0 0 0");
-    EXPECT_EQ(line.token(3, 2), "0.334");
-    EXPECT_FALSE(line.missing(0));
-    EXPECT_TRUE(line.missing(2));
-    EXPECT_TRUE(line.missing(5));
-  }
-  // Fewer triples wanted than held; a partial last triple is dropped.
-  for (auto [scanned, wanted, triples] : std::initializer_list<std::tuple<std::string, std::size_t, std::size_t>>{
-           {text, 2, 2}, {"1 0 0 0.5 0.5", 5, 1}, {"", 5, 0}}) {
-    ASSERT_TRUE(line.scan(scanned, wanted, verdicts));
-    EXPECT_EQ(line.triples(), triples);
-  }
-  const std::string good = "1 0 0 0 1 0 0 0 1 0.5 0.5 0 0.25 0.25 0.5 0 0 1 ";
-  for (const char* bad : {"1.0", "-0", "1e-05", ".5", "00", "0.50", "abc", "0\t1"}) {
-    const std::string damaged = good + bad + " 0 0 " + good;
-    EXPECT_FALSE(line.scan(damaged, 100, verdicts)) << bad;
-    // Beyond the wanted triples nothing is looked at.
-    EXPECT_TRUE(line.scan(damaged, 6, verdicts)) << bad;
-  }
-  EXPECT_FALSE(line.scan(good + " 0  0 0", 100, verdicts));  // a double space
-  // A tab after the last whole triple would hide one more triple.
-  EXPECT_FALSE(line.scan(good + "0.5\t0.5\t0", 100, verdicts));
-  EXPECT_FALSE(line.scan("1\t0\t0", 100, verdicts));
-  EXPECT_TRUE(line.scan(good + "0 0 0", 100, verdicts));
-  EXPECT_EQ(line.triples(), 7u);
-}
-
 TEST(ShortDecimals, ReadLikeTheGeneralReader) {
   std::mt19937_64 random(7);
   auto check = [](const std::string& token) {

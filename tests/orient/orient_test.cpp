@@ -18,60 +18,6 @@ std::string oriented(std::string_view probabilities, std::string_view a, std::st
   return out;
 }
 
-TEST(Complement, FourLettersOnly) {
-  for (auto [in, out] : std::vector<std::pair<const char*, const char*>>{{"A", "T"}, {"C", "G"}, {"G", "C"}, {"T", "A"}})
-    EXPECT_EQ(complement(in), out);
-  for (const char* other : {"N", "a", "t", "AG", "CAA", "-", "0", "D", ""}) EXPECT_EQ(complement(other), other);
-}
-
-TEST(OrientSnp, ComplementThenOrder) {
-  EXPECT_EQ(oriented(" 0.1 0.2 0.7 1 0 0", "A", "G", '-', false), "T C 0.1 0.2 0.7 1 0 0");
-  EXPECT_EQ(oriented(" 0.1 0.2 0.7 1 0 0", "A", "G", '-', true), "C T 0.7 0.2 0.1 0 0 1");
-  EXPECT_EQ(oriented(" 0.1 0.2 0.7", "G", "A", '+', false), "G A 0.1 0.2 0.7");
-  EXPECT_EQ(oriented(" 0.1 0.2 0.7", "G", "A", '+', true), "A G 0.7 0.2 0.1");
-  // Complemented C/A is G/T: already in order, so not swapped.
-  EXPECT_EQ(oriented(" 0.1 0.2 0.7", "C", "A", '-', true), "G T 0.1 0.2 0.7");
-  EXPECT_EQ(oriented(" 0.1 0.2 0.7", "C", "C", '-', true), "G G 0.1 0.2 0.7");
-}
-
-TEST(OrientSnp, OrderComparesWholeAllelesBytewise) {
-  EXPECT_EQ(oriented(" 1 2 3", "AA", "A", '+', true), "A AA 3 2 1");
-  EXPECT_EQ(oriented(" 1 2 3", "A", "AA", '+', true), "A AA 1 2 3");
-  EXPECT_EQ(oriented(" 1 2 3", "a", "T", '+', true), "T a 3 2 1");
-  // Not complemented (not one of the four letters), but still ordered.
-  EXPECT_EQ(oriented(" 1 2 3", "N", "A", '-', true), "N T 1 2 3");
-  EXPECT_EQ(oriented(" 1 2 3", "CAA", "C", '-', false), "CAA G 1 2 3");
-  EXPECT_EQ(oriented(" 1 2 3", "CAA", "C", '-', true), "CAA G 1 2 3");
-}
-
-TEST(OrientSnp, TokensCopiedVerbatimAndIncompleteTripleDropped) {
-  EXPECT_EQ(oriented(" 1.0 0.000 1e-4 .5 -0 +1", "A", "C", '+', false),
-            "A C 1.0 0.000 1e-4 .5 -0 +1");
-  EXPECT_EQ(oriented(" 1.0 0.000 1e-4 .5 -0 +1", "C", "A", '+', true),
-            "A C 1e-4 0.000 1.0 +1 -0 .5");
-  for (bool order : {false, true}) {
-    EXPECT_EQ(oriented(" 1 0 0 0 1", "A", "C", '+', order), "A C 1 0 0");
-    EXPECT_EQ(oriented(" 1 0 0 0", "A", "C", '+', order), "A C 1 0 0");
-    EXPECT_EQ(oriented(" 1 0", "A", "C", '+', order), "A C");
-    EXPECT_EQ(oriented(" 1", "A", "C", '+', order), "A C");
-    EXPECT_EQ(oriented("", "A", "C", '+', order), "A C");
-  }
-  EXPECT_EQ(oriented(" 1 0 0 0 1", "C", "A", '+', true), "A C 0 0 1");
-  EXPECT_EQ(oriented(" 1 0", "C", "A", '+', true), "A C");
-  EXPECT_EQ(oriented(" 1", "C", "A", '+', true), "A C");
-  EXPECT_EQ(oriented("", "C", "A", '+', true), "A C");
-}
-
-TEST(OrientSnp, AnyWhiteSpaceBecomesSingleSpaces) {
-  for (const char* text : {"\t1 2\t3  4 5 6\r", "  1 2 3 4 5 6", " 1 2 3 4 5 6 ", " 1 2 3 4 5 6\t",
-                           " 1 2 3 4\v5\f6 7", "\t\t1\t2\t3\t4\t5\t6\t7 8"}) {
-    EXPECT_EQ(oriented(text, "A", "C", '+', false), "A C 1 2 3 4 5 6") << text;
-    EXPECT_EQ(oriented(text, "C", "A", '+', true), "A C 3 2 1 6 5 4") << text;
-  }
-  EXPECT_EQ(oriented(" ", "A", "C", '+', true), "A C");
-  EXPECT_EQ(oriented("\r", "A", "C", '+', true), "A C");
-}
-
 // Token lengths from 1 to 13 bytes, so that tokens straddle every block
 // boundary of the scan; then any other white space at places all along it.
 TEST(OrientSnp, LongLinesSingleSpacedAndIrregular) {

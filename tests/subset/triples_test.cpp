@@ -15,18 +15,7 @@
 namespace varnex {
 namespace {
 
-// Runs `write` on an output_file and returns what it wrote.
-template <typename F>
-std::string written(F write) {
-  varnex::testing::temp_dir dir;
-  const std::string name = dir / "out";
-  {
-    output_file out(name, false);
-    write(out);
-    out.close();
-  }
-  return varnex::testing::read_file(name);
-}
+using varnex::testing::written;
 
 std::string kept(std::string_view line, const std::vector<char>& keep) {
   return written([&](output_file& out) { put_kept_triples(out, line, keep); });
@@ -51,23 +40,6 @@ bool fast(const std::string& f, std::string& result) {
     EXPECT_EQ(std::string(buffer, o2 - buffer), result) << f;
   }
   return done;
-}
-
-TEST(Fixed4FromText, KnownValuesAndWhatItLeaves) {
-  for (auto [field, want] : std::vector<std::pair<std::string, const char*>>{
-           {"0", "0"}, {"1", "1"}, {"0.5", "0.5000"}, {"0.123456", "0.1235"}, {"1.000", "1"}, {"00", "0"},
-           {".5", "0.5000"}, {"5.", "5"}, {"0.00001", "0.0000"}, {"0.99996", "1.0000"}, {"0.99994", "0.9999"},
-           {"999.99996", "1000.0000"}, {"0.1234500001", "0.1235"}, {"12.3", "12.3000"}, {"0.0000", "0"}}) {
-    std::string got;
-    EXPECT_TRUE(fast(field, got)) << field;
-    EXPECT_EQ(got, want) << field;
-  }
-  // Signs, exponents, long numbers, exact ties, text that is no number.
-  for (const char* f : {"-0.5", "+1", "1e-3", "1000", "0.1234567890123", "0.03125", "0.00005",
-                        "0.12345", ".", "", "abc", "0.5x", "1..2", "nan"}) {
-    std::string got;
-    EXPECT_FALSE(fast(f, got)) << f;
-  }
 }
 
 TEST(Fixed4FromText, AgreesWithFormattingTheDouble) {

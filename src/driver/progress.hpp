@@ -1,0 +1,55 @@
+// The progress line of a long run, on standard error only:
+//
+//   varnex: 1.2 GB of 3.4 GB (35%), 48.1 MB/s, 0:45 left
+//
+// Shown only when standard error is a terminal and the run's inputs hold more
+// than 50 MB, redrawn four times a second from what the input readers have
+// counted (`read_so_far`), and erased when the run ends. Standard output and
+// the log never see it: a line written to standard output on the same
+// terminal first erases it, and the next redraw brings it back below.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "formats/streams.hpp"
+
+namespace varnex {
+
+class progress_line {
+ public:
+  // Starts the display when `wanted` (no --quiet) and standard error is a terminal.
+  explicit progress_line(bool wanted);
+  ~progress_line();
+  progress_line(const progress_line&) = delete;
+  progress_line& operator=(const progress_line&) = delete;
+
+ private:
+  void run();
+  std::mutex mutex_;
+  std::condition_variable stop_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+// The text of the line for what has been read after `seconds`; empty while
+// the run is too small to show one.
+std::string progress_text(const input_meter& m, double seconds);
+
+// Erases a progress line on the terminal before standard output is written
+// there, and keeps it from being redrawn until the write is done.
+class progress_pause {
+ public:
+  progress_pause();
+  ~progress_pause();
+  progress_pause(const progress_pause&) = delete;
+  progress_pause& operator=(const progress_pause&) = delete;
+
+ private:
+  bool held_ = false;
+};
+
+}  // namespace varnex

@@ -1,0 +1,311 @@
+#include "formats/outputs.hpp"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "formats/streams.hpp"
+
+namespace varnex {
+
+namespace {
+
+// Folder part of a name, with its last "/" ("" for a bare name).
+std::string folder_of(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
+
+std::string last_name(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+bool real_folder(const std::string& name, std::string& resolved) {
+  std::string folder = folder_of(name);
+  char buffer[PATH_MAX];
+  if (!::realpath(folder.empty() ? "." : folder.c_str(), buffer)) return false;
+  resolved = buffer;
+  return true;
+}
+
+// Where a name leads after its links: the last link's target, and whether a
+// link on the way lives under /proc (standard output as /dev/stdout or
+// /proc/self/fd/1, whose "target" is not a name to write beside).
+struct link_end {
+  std::string path;
+  bool through_proc = false;
+};
+
+link_end follow_links(const std::string& name) {
+  link_end end{name};
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(end.path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::string folder;
+    if (real_folder(end.path, folder) && folder.compare(0, 6, "/proc/") == 0) {
+      end.through_proc = true;
+      break;
+    }
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink(end.path.c_str(), buffer, sizeof buffer - 1);
+    if (n <= 0) break;
+    std::string target(buffer, static_cast<std::size_t>(n));
+    end.path = target[0] == '/' ? target : folder_of(end.path) + target;
+  }
+  return end;
+}
+
+// "/" + the name's components with "." and ".." worked out by their text, for
+// a name whose folder does not exist (it can only equal such another name).
+std::string lexical_path(const std::string& name) {
+  std::string full = name;
+  if (full.empty() || full[0] != '/') {
+    char buffer[PATH_MAX];
+    if (::getcwd(buffer, sizeof buffer)) full = std::string(buffer) + "/" + full;
+  }
+  std::vector<std::string> parts;
+  std::size_t i = 0;
+  while (i <= full.size()) {
+    std::size_t j = full.find('/', i);
+    if (j == std::string::npos) j = full.size();
+    std::string part = full.substr(i, j - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = j + 1;
+  }
+  std::string path;
+  for (const std::string& part : parts) path += "/" + part;
+  return path.empty() ? "/" : path;
+}
+
+struct identity {
+  std::string path;  // resolved folder + last name
+  bool exists = false;
+  struct stat st;
+};
+
+identity identify(const std::string& name) {
+  identity id;
+  id.exists = ::stat(name.c_str(), &id.st) == 0;
+  link_end end = follow_links(name);
+  std::string folder;
+  if (real_folder(end.path, folder))
+    id.path = folder + "/" + last_name(end.path);
+  else
+    id.path = lexical_path(end.path);
+  return id;
+}
+
+bool same_identity(const identity& a, const identity& b) {
+  if (a.exists && b.exists) return a.st.st_dev == b.st.st_dev && a.st.st_ino == b.st.st_ino;
+  return !a.exists && !b.exists && a.path == b.path;
+}
+
+// Same file, and writing it from both ends would matter: a device such as
+// /dev/null may be named as often as the user likes.
+bool clash(const identity& a, const identity& b) {
+  return same_identity(a, b) && !(a.exists && S_ISCHR(a.st.st_mode));
+}
+
+mode_t new_file_mode() {
+  static const mode_t mode = [] {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
+}
+
+// Every temporary output file of this process, for the signal handler: a run
+// stopped by Ctrl-C or kill removes them and nothing else. Nodes are only
+// ever pushed at the head, so the handler always sees a whole list.
+struct temp_node {
+  char* name;
+  volatile sig_atomic_t live;
+  temp_node* next;
+};
+temp_node* volatile temp_files = nullptr;
+
+void register_temp(const std::string& name) {
+  temp_node* node = new temp_node{::strdup(name.c_str()), 1, temp_files};
+  if (!node->name) {
+    delete node;
+    return;
+  }
+  temp_files = node;
+}
+
+void forget_temp(const std::string& name) {
+  for (temp_node* n = temp_files; n; n = n->next)
+    if (n->live && std::strcmp(n->name, name.c_str()) == 0) n->live = 0;
+}
+
+// While the outputs are renamed into place a stopping signal waits, so that
+// the run ends with all of its outputs or none of them.
+volatile sig_atomic_t holding_signals = 0;
+volatile sig_atomic_t held_signal = 0;
+
+extern "C" void remove_temp_files_and_stop(int sig) {
+  if (holding_signals) {
+    held_signal = sig;
+    return;
+  }
+  for (temp_node* n = temp_files; n; n = n->next)
+    if (n->live) ::unlink(n->name);
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+const int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+}  // namespace
+
+std::string tagged_name(std::string_view name, std::string_view tag) {
+  std::string result(name);
+  std::size_t base = name.rfind('/');
+  base = base == std::string_view::npos ? 0 : base + 1;
+  std::size_t p = name.find(".gz", base);
+  if (p == std::string_view::npos)
+    result.append(tag);
+  else
+    result.insert(p, tag);
+  return result;
+}
+
+bool own_name_is_gz(std::string_view name) {
+  std::size_t slash = name.rfind('/');
+  return name.find(".gz", slash == std::string_view::npos ? 0 : slash + 1) != std::string_view::npos;
+}
+
+void append_gz(std::string& name) {
+  if (!own_name_is_gz(name) && !writes_in_place(name)) name += ".gz";
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  return same_identity(identify(a), identify(b));
+}
+
+bool writes_in_place(const std::string& name) {
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;
+  return follow_links(name).through_proc;
+}
+
+std::string name_clash(const std::string& log, const run_names& names) {
+  const identity log_id = identify(log);
+  for (const auto* list : {&names.inputs, &names.outputs, &names.others})
+    for (const std::string& name : *list)
+      if (!name.empty() && clash(log_id, identify(name)))
+        return "Log file " + log + " is the same file as " + name;
+  std::vector<identity> outputs;
+  for (const std::string& out : names.outputs) {
+    outputs.push_back(identify(out));
+    if (out.empty()) continue;
+    for (const std::string& in : names.inputs)
+      if (!in.empty() && clash(outputs.back(), identify(in)))
+        return "Output file " + out + " is the same file as input " + in;
+    for (std::size_t p = 0; p + 1 < outputs.size(); ++p)
+      if (!names.outputs[p].empty() && clash(outputs.back(), outputs[p]))
+        return "Output file " + out + " is the same file as " + names.outputs[p];
+  }
+  return "";
+}
+
+void check_read_twice(const std::string& name) {
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+    throw io_error("Can't read " + name + " twice: it is a pipe, not a file");
+}
+
+std::string log_refusal(const std::string& log) {
+  struct stat st;
+  if (::stat(log.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+    return "Log file " + log + " is a pipe, not a file";
+  return "";
+}
+
+output_target open_output_target(const std::string& name) {
+  output_target target;
+  target.name = name;
+  if (name.empty()) throw io_error("Can't open " + name);
+  struct stat st;
+  const bool existed = ::stat(name.c_str(), &st) == 0;
+  if (existed && S_ISDIR(st.st_mode)) throw io_error("Can't open " + name);
+  const link_end end = follow_links(name);
+  if (end.through_proc || (existed && !S_ISREG(st.st_mode))) {
+    target.final_name = name;
+    target.fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
+    if (target.fd < 0) throw io_error("Can't open " + name);
+    return target;
+  }
+  // A file the run may not write stays as it is, as when it was opened.
+  if (existed && ::access(name.c_str(), W_OK) != 0) throw io_error("Can't open " + name);
+  target.final_name = end.path;
+  target.temp_name = folder_of(end.path) + "." + last_name(end.path) + ".varnex-XXXXXX";
+  target.fd = ::mkostemp(target.temp_name.data(), O_CLOEXEC);
+  if (target.fd < 0) throw io_error("Can't open " + name);
+  register_temp(target.temp_name);
+  ::fchmod(target.fd, existed ? (st.st_mode & 07777) : new_file_mode());
+  return target;
+}
+
+void commit_output_target(output_target& target) {
+  if (target.temp_name.empty()) return;
+  if (::rename(target.temp_name.c_str(), target.final_name.c_str()) != 0) {
+    discard_output_target(target);
+    throw io_error("Can't write " + target.name);
+  }
+  forget_temp(target.temp_name);
+  target.temp_name.clear();
+}
+
+void discard_output_target(output_target& target) {
+  if (target.temp_name.empty()) return;
+  ::unlink(target.temp_name.c_str());
+  forget_temp(target.temp_name);
+  target.temp_name.clear();
+}
+
+void remove_outputs_on_signal() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = remove_temp_files_and_stop;
+  sigfillset(&action.sa_mask);
+  for (int sig : stopping_signals) {
+    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+    struct sigaction current;
+    if (::sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &action, nullptr);
+  }
+}
+
+void keep_outputs() {
+  temp_node* n = temp_files;
+  temp_files = nullptr;
+  while (n) {
+    temp_node* next = n->next;
+    std::free(n->name);
+    delete n;
+    n = next;
+  }
+}
+
+signals_held::signals_held() { holding_signals = 1; }
+
+signals_held::~signals_held() {
+  holding_signals = 0;
+  if (held_signal) ::raise(held_signal);
+}
+
+}  // namespace varnex
