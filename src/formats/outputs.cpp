@@ -3,14 +3,13 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
-
-#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "formats/streams.hpp"
 
