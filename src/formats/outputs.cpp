@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "formats/streams.hpp"
 
@@ -136,13 +137,14 @@ struct temp_node {
 };
 temp_node* volatile temp_files = nullptr;
 
-void register_temp(const std::string& name) {
-  temp_node* node = new temp_node{::strdup(name.c_str()), 1, temp_files};
-  if (!node->name) {
-    delete node;
-    return;
-  }
-  temp_files = node;
+// Registers the template of a temporary name before the file exists: mkostemp
+// then fills in the name in the node itself, so a signal at any moment finds
+// every file the run has created.
+char* register_temp(const std::string& name_template) {
+  char* name = ::strdup(name_template.c_str());
+  if (!name) throw std::bad_alloc();
+  temp_files = new temp_node{name, 1, temp_files};
+  return name;
 }
 
 void forget_temp(const std::string& name) {
@@ -253,9 +255,14 @@ output_target open_output_target(const std::string& name) {
   if (existed && ::access(name.c_str(), W_OK) != 0) throw io_error("Can't open " + name);
   target.final_name = end.path;
   target.temp_name = folder_of(end.path) + "." + last_name(end.path) + ".varnex-XXXXXX";
-  target.fd = ::mkostemp(target.temp_name.data(), O_CLOEXEC);
-  if (target.fd < 0) throw io_error("Can't open " + name);
-  register_temp(target.temp_name);
+  char* temp = register_temp(target.temp_name);
+  target.fd = ::mkostemp(temp, O_CLOEXEC);
+  target.temp_name = temp;
+  if (target.fd < 0) {
+    forget_temp(target.temp_name);
+    target.temp_name.clear();
+    throw io_error("Can't open " + name);
+  }
   ::fchmod(target.fd, existed ? (st.st_mode & 07777) : new_file_mode());
   return target;
 }
