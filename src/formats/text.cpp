@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace varnex {
 
@@ -43,10 +46,40 @@ namespace {
 // Bytes of 0x80 and up are counted too (signed compare), which only loosens
 // the bound. A GEN probability text with one space between fields gets
 // exactly its field count.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VARNEX_BOUND_AVX2 1
+// The bytes below 0x21 (signed) of [p, end) 128 bytes at a time, on
+// processors that have AVX2; p is left where fewer than 32 bytes remain.
+[[gnu::target("avx2")]] inline __m256i low_avx2(const char* q) {
+  return _mm256_cmpgt_epi8(_mm256_set1_epi8(0x21),
+                           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q)));
+}
+
+[[gnu::target("avx2")]] std::size_t low_bytes_avx2(const char*& p, const char* end) {
+  std::size_t n = 0;
+  while (end - p >= 32) {
+    __m256i counts = _mm256_setzero_si256();  // as below: at most 252 + 3 each
+    for (int round = 0; round < 63 && end - p >= 128; ++round, p += 128)
+      counts = _mm256_sub_epi8(_mm256_sub_epi8(counts, _mm256_add_epi8(low_avx2(p), low_avx2(p + 32))),
+                               _mm256_add_epi8(low_avx2(p + 64), low_avx2(p + 96)));
+    if (end - p < 128)
+      for (; end - p >= 32; p += 32) counts = _mm256_sub_epi8(counts, low_avx2(p));
+    const __m256i sums = _mm256_sad_epu8(counts, _mm256_setzero_si256());
+    n += static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                  _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+  }
+  return n;
+}
+#endif
+
 std::size_t field_bound(std::string_view text) {
   const char* p = text.data();
   const char* const end = p + text.size() - 1;  // the last byte starts no later field
   std::size_t n = !is_blank(text[0]);
+#if defined(VARNEX_BOUND_AVX2)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) n += low_bytes_avx2(p, end);
+#endif
 #if defined(__SSE2__)
   const __m128i above = _mm_set1_epi8(0x21);
   auto low = [&](const char* q) {
