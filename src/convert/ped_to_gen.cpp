@@ -240,9 +240,9 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       std::uint64_t k = 0;
       char first, second;
       for (; k < m && fields.alleles.next_pair(first, second); ++k) {
-        if (__builtin_expect(third_allele(allele_a[k], allele_b[k], first, second), 0))
+        genotype_code c;
+        if (__builtin_expect(!code_checked_pair(allele_a[k], allele_b[k], first, second, c), 0))
           throw fault(third_allele_text(first, second, snps[k].rs_id, allele_a[k], allele_b[k]));
-        genotype_code c = code_pair(allele_a[k], allele_b[k], first, second);
         missing += c == code_missing;
         row.put(c);
       }

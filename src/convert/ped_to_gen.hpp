@@ -57,6 +57,27 @@ inline bool third_allele(char a, char b, char first, char second) {
          (both_known ? (out_first | out_second) : (out_first & out_second & (first != second)));
 }
 
+// third_allele then code_pair in one: false (alleles untouched) when the pair
+// holds a third allele. Once a SNP's two alleles are known, as for nearly
+// every pair, a pair is valid iff each character is one of them, and neither
+// allele changes; that case takes a few comparisons, without the tables.
+inline bool code_checked_pair(char& a, char& b, char first, char second, genotype_code& code) {
+  if (__builtin_expect(b != '-', 1)) {  // b is never known without a
+    if (first == '0' || first == 'N') {
+      code = code_missing;
+      return true;
+    }
+    const bool first_a = first == a, second_a = second == a;
+    if (__builtin_expect(!((first_a | (first == b)) & (second_a | (second == b))), 0)) return false;
+    // AA, AB or BA, BB; with a == b (a MAP may say so) only AA gets here.
+    code = static_cast<genotype_code>(3 - first_a - second_a);
+    return true;
+  }
+  if (third_allele(a, b, first, second)) return false;
+  code = code_pair(a, b, first, second);
+  return true;
+}
+
 // 1, 2, 3, 4 to A, C, G, T, 0 to N; every other character unchanged.
 char numeric_allele(char c);
 

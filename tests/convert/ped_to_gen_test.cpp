@@ -38,6 +38,28 @@ TEST(ThirdAllele, RefusedOnceTheAllelesAreKnown) {
   for (const char* c : taken) EXPECT_FALSE(third_allele(c[0], c[1], c[3], c[4])) << c;
 }
 
+// The fused check and code against third_allele then code_pair, on every
+// state and pair over a small alphabet (b is never known without a).
+TEST(CodeCheckedPair, AgreesWithThirdAlleleThenCodePair) {
+  const char chars[] = "-ACG0N";
+  for (char a : std::string(chars))
+    for (char b : std::string(chars)) {
+      if (a == '-' && b != '-') continue;
+      for (char first : std::string(chars + 1))
+        for (char second : std::string(chars + 1)) {
+          char a1 = a, b1 = b, a2 = a, b2 = b;
+          genotype_code c1 = code_missing, c2 = code_missing;
+          const bool ok1 = code_checked_pair(a1, b1, first, second, c1);
+          const bool ok2 = !third_allele(a2, b2, first, second);
+          if (ok2) c2 = code_pair(a2, b2, first, second);
+          const std::string at{a, b, ' ', first, second};
+          ASSERT_EQ(ok1, ok2) << at;
+          if (ok1) EXPECT_EQ(std::string({char('0' + c1), a1, b1}), std::string({char('0' + c2), a2, b2})) << at;
+          else EXPECT_EQ(std::string({a1, b1}), std::string({a, b})) << at;
+        }
+    }
+}
+
 // The alleles order_alleles writes, then "+" when it flipped them.
 std::string ordered(char first, char second, bool groups) {
   gen_alleles g = order_alleles(first, second, groups);
