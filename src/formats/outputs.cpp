@@ -231,7 +231,9 @@ std::string name_clash(const std::string& log, const run_names& names) {
       if (!in.empty() && clash(outputs.back(), identify(in, STDIN_FILENO)))
         return "Output file " + out + " is the same file as input " + in;
     for (std::size_t p = 0; p + 1 < outputs.size(); ++p)
-      if (!names.outputs[p].empty() && clash(outputs.back(), outputs[p]))
+      // Standard output is one stream, even when it is a terminal.
+      if (!names.outputs[p].empty() &&
+          (clash(outputs.back(), outputs[p]) || (is_standard_stream(out) && out == names.outputs[p])))
         return "Output file " + out + " is the same file as " + names.outputs[p];
   }
   return "";

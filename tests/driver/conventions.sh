@@ -106,6 +106,9 @@ done
 "$VARNEX" -S --g x.gen.gz --og - --os - --start 1 --s x.strand --sample_id x.strand > out.txt 2> err.txt
 [ -s out.txt ] && fail "refusal with --og -: written to standard output"
 [ "$(cat err.txt)" = "Output file - is the same file as -" ] || fail "refusal with --og -: $(cat err.txt)"
+# Standard output is one stream even on a device, where names may repeat.
+"$VARNEX" -S --g x.gen.gz --og - --os - --start 1 --s x.strand --sample_id x.strand > /dev/null 2> err.txt &&
+  fail "--og - --os - into /dev/null: exit status 0"
 
 [ $failed -eq 0 ] && echo "all passed"
 exit $failed
