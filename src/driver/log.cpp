@@ -13,13 +13,25 @@ bool stdout_is_terminal() {
   return terminal;
 }
 
+// Set once, before the log opens, when "-" names an output.
+bool& data_on_stdout() {
+  static bool on = false;
+  return on;
+}
+
 }  // namespace
+
+void stdout_carries_data() { data_on_stdout() = true; }
 
 void buffer_stdout() {
   if (!stdout_is_terminal()) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
 
 void print_out(std::string_view text) {
+  if (data_on_stdout()) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    return;
+  }
   if (!stdout_is_terminal()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return;
@@ -46,7 +58,16 @@ void tee::close() {
   log_ = nullptr;
 }
 
-void tee::out(std::string_view text) { print_out(text); }
+void tee::out(std::string_view text) {
+  if (!data_on_stdout()) print_out(text);
+}
+
+void tee::screen(std::string_view text) {
+  if (data_on_stdout())
+    log(text);
+  else
+    print_out(text);
+}
 
 void tee::log(std::string_view text) {
   if (log_) std::fwrite(text.data(), 1, text.size(), log_);

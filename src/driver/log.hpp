@@ -7,6 +7,11 @@
 // that prints one line per missing genotype does not spend its time flushing.
 // Write errors on the log are ignored; a failed standard output is reported by
 // `finish_stdout`.
+//
+// When standard output carries an output ("--og -"), the messages stay off it:
+// the log gets what it always gets, text meant for the screen alone goes to
+// the log instead (`screen`) or nowhere (`out`: counters, repeats of logged
+// lines), and a refusal before the log is open goes to standard error.
 #pragma once
 
 #include <cstdio>
@@ -39,7 +44,10 @@ class tee {
     note(text);
     flush();
   }
+  // Standard output only (counters, screen forms of logged lines).
   void out(std::string_view text);
+  // Standard output only, or the log when standard output carries data.
+  void screen(std::string_view text);
   void log(std::string_view text);
   void flush();
 
@@ -54,8 +62,11 @@ class tee {
 // Gives standard output a large buffer unless it is a terminal; call before
 // anything is printed.
 void buffer_stdout();
-// Standard output only, flushed on a terminal.
+// Standard output only, flushed on a terminal; standard error once
+// `stdout_carries_data` was called.
 void print_out(std::string_view text);
+// From now on standard output is an output of the run: no message goes there.
+void stdout_carries_data();
 // Flushes standard output; false when it could not be written.
 bool finish_stdout();
 

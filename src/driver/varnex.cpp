@@ -5,7 +5,8 @@
 //
 // Options are exact, case-sensitive words; a value option takes the next
 // argument whatever it looks like. After "-M", "--g" and "--s" collect every
-// following argument up to the next one that starts with "-".
+// following argument up to the next one that starts with "-" ("-" alone is
+// a name).
 #include "driver/varnex.hpp"
 
 #include <sched.h>
@@ -89,7 +90,8 @@ scanned scan(int argc, char** argv, command_line& c) {
     if (*merge_seen && in_merge && in_merge->as == role::inputs) {
       int& count = row->id == opt::genotype ? c.gen_count : c.sample_count;
       int j = i + 1;
-      for (; j < argc && argv[j][0] != '-'; ++j) {
+      // "-" alone is a name (standard input), not an option.
+      for (; j < argc && (argv[j][0] != '-' || argv[j][1] == '\0'); ++j) {
         c.merge_files.emplace_back(argv[j]);
         ++count;
       }
@@ -154,6 +156,12 @@ bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
 
 bool sample_subset(const command_line& c) { return c.has(opt::sample_id) || c.has(opt::sample_excl); }
 
+// The default output of an input: tagged, or standard output for standard
+// input (a filter in a pipe writes where it reads).
+std::string derived_name(const std::string& input, std::string_view tag) {
+  return is_standard_stream(input) ? input : default_output(input, tag);
+}
+
 // Fills in the default output names of mode `m` and applies the ".gz" rules,
 // so that every name is final before the log or any output is opened. Names
 // a refusal will not need are left alone.
@@ -162,8 +170,8 @@ void settle_names(command_line& c, mode m) {
     case mode::subset:
       if (c.text(opt::genotype).empty()) break;
       if (sample_subset(c) && !c.text(opt::sample).empty())
-        c.default_name(opt::out_sample, tagged_name(c.text(opt::sample), ".subset"));
-      c.default_name(opt::out_genotype, default_output(c.text(opt::genotype), ".subset"));
+        c.default_name(opt::out_sample, derived_name(c.text(opt::sample), ".subset"));
+      c.default_name(opt::out_genotype, derived_name(c.text(opt::genotype), ".subset"));
       if (is_gz_name(c.text(opt::genotype))) {
         c.append_gz_to(opt::out_genotype);
         if (sample_subset(c) && !c.text(opt::sample).empty()) c.append_gz_to(opt::out_sample);
@@ -194,7 +202,7 @@ void settle_names(command_line& c, mode m) {
       break;
     case mode::orient:
       if (c.text(opt::genotype).empty()) break;
-      c.default_name(opt::out_genotype, tagged_name(c.text(opt::genotype), ".orient"));
+      c.default_name(opt::out_genotype, derived_name(c.text(opt::genotype), ".orient"));
       // A gzip input gives a gzip output under a gz name.
       if (is_gz_name(c.text(opt::genotype))) c.append_gz_to(opt::out_genotype);
       break;
@@ -224,7 +232,7 @@ int check_mode(command_line& c, mode m, tee& log) {
         return log.fail("Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file");
       // A threshold of exactly -1 reads as none given.
       if (c.has(opt::missing) && (!c.has(opt::threshold) || *c.real(opt::threshold) == -1.0)) {
-        print_out("Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n");
+        log.screen("Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n");
         return 1;
       }
       break;
@@ -482,8 +490,10 @@ int varnex_main(int argc, char** argv) {
     if (named != 1) one.reset();
   }
   if (one) settle_names(c, *one);
+  const run_names names = names_of_run(c, one);
+  if (std::any_of(names.outputs.begin(), names.outputs.end(), is_standard_stream)) stdout_carries_data();
   std::string refusal = log_refusal(log_file);
-  if (refusal.empty()) refusal = name_clash(log_file, names_of_run(c, one));
+  if (refusal.empty()) refusal = name_clash(log_file, names);
   if (!refusal.empty()) {
     print_out(refusal + "\n");
     return 1;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -95,8 +96,15 @@ struct identity {
   struct stat st;
 };
 
-identity identify(const std::string& name) {
+// `fd` stands for "-": standard input among the inputs, standard output
+// among the outputs; "-" is no file of the working folder.
+identity identify(const std::string& name, int fd = STDOUT_FILENO) {
   identity id;
+  if (is_standard_stream(name)) {
+    id.path = fd == STDIN_FILENO ? "<standard input>" : "<standard output>";
+    id.exists = ::fstat(fd, &id.st) == 0;
+    return id;
+  }
   id.exists = ::stat(name.c_str(), &id.st) == 0;
   link_end end = follow_links(name);
   std::string folder;
@@ -199,6 +207,7 @@ bool same_file(const std::string& a, const std::string& b) {
 }
 
 bool writes_in_place(const std::string& name) {
+  if (is_standard_stream(name)) return true;
   struct stat st;
   if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;
   return follow_links(name).through_proc;
@@ -206,28 +215,40 @@ bool writes_in_place(const std::string& name) {
 
 std::string name_clash(const std::string& log, const run_names& names) {
   const identity log_id = identify(log);
+  // Another name "-" is checked where the run reads or writes it.
   for (const auto* list : {&names.inputs, &names.outputs, &names.others})
     for (const std::string& name : *list)
-      if (!name.empty() && clash(log_id, identify(name)))
+      if (!name.empty() && (list != &names.others || !is_standard_stream(name)) &&
+          clash(log_id, identify(name, list == &names.inputs ? STDIN_FILENO : STDOUT_FILENO)))
         return "Log file " + log + " is the same file as " + name;
+  if (std::count_if(names.inputs.begin(), names.inputs.end(), is_standard_stream) > 1)
+    return read_twice_refusal("-");
   std::vector<identity> outputs;
   for (const std::string& out : names.outputs) {
     outputs.push_back(identify(out));
     if (out.empty()) continue;
     for (const std::string& in : names.inputs)
-      if (!in.empty() && clash(outputs.back(), identify(in)))
+      if (!in.empty() && clash(outputs.back(), identify(in, STDIN_FILENO)))
         return "Output file " + out + " is the same file as input " + in;
     for (std::size_t p = 0; p + 1 < outputs.size(); ++p)
-      if (!names.outputs[p].empty() && clash(outputs.back(), outputs[p]))
+      // Standard output is one stream, even when it is a terminal.
+      if (!names.outputs[p].empty() &&
+          (clash(outputs.back(), outputs[p]) || (is_standard_stream(out) && out == names.outputs[p])))
         return "Output file " + out + " is the same file as " + names.outputs[p];
   }
   return "";
 }
 
+std::string read_twice_refusal(const std::string& name) {
+  if (is_standard_stream(name)) return "Can't read - twice: it is standard input, not a file";
+  return "Can't read " + name + " twice: it is a pipe, not a file";
+}
+
 void check_read_twice(const std::string& name) {
   struct stat st;
-  if (::stat(name.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
-    throw io_error("Can't read " + name + " twice: it is a pipe, not a file");
+  if (is_standard_stream(name) ||
+      (::stat(name.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))))
+    throw io_error(read_twice_refusal(name));
 }
 
 std::string log_refusal(const std::string& log) {
@@ -241,6 +262,13 @@ output_target open_output_target(const std::string& name) {
   output_target target;
   target.name = name;
   if (name.empty()) throw io_error("Can't open " + name);
+  if (is_standard_stream(name)) {
+    // A copy of standard output, written in place.
+    target.final_name = name;
+    target.fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (target.fd < 0) throw io_error("Can't open " + name);
+    return target;
+  }
   struct stat st;
   const bool existed = ::stat(name.c_str(), &st) == 0;
   if (existed && S_ISDIR(st.st_mode)) throw io_error("Can't open " + name);

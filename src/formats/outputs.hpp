@@ -11,7 +11,8 @@
 //   target for a link) and renamed over it only when the run commits, so a
 //   failed or stopped run leaves every name as it found it. Anything else (a
 //   device, a FIFO, standard output as /dev/stdout or /proc/self/fd/N) is
-//   written in place and never truncated, renamed over or unlinked.
+//   written in place and never truncated, renamed over or unlinked; so is "-",
+//   standard output.
 #pragma once
 
 #include <string>
@@ -48,9 +49,13 @@ struct run_names {
 
 // The refusal for names that clash, or "" when none do: "Log file L is the
 // same file as X", "Output file X is the same file as input Y", "Output file
-// X is the same file as Y". Empty names are skipped.
+// X is the same file as Y", or the refusal to read "-" twice. Empty names are
+// skipped; "-" is standard input among the inputs, standard output among the
+// outputs.
 std::string name_clash(const std::string& log, const run_names& names);
 
+// "Can't read NAME twice: ..." for a pipe, or for "-" (standard input).
+std::string read_twice_refusal(const std::string& name);
 // Throws io_error unless `name` can be read twice (a regular file or a
 // character device): a pipe or FIFO would hang or lose the second reading.
 void check_read_twice(const std::string& name);

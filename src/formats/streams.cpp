@@ -38,7 +38,9 @@ constexpr std::size_t block_size = 256 * 1024;
 
 int open_input_fd(const std::string& name) {
   if (name.empty()) throw io_error("Can't open " + name);
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // A copy of standard input: closing it leaves descriptor 0 alone.
+  int fd = is_standard_stream(name) ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                                    : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw io_error("Can't open " + name);
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {

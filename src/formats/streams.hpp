@@ -44,6 +44,10 @@ class io_error : public std::runtime_error {
 // ".gz" anywhere in the name, case-sensitive: a.gz.gen and x.gzip count.
 bool is_gz_name(std::string_view name);
 
+// "-": standard input where an input is named, standard output where an
+// output is. A file of that name is still reached as "./-".
+inline bool is_standard_stream(std::string_view name) { return name == "-"; }
+
 // Throws io_error("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
 

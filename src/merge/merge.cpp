@@ -338,7 +338,8 @@ int merge(const merge_args& args) {
     const std::size_t k = merge_files.size() / 2;
     const std::vector<std::string> gen_files(merge_files.begin(), merge_files.begin() + k);
     const std::vector<std::string> sample_files(merge_files.begin() + k, merge_files.begin() + 2 * k);
-    for (const std::string& name : gen_files) check_read_twice(name);
+    // The SAMPLE files are read twice too.
+    for (const std::string& name : merge_files) check_read_twice(name);
     for (const std::string& name : merge_files) check_readable(name);
 
     log.say("Organise Samples...\n");
@@ -349,7 +350,7 @@ int merge(const merge_args& args) {
     position_index index;
     spill_file spill(directory_of(out_genotype_file));
     for (std::size_t g = 0; g < k; ++g) {
-      print_out(gen_files[g] + "\n");
+      log.out(gen_files[g] + "\n");
       std::fflush(stdout);
       gz_line_reader reader(gen_files[g]);
       input_counts counts =
@@ -422,7 +423,7 @@ int merge(const merge_args& args) {
         }
         gen_out.put('\n');
         if (written % 1000 == 0) {
-          print_out(std::to_string(written) + "\r");
+          log.out(std::to_string(written) + "\r");
           std::fflush(stdout);
         }
         ++written;

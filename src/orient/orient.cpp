@@ -304,11 +304,11 @@ int orient_to_strand(const orient_args& args) {
         out->advance(p - start);
         ++n_out_snps;
       }
-      if (n_in_snps % 1000 == 0) print_out(std::to_string(n_in_snps) + "\n");
+      if (n_in_snps % 1000 == 0) log.out(std::to_string(n_in_snps) + "\n");
       ++n_in_snps;
     }
     out->close();
-    print_out("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
+    log.screen("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
               std::to_string(n_out_snps) + "\n");
     if (!bgen_summary(*out).empty()) log.say(bgen_summary(*out));
   } catch (const io_error& e) {

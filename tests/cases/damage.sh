@@ -49,7 +49,6 @@ M|crc|-M --g x.gen IN --s x.sample x.sample --og m.gen --os m.sample|Can't read 
 M|cut|-M --g x.gen IN --s x.sample x.sample --og m.gen --os m.sample|Can't read in.gen.gz
 M|full|-M --g x.gen x.gen --s x.sample x.sample --og m.gen --os OUT|Can't write /dev/full
 M|nodir|-M --g x.gen x.gen --s x.sample x.sample --og OUT --os m.sample|Can't open nodir/out
-M|signal|-M --g x.gen x.gen --s x.sample IN --og out --os out.sample|
 O|dir|-O --g IN --strand x.strand|Can't open in.gen
 O|crc|-O --g IN --strand x.strand|Can't read in.gen.gz
 O|cut|-O --g IN --strand x.strand|Can't read in.gen.gz
@@ -111,9 +110,10 @@ while IFS='|' read -r mode kind args want; do
   slot=x.gen
   case $mode in P) slot=x.ped ;; U) slot=x.sample ;; esac
   # Inputs read twice refuse a FIFO: these modes wait on one they read once
-  # (GEN to PED reads its SAMPLE only as far as it needs: no signal row).
+  # (GEN to PED reads its SAMPLE only as far as it needs, merge reads every
+  # input twice: no signal rows).
   if [ "$kind" = signal ]; then
-    case $mode in M) slot=x.sample ;; P) slot=x.map ;; esac
+    case $mode in P) slot=x.map ;; esac
   fi
   in=""
   [[ $args == *IN* ]] && in=$(damaged "$kind" "$slot")

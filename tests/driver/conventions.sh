@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What cannot be a case folder: --version (its library lines depend on the
-# build), the progress line (needs a terminal: `script` gives one) and the
-# install into a prefix.
+# build), the progress line (needs a terminal: `script` gives one), the
+# install into a prefix and gzip data on standard output (its bytes depend on
+# zlib and the thread count).
 #   bash conventions.sh <varnex binary> <build directory>
 set -u
 VARNEX=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -84,6 +85,30 @@ completion=$(bash -c 'source prefix/share/bash-completion/completions/varnex
   c varnex -P --o; c varnex --st; c varnex -M --g prefix/b; c varnex -S --start ""; c varnex -U --bg; c varnex -O --threads ""')
 expected=$'--og --out_genotype --os --out_sample --ostrel1\n--start --strand\nprefix/bin\n\n--bgzf\n'
 [ "$completion" = "${expected%$'\n'}" ] || fail "completion: got $completion"
+
+rm -rf ./*
+
+# --- "-": a gzip pipe through -S and -O gives the file run's data; a gzip
+# input name makes "--og -" gzip data; a refusal before the log stays off a
+# standard output that carries data.
+printf 'snp%s rs%s %s A G 1 0 0 0.25 0.5 0.25\n' 1 1 100 2 2 150 3 3 300 | gzip -n > x.gen.gz
+printf '100 -\n150 +\n' > x.strand
+for mode in "-S --start 120" "-O --strand x.strand"; do
+  "$VARNEX" $mode --g x.gen.gz > /dev/null || fail "$mode: file run failed"
+  mv x.gen.*.gz file.gz
+  zcat x.gen.gz | "$VARNEX" $mode --g - --og - 2> err.txt | gzip > pipe.gz
+  cmp -s <(zcat file.gz) <(zcat pipe.gz) || fail "$mode: the pipe differs from the file run"
+  "$VARNEX" $mode --g x.gen.gz --og - > direct.gz 2>> err.txt
+  cmp -s <(zcat file.gz) <(gzip -dc < direct.gz) || fail "$mode: --og - of a gz input is not its gzip data"
+  [ -s err.txt ] && fail "$mode: standard error: $(cat err.txt)"
+  grep -q '^Gen\.\.\.$\|^Processing GEN file\.\.\.$' varnex.log || fail "$mode: the log lost its messages"
+done
+"$VARNEX" -S --g x.gen.gz --og - --os - --start 1 --s x.strand --sample_id x.strand > out.txt 2> err.txt
+[ -s out.txt ] && fail "refusal with --og -: written to standard output"
+[ "$(cat err.txt)" = "Output file - is the same file as -" ] || fail "refusal with --og -: $(cat err.txt)"
+# Standard output is one stream even on a device, where names may repeat.
+"$VARNEX" -S --g x.gen.gz --og - --os - --start 1 --s x.strand --sample_id x.strand > /dev/null 2> err.txt &&
+  fail "--og - --os - into /dev/null: exit status 0"
 
 [ $failed -eq 0 ] && echo "all passed"
 exit $failed
