@@ -59,6 +59,17 @@ std::string written(Write write) {
   return read_file(name);
 }
 
+// The message of the io_error that `f` throws ("" when it throws none).
+template <typename F>
+std::string error_of(F f) {
+  try {
+    f();
+  } catch (const io_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
 inline bool exists(const std::string& name) { return std::filesystem::exists(name); }
 
 }  // namespace varnex::testing

@@ -18,6 +18,7 @@
 namespace varnex {
 namespace {
 
+using testing::error_of;
 using testing::exists;
 using testing::read_file;
 using testing::temp_dir;
@@ -106,16 +107,6 @@ std::string read_text(const std::string& name, int threads) {
   std::vector<char> chunk(100000);
   while (std::size_t n = in.read(chunk.data(), chunk.size())) text.append(chunk.data(), n);
   return text;
-}
-
-template <typename F>
-std::string error_of(F f) {
-  try {
-    f();
-  } catch (const io_error& e) {
-    return e.what();
-  }
-  return "";
 }
 
 std::uint32_t le16(const std::string& s, std::size_t at) {

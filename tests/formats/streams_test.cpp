@@ -17,6 +17,7 @@
 namespace varnex {
 namespace {
 
+using testing::error_of;
 using testing::exists;
 using testing::read_file;
 using testing::temp_dir;
@@ -73,17 +74,6 @@ lines chain_lines(const std::string& name, bool compressed) {
 lines gz_lines(const std::string& name) {
   gz_line_reader reader(name);
   return all_lines(reader);
-}
-
-// The message of the io_error that `f` throws ("" when it throws none).
-template <typename F>
-std::string error_of(F f) {
-  try {
-    f();
-  } catch (const io_error& e) {
-    return e.what();
-  }
-  return "";
 }
 
 // Lines of every length around the 1 MiB block size, and lines of several
