@@ -16,6 +16,7 @@
 namespace varnex {
 namespace {
 
+using testing::error_of;
 using testing::read_file;
 using testing::temp_dir;
 using testing::write_file;
@@ -298,16 +299,13 @@ TEST(bgen, damaged_files_stop_with_what_is_wrong) {
   temp_dir dir;
   for (const row& r : rows) {
     write_file(dir / "B", r.bytes);
-    std::string message = "no failure";
-    try {
-      bgen_reader reader(dir / "B");
-      bgen_variant v;
-      while (reader.next(v)) {
-      }
-    } catch (const io_error& e) {
-      message = e.what();
-    }
-    EXPECT_EQ(message, dir / r.message) << r.label;
+    EXPECT_EQ(error_of([&] {
+                bgen_reader reader(dir / "B");
+                for (bgen_variant v; reader.next(v);) {
+                }
+              }),
+              dir / r.message)
+        << r.label;
   }
 }
 
@@ -338,17 +336,13 @@ TEST(bgen, writer_refuses_lines_it_cannot_store_and_leaves_no_file) {
       {"1 rs1 5 A G 1 0 z", "o.bgen, line 2: probability \"z\" is not a number"},
   };
   for (const row& r : rows) {
-    bgen_options options;
-    std::string message = "no failure";
-    try {
-      bgen_writer writer(dir / "o.bgen", options, nullptr);
-      writer.add_line("1 rs0 1 A G 0 1 0");
-      writer.add_line(r.line);
-      writer.close();
-    } catch (const io_error& e) {
-      message = e.what();
-    }
-    EXPECT_EQ(message, dir / r.message);
+    EXPECT_EQ(error_of([&] {
+                bgen_writer writer(dir / "o.bgen", bgen_options(), nullptr);
+                writer.add_line("1 rs0 1 A G 0 1 0");
+                writer.add_line(r.line);
+                writer.close();
+              }),
+              dir / r.message);
     EXPECT_FALSE(testing::exists(dir / "o.bgen"));
   }
 }

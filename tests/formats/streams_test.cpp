@@ -17,44 +17,14 @@
 namespace varnex {
 namespace {
 
+using testing::error_of;
 using testing::exists;
+using testing::error_under_size_limit;
+using testing::gunzip_all;
+using testing::gzip_bytes;
 using testing::read_file;
 using testing::temp_dir;
 using testing::write_file;
-
-// One gzip member holding `text`, made by zlib directly.
-std::string gzip_bytes(const std::string& text) {
-  z_stream s{};
-  EXPECT_EQ(deflateInit2(&s, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&s, text.size()) + 64, '\0');
-  s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  s.avail_in = static_cast<uInt>(text.size());
-  s.next_out = reinterpret_cast<Bytef*>(out.data());
-  s.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
-  out.resize(s.total_out);
-  deflateEnd(&s);
-  return out;
-}
-
-std::string gunzip_bytes(const std::string& data) {
-  z_stream s{};
-  EXPECT_EQ(inflateInit2(&s, 15 + 32), Z_OK);
-  std::string out;
-  char chunk[65536];
-  s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  s.avail_in = static_cast<uInt>(data.size());
-  int r;
-  do {
-    s.next_out = reinterpret_cast<Bytef*>(chunk);
-    s.avail_out = sizeof chunk;
-    r = inflate(&s, Z_NO_FLUSH);
-    out.append(chunk, sizeof chunk - s.avail_out);
-  } while (r == Z_OK);
-  EXPECT_EQ(r, Z_STREAM_END);
-  inflateEnd(&s);
-  return out;
-}
 
 using lines = std::vector<std::string>;
 
@@ -73,17 +43,6 @@ lines chain_lines(const std::string& name, bool compressed) {
 lines gz_lines(const std::string& name) {
   gz_line_reader reader(name);
   return all_lines(reader);
-}
-
-// The message of the io_error that `f` throws ("" when it throws none).
-template <typename F>
-std::string error_of(F f) {
-  try {
-    f();
-  } catch (const io_error& e) {
-    return e.what();
-  }
-  return "";
 }
 
 // Lines of every length around the 1 MiB block size, and lines of several
@@ -179,24 +138,15 @@ TEST(OutputFile, ManyBlocksInOrderAndLateFailures) {
       out.put(line);
     }
     out.close();
-    EXPECT_EQ(compressed ? gunzip_bytes(read_file(name)) : read_file(name), expected);
+    EXPECT_EQ(compressed ? gunzip_all(read_file(name)) : read_file(name), expected);
   }
 
-  // A file size limit makes every write past 1 MiB fail (EFBIG once
-  // SIGXFSZ is ignored): the first block goes through, a later one fails.
-  struct rlimit before;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = before;
-  small.rlim_cur = 1 << 20;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string message = error_of([&] {
+  // Past 1 MiB every write fails: the first block goes through, a later one fails.
+  std::string message = error_under_size_limit(1 << 20, [&] {
     output_file out(dir / "limited", false);
     for (int i = 0; i < 400000; ++i) out.put(std::to_string(i) + "\n");
     out.close();
   });
-  setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, old_handler);
   EXPECT_EQ(message, "Can't write " + (dir / "limited"));
   EXPECT_FALSE(exists(dir / "limited"));
 }
