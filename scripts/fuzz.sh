@@ -42,10 +42,11 @@ for t in "${targets[@]}"; do
   # Inputs that once found a fault stay in every run.
   [ -d "fuzz/regressions/$t" ] && cp -r "fuzz/regressions/$t/." "$corpus/"
   log=$work/$t.log
-  # Scratch files of the targets go to $work, removed at the end.
+  # Scratch files of the targets go to $work, removed at the end; "-" as a
+  # name reads an empty standard input.
   if ! (cd "$work" && TMPDIR="$work" "$root/build-fuzz/fuzz/$t" "$root/$corpus" \
           -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -close_fd_mask=1 \
-          -print_final_stats=1 -artifact_prefix="$root/fuzz/findings/$t-" > "$log" 2>&1); then
+          -print_final_stats=1 -artifact_prefix="$root/fuzz/findings/$t-" < /dev/null > "$log" 2>&1); then
     echo "FAIL: $t found a crash, hang or leak:"
     tail -40 "$log"
     status=1
