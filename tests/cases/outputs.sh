@@ -159,7 +159,17 @@ for row in "${table[@]}"; do
   [ -L nul ] || fail "nul is no longer a link"
   compgen -G '.*varnex-*' > /dev/null && fail "a temporary file was left"
   case_end
+  case_start "$mode: standard output whose reader went away: outputs complete, exit 1"
+  inputs
+  run $(args "$good" r1 r2) < /dev/null
+  { sleep 0.3; varnex $(args "$good" w1 w2) 2> stderr.txt; echo $? > status.txt; } < /dev/null | true
+  [ "$(cat status.txt)" -eq 1 ] || fail "exit status $(cat status.txt)"
+  [ ! -s stderr.txt ] || fail "wrote to standard error"
+  cmp -s r1 w1 || fail "the first output differs from a run with a reader"
+  [ ! -e r2 ] || cmp -s r2 w2 || fail "the second output differs from a run with a reader"
+  case_end
 done
+
 
 case_start "the log against default, gz-rule and per-phenotype names"
 inputs
