@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/gen_to_ped_rules.hpp"
 #include "formats/gen.hpp"
@@ -74,18 +75,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The same line as a SAMPLE header, then as a row.
+    std::vector<std::string_view> words;
+    varnex::field_cursor words_of(line);
+    for (std::string_view word; words_of.next(word);) words.push_back(word);
     if (first) {
-      columns = varnex::find_sample_columns(line, "bmi", "-9");
+      columns = varnex::find_sample_columns(words, "bmi", "-9");
       if (columns.sex != varnex::no_column && columns.sex < 0) __builtin_trap();
       rows = varnex::sample_table(columns);
       table = &rows;
       first = false;
     } else {
-      table->add_row(line);
+      table->add_row(words);
       const std::size_t j = table->size() - 1;
-      std::string_view id;
-      varnex::field_cursor(line).next(id);
-      if (table->id(j) != id) __builtin_trap();
+      if (table->id(j) != (words.empty() ? std::string_view() : words[0])) __builtin_trap();
     }
   }
   // strtol rules, held to 32 bits.

@@ -46,12 +46,12 @@ struct sample_columns {
   std::int64_t phenotype = no_column;
 };
 
-// Finds the sex and phenotype columns in the SAMPLE header. A word equal to
-// the phenotype name is the phenotype column, else one equal to the sex name
-// the sex column (last occurrence wins for both); failing a named sex column,
-// the first "sex" or "gender" column is used.
-sample_columns find_sample_columns(std::string_view header, std::string_view phenotype_name,
-                                   std::string_view sex_name);
+// Finds the sex and phenotype columns among the SAMPLE column names. A name
+// equal to the phenotype name is the phenotype column, else one equal to the
+// sex name the sex column (last occurrence wins for both); failing a named
+// sex column, the first "sex" or "gender" column is used.
+sample_columns find_sample_columns(const std::vector<std::string_view>& names,
+                                   std::string_view phenotype_name, std::string_view sex_name);
 
 // A sex word read as strtol does in base 10: its leading integer, 0 without
 // one, held to the 32-bit range.
@@ -67,8 +67,9 @@ class sample_table {
     phenotype_end_.reserve(rows);
     sex_.reserve(rows);
   }
-  // Adds one data row; a blank line is an individual with no ID.
-  void add_row(std::string_view line);
+  // Adds one data row, given as its columns; a blank line is an individual
+  // with no ID.
+  void add_row(const std::vector<std::string_view>& columns);
   std::size_t size() const { return sex_.size(); }
   std::string_view id(std::size_t j) const { return slice(ids_, id_end_, j); }
   std::int32_t sex(std::size_t j) const { return sex_[j]; }

@@ -1,34 +1,21 @@
 #include "merge/samples.hpp"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
 
-#include "formats/text.hpp"
+#include "formats/sample.hpp"
 
 namespace varnex {
-
-namespace {
-
-std::vector<std::string> tokens_of(std::string_view line) {
-  std::vector<std::string> tokens;
-  field_cursor cursor(line);
-  std::string_view f;
-  while (cursor.next(f)) tokens.emplace_back(f);
-  return tokens;
-}
-
-}  // namespace
 
 void sample_union::organise(const std::vector<std::string>& sample_files, tee& log) {
   const std::size_t k = sample_files.size();
   std::vector<std::vector<std::string>> names(k), types(k);
   for (std::size_t g = 0; g < k; ++g) {
-    input_file in(sample_files[g], is_gz_name(sample_files[g]));
-    line_reader reader(in);
-    std::string_view line;
-    if (reader.next(line)) names[g] = tokens_of(line);
-    if (reader.next(line)) types[g] = tokens_of(line);
+    sample_reader in(sample_files[g]);
+    names[g].assign(in.names().columns.begin(), in.names().columns.end());
+    types[g].assign(in.types().columns.begin(), in.types().columns.end());
   }
 
   // Column union: names in order of first appearance, the type code of that
@@ -69,33 +56,27 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
     std::vector<std::uint32_t> column_map;
     for (std::size_t c = 3; c < names[g].size(); ++c) column_map.push_back(column_index[names[g][c]]);
 
-    input_file in(sample_files[g], is_gz_name(sample_files[g]));
-    line_reader reader(in);
-    std::string_view line;
-    reader.next(line);
-    reader.next(line);
+    sample_reader in(sample_files[g]);
+    sample_line row;
     std::vector<std::uint32_t>& rows = file_rows_[g];
-    while (reader.next(line)) {
-      field_cursor cursor(line);
-      std::string_view id_1, id_2, missing;
-      // A row without three columns ends the file's rows.
-      if (!cursor.next(id_1) || !cursor.next(id_2) || !cursor.next(missing)) break;
+    // A row without its three leading columns ends the file's rows.
+    while (in.next(row) && row.columns.size() >= 3) {
+      const std::string_view id_1 = row.columns[0], id_2 = row.columns[1];
       auto [it, inserted] = index.try_emplace({std::string(id_1), std::string(id_2)},
                                               static_cast<std::uint32_t>(keys_.size()));
       const std::uint32_t s = it->second;
       if (inserted) {
         keys_.push_back(static_cast<std::uint32_t>(cells_.size()));
         cells_.resize(cells_.size() + columns_, "-9");
-        std::string* row = &cells_[keys_.back()];
-        row[0] = id_1;
-        row[1] = id_2;
-        row[2] = missing;
+        std::copy_n(row.columns.begin(), 3, &cells_[keys_.back()]);
       }
       rows.push_back(s);
-      std::string* row = &cells_[keys_[s]];
-      std::string_view value;
-      for (std::size_t c = 0; c < column_map.size() && cursor.next(value); ++c) {
-        std::string& cell = row[column_map[c]];
+      std::string* cells = &cells_[keys_[s]];
+      // Values beyond the columns the header names have no column to go to.
+      const std::size_t values = std::min(column_map.size(), row.columns.size() - 3);
+      for (std::size_t c = 0; c < values; ++c) {
+        const std::string_view value = row.columns[3 + c];
+        std::string& cell = cells[column_map[c]];
         if (cell == "-9") {
           cell = value;
         } else if (cell != value) {
@@ -120,27 +101,20 @@ std::string sample_union::key_text(std::size_t s) const {
 }
 
 void sample_union::write(output_file& out, const std::vector<std::uint32_t>& missing_counts) const {
-  auto put_line = [&out](const std::vector<std::string>& fields) {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (i) out.put(' ');
-      out.put(fields[i]);
-    }
-    out.put('\n');
-  };
-  put_line(out_names_);
-  put_line(out_types_);
+  sample_writer writer(out);
+  for (const std::vector<std::string>* header : {&out_names_, &out_types_}) {
+    for (const std::string& column : *header) writer.column(column);
+    writer.end_line();
+  }
   for (std::size_t s = 0; s < keys_.size(); ++s) {
     const std::string* row = &cells_[keys_[s]];
     for (std::size_t c = 0; c < columns_; ++c) {
-      if (c) out.put(' ');
       if (c == 2)
-        out.put_int(missing_counts[s]);
-      else if (row[c] == "-10")
-        out.put("-9");
+        writer.column(missing_counts[s]);
       else
-        out.put(row[c]);
+        writer.column(row[c] == "-10" ? std::string_view("-9") : std::string_view(row[c]));
     }
-    out.put('\n');
+    writer.end_line();
   }
 }
 
