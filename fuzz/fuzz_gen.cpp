@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,10 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   varnex::samples_in_first_line(text);
 
   std::size_t start = 0;
-  bool first = true;
-  varnex::sample_columns columns;
-  varnex::sample_table* table = nullptr;
-  varnex::sample_table rows(columns);
+  std::optional<varnex::sample_table> table;
   while (start <= text.size()) {
     std::size_t nl = text.find('\n', start);
     if (nl == std::string_view::npos) nl = text.size();
@@ -78,12 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string_view> words;
     varnex::field_cursor words_of(line);
     for (std::string_view word; words_of.next(word);) words.push_back(word);
-    if (first) {
-      columns = varnex::find_sample_columns(words, "bmi", "-9");
-      if (columns.sex != varnex::no_column && columns.sex < 0) __builtin_trap();
-      rows = varnex::sample_table(columns);
-      table = &rows;
-      first = false;
+    if (!table) {
+      table.emplace(words, "bmi", "-9");
     } else {
       table->add_row(words);
       const std::size_t j = table->size() - 1;

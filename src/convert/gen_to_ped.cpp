@@ -151,7 +151,7 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
                           const std::string& sex_name) {
   sample_reader in(name);
   // The column types are not consulted.
-  sample_table table(find_sample_columns(in.names().columns, phenotype_name, sex_name));
+  sample_table table(in.names().columns, phenotype_name, sex_name);
   table.reserve(samples);
   sample_line row;
   while (table.size() < samples && in.next(row)) table.add_row(row.columns);

@@ -14,18 +14,16 @@ bool snp_id_check(std::string_view s) {
   return false;
 }
 
-sample_columns find_sample_columns(const std::vector<std::string_view>& names,
-                                   std::string_view phenotype_name, std::string_view sex_name) {
-  sample_columns c;
+sample_table::sample_table(const std::vector<std::string_view>& names,
+                           std::string_view phenotype_name, std::string_view sex_name) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (names[i] == phenotype_name)
-      c.phenotype = i;
+      phenotype_column_ = i;
     else if (names[i] == sex_name)
-      c.sex = i;
-    else if (c.sex == no_column && (names[i] == "sex" || names[i] == "gender"))
-      c.sex = i;
+      sex_column_ = i;
+    else if (sex_column_ == no_column && (names[i] == "sex" || names[i] == "gender"))
+      sex_column_ = i;
   }
-  return c;
 }
 
 std::int32_t sex_code(std::string_view word) {
@@ -39,11 +37,11 @@ std::int32_t sex_code(std::string_view word) {
 void sample_table::add_row(const std::vector<std::string_view>& columns) {
   // Column 0 is the ID, never the sex or the phenotype.
   auto column = [&columns](std::int64_t i) { return i > 0 && std::size_t(i) < columns.size(); };
-  ids_.append(columns.empty() ? std::string_view() : columns[0]);
-  phenotypes_.append(column(columns_.phenotype) ? columns[columns_.phenotype] : "-9");
-  id_end_.push_back(ids_.size());
-  phenotype_end_.push_back(phenotypes_.size());
-  sex_.push_back(column(columns_.sex) ? sex_code(columns[columns_.sex]) : -9);
+  texts_.append(columns.empty() ? std::string_view() : columns[0]);
+  ends_.push_back(texts_.size());
+  texts_.append(column(phenotype_column_) ? columns[phenotype_column_] : "-9");
+  ends_.push_back(texts_.size());
+  sex_.push_back(column(sex_column_) ? sex_code(columns[sex_column_]) : -9);
 }
 
 threshold_test::threshold_test(double threshold) : threshold_(threshold) {

@@ -101,8 +101,12 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
   const double m = static_cast<double>(snps);
   for (std::size_t s : members) {
     const sample& r = samples[s];
-    out.column(r.id_1).column(r.id_2).fraction(r.missing_count / m).column(r.gender);
-    out.column(r.phenotype).end_line();
+    out.column().put(r.id_1);
+    out.column().put(r.id_2);
+    out.column().put_general6(r.missing_count / m);
+    out.column().put_int(r.gender);
+    out.column().put(r.phenotype);
+    out.end_line();
   }
   done.add(std::move(file));
 }

@@ -4,14 +4,11 @@
 //   0 0 0 D P
 //   fam1 ind1 0 1 -9	
 //
-// Two header lines, the column names and one type code per column ("0" for
-// the three leading columns, "P" a phenotype, anything else a covariate),
-// then one row per individual: ID_1, ID_2, the missing proportion, a value per
-// further column ("-9" when missing). Columns are split on any run of white
-// space; a line keeps its text as it stands (tabs, trailing blanks) for
-// copying. Where the rows end (a blank line, a row without its identifiers)
-// is for the reader of the rows to decide. Written lines separate columns by
-// single spaces and end with "\n".
+// Two header lines (column names, then a type code per column: "0" for the
+// three leading ones, "P" a phenotype, anything else a covariate), then one
+// row per individual. Columns are split on any run of white space; a line
+// keeps its text as it stands (tabs, trailing blanks) for copying. Written
+// lines have single spaces between columns and end with "\n".
 //
 // An identifier list is any white-space-separated text: one token per line,
 // several per line, or a mix; repeated tokens count once.
@@ -62,37 +59,21 @@ class sample_writer {
   // A whole line as it stands.
   void line(std::string_view text) {
     out_.put(text);
-    out_.put('\n');
+    end_line();
   }
-  // The next column of the line being written.
-  sample_writer& column(std::string_view text) {
-    space();
-    out_.put(text);
-    return *this;
-  }
-  sample_writer& column(std::int64_t value) {
-    space();
-    out_.put_int(value);
-    return *this;
-  }
-  // Six significant digits: 0, 0.25, 0.333333, 1.
-  sample_writer& fraction(double value) {
-    space();
-    out_.put_general6(value);
-    return *this;
+  // The file, ready for the next column of the line being written.
+  output_file& column() {
+    if (columns_++ > 0) out_.put(' ');
+    return out_;
   }
   void end_line() {
     out_.put('\n');
-    first_ = true;
+    columns_ = 0;
   }
 
  private:
-  void space() {
-    if (!first_) out_.put(' ');
-    first_ = false;
-  }
   output_file& out_;
-  bool first_ = true;
+  std::size_t columns_ = 0;
 };
 
 // A set of identifiers, held sorted for lookups by view.

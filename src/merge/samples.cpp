@@ -21,7 +21,9 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
   // Column union: names in order of first appearance, the type code of that
   // first appearance kept; a name typed "P" anywhere also gets a phenotype
   // column, and its values all go there.
-  std::vector<std::string> covariates, covariate_types, phenotypes;
+  out_names_ = {"ID_1", "ID_2", "missing"};
+  out_types_ = {"0", "0", "0"};
+  std::vector<std::string> phenotypes;
   std::set<std::string> covariate_taken, phenotype_taken;
   for (std::size_t g = 0; g < k; ++g) {
     for (std::size_t c = 3; c < names[g].size(); ++c) {
@@ -29,25 +31,17 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
       if (type == "P") {
         if (phenotype_taken.insert(names[g][c]).second) phenotypes.push_back(names[g][c]);
       } else if (covariate_taken.insert(names[g][c]).second) {
-        covariates.push_back(names[g][c]);
-        covariate_types.push_back(type);
+        out_names_.push_back(names[g][c]);
+        out_types_.push_back(type);
       }
     }
   }
-  out_names_ = {"ID_1", "ID_2", "missing"};
-  out_types_ = {"0", "0", "0"};
-  std::map<std::string, std::uint32_t> column_index;
-  for (std::size_t i = 0; i < covariates.size(); ++i) {
-    column_index[covariates[i]] = static_cast<std::uint32_t>(out_names_.size());
-    out_names_.push_back(covariates[i]);
-    out_types_.push_back(covariate_types[i]);
-  }
-  for (const std::string& name : phenotypes) {
-    column_index[name] = static_cast<std::uint32_t>(out_names_.size());
-    out_names_.push_back(name);
-    out_types_.push_back("P");
-  }
+  out_names_.insert(out_names_.end(), phenotypes.begin(), phenotypes.end());
+  out_types_.resize(out_names_.size(), "P");
   columns_ = out_names_.size();
+  // A name that is both a covariate and a phenotype goes to its phenotype column.
+  std::map<std::string, std::uint32_t> column_index;
+  for (std::size_t c = 3; c < columns_; ++c) column_index[out_names_[c]] = static_cast<std::uint32_t>(c);
 
   // Individual union.
   std::map<std::pair<std::string, std::string>, std::uint32_t> index;
@@ -61,9 +55,9 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
     std::vector<std::uint32_t>& rows = file_rows_[g];
     // A row without its three leading columns ends the file's rows.
     while (in.next(row) && row.columns.size() >= 3) {
-      const std::string_view id_1 = row.columns[0], id_2 = row.columns[1];
-      auto [it, inserted] = index.try_emplace({std::string(id_1), std::string(id_2)},
-                                              static_cast<std::uint32_t>(keys_.size()));
+      auto [it, inserted] = index.try_emplace(
+          {std::string(row.columns[0]), std::string(row.columns[1])},
+          static_cast<std::uint32_t>(keys_.size()));
       const std::uint32_t s = it->second;
       if (inserted) {
         keys_.push_back(static_cast<std::uint32_t>(cells_.size()));
@@ -80,12 +74,7 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
         if (cell == "-9") {
           cell = value;
         } else if (cell != value) {
-          std::string message = "Mismatch overlap in samples:  ";
-          message += cell;
-          message += ' ';
-          message += value;
-          message += '\n';
-          log.note(message);
+          log.note("Mismatch overlap in samples:  " + cell + " " + std::string(value) + "\n");
           cell = "-10";
         }
       }
@@ -103,16 +92,16 @@ std::string sample_union::key_text(std::size_t s) const {
 void sample_union::write(output_file& out, const std::vector<std::uint32_t>& missing_counts) const {
   sample_writer writer(out);
   for (const std::vector<std::string>* header : {&out_names_, &out_types_}) {
-    for (const std::string& column : *header) writer.column(column);
+    for (const std::string& column : *header) writer.column().put(column);
     writer.end_line();
   }
   for (std::size_t s = 0; s < keys_.size(); ++s) {
     const std::string* row = &cells_[keys_[s]];
     for (std::size_t c = 0; c < columns_; ++c) {
       if (c == 2)
-        writer.column(missing_counts[s]);
+        writer.column().put_int(missing_counts[s]);
       else
-        writer.column(row[c] == "-10" ? std::string_view("-9") : std::string_view(row[c]));
+        writer.column().put(row[c] == "-10" ? std::string_view("-9") : std::string_view(row[c]));
     }
     writer.end_line();
   }

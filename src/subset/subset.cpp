@@ -71,16 +71,13 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
   long selected_rows = 0;
   const bool by_id = !id_list.empty();
   sample_line row;
-  rows_read = 0;
   // A row without both identifiers ends the rows.
-  for (long i = 0; in.next(row) && row.columns.size() >= 2; ++i) {
-    rows_read = i + 1;
+  for (rows_read = 0; in.next(row) && row.columns.size() >= 2; ++rows_read) {
+    const long i = rows_read;
     const std::string_view id_1 = row.columns[0], id_2 = row.columns[1];
     bool selected;
     if (by_id) {
-      log.log("sample_file: ");
-      log.log(id_2);
-      log.log("\n");
+      log.log("sample_file: " + std::string(id_2) + "\n");
       selected = id_list.contains(id_2) || id_list.contains(id_1);
     } else {
       selected = !excl_list.contains(id_2) && !excl_list.contains(id_1);
@@ -92,9 +89,7 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
     ids.push_back(bgen_sample_id(id_1, id_2, choice));
     ++selected_rows;
     if (by_id) {
-      log.log(std::string(id_2) + " " + std::to_string(i) + " ");
-      log.log(row.text);
-      log.log("\n");
+      log.log(std::string(id_2) + " " + std::to_string(i) + " " + std::string(row.text) + "\n");
     }
   }
   return selected_rows;
