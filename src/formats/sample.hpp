@@ -30,12 +30,14 @@ struct sample_line {
   std::vector<std::string_view> columns;
 };
 
-// Reads a SAMPLE file, gzip-decompressed when its name is a gz name. The file
-// is opened by the constructor; the header lines are read at the first call
-// that needs them, and are empty when the file has fewer lines.
+// Reads a SAMPLE file, gzip-decompressed when its name is a gz name; opening
+// and reading fail as `input_file` does. The file is opened by the
+// constructor; the header lines are read at the first call that needs them,
+// are empty when the file has fewer lines, and live as long as the reader.
 class sample_reader {
  public:
   explicit sample_reader(const std::string& name) : input_(name, is_gz_name(name)), lines_(input_) {}
+  // Header line 1, the column names, and line 2, their type codes.
   const sample_line& names() { return header(0); }
   const sample_line& types() { return header(1); }
   // The next line after the header lines; false at the end of the file.
