@@ -12,8 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/gen_to_ped_rules.hpp"
 #include "formats/gen.hpp"
@@ -30,10 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   varnex::samples_in_first_line(text);
 
   std::size_t start = 0;
-  bool first = true;
-  varnex::sample_columns columns;
-  varnex::sample_table* table = nullptr;
-  varnex::sample_table rows(columns);
+  std::optional<varnex::sample_table> table;
   while (start <= text.size()) {
     std::size_t nl = text.find('\n', start);
     if (nl == std::string_view::npos) nl = text.size();
@@ -74,18 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The same line as a SAMPLE header, then as a row.
-    if (first) {
-      columns = varnex::find_sample_columns(line, "bmi", "-9");
-      if (columns.sex != varnex::no_column && columns.sex < 0) __builtin_trap();
-      rows = varnex::sample_table(columns);
-      table = &rows;
-      first = false;
+    std::vector<std::string_view> words;
+    varnex::field_cursor words_of(line);
+    for (std::string_view word; words_of.next(word);) words.push_back(word);
+    if (!table) {
+      table.emplace(words, "bmi", "-9");
     } else {
-      table->add_row(line);
+      table->add_row(words);
       const std::size_t j = table->size() - 1;
-      std::string_view id;
-      varnex::field_cursor(line).next(id);
-      if (table->id(j) != id) __builtin_trap();
+      if (table->id(j) != (words.empty() ? std::string_view() : words[0])) __builtin_trap();
     }
   }
   // strtol rules, held to 32 bits.

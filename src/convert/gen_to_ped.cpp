@@ -37,6 +37,7 @@
 #include "formats/bgen_io.hpp"
 #include "formats/gen.hpp"
 #include "formats/ped_writer.hpp"
+#include "formats/sample.hpp"
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 
@@ -148,20 +149,17 @@ gen_shape count_gen(const std::string& name, const stream_options& streams) {
 sample_table read_samples(const std::string& name, const std::string& genotype_file,
                           std::uint64_t samples, const std::string& phenotype_name,
                           const std::string& sex_name) {
-  input_file input(name, is_gz_name(name));
-  line_reader lines(input);
-  std::string_view line;
-  sample_columns columns;
-  if (lines.next(line)) columns = find_sample_columns(line, phenotype_name, sex_name);
-  lines.next(line);  // the column types are not consulted
-  sample_table table(columns);
+  sample_reader in(name);
+  // The column types are not consulted.
+  sample_table table(in.names().columns, phenotype_name, sex_name);
   table.reserve(samples);
-  while (table.size() < samples && lines.next(line)) table.add_row(line);
+  sample_line row;
+  while (table.size() < samples && in.next(row)) table.add_row(row.columns);
   if (table.size() < samples)
-    throw io_error(at(name, lines.line_number() + 1) + "end of file, but " + genotype_file +
+    throw io_error(at(name, in.line_number() + 1) + "end of file, but " + genotype_file +
                    " has " + std::to_string(samples) + " samples");
   // A BGEN file's samples are counted by its header: the rows must match.
-  if (is_bgen_name(genotype_file) && lines.next(line) && count_fields(line) > 0)
+  if (is_bgen_name(genotype_file) && in.next(row) && !row.columns.empty())
     throw io_error("SAMPLE file " + name + " has more than " + std::to_string(samples) +
                    " rows, but BGEN file " + genotype_file + " has " + std::to_string(samples) +
                    " samples");

@@ -14,20 +14,16 @@ bool snp_id_check(std::string_view s) {
   return false;
 }
 
-sample_columns find_sample_columns(std::string_view header, std::string_view phenotype_name,
-                                   std::string_view sex_name) {
-  sample_columns c;
-  field_cursor cursor(header);
-  std::string_view word;
-  for (std::int64_t i = 0; cursor.next(word); ++i) {
-    if (word == phenotype_name)
-      c.phenotype = i;
-    else if (word == sex_name)
-      c.sex = i;
-    else if (c.sex == no_column && (word == "sex" || word == "gender"))
-      c.sex = i;
+sample_table::sample_table(const std::vector<std::string_view>& names,
+                           std::string_view phenotype_name, std::string_view sex_name) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == phenotype_name)
+      phenotype_column_ = i;
+    else if (names[i] == sex_name)
+      sex_column_ = i;
+    else if (sex_column_ == no_column && (names[i] == "sex" || names[i] == "gender"))
+      sex_column_ = i;
   }
-  return c;
 }
 
 std::int32_t sex_code(std::string_view word) {
@@ -38,23 +34,14 @@ std::int32_t sex_code(std::string_view word) {
   return static_cast<std::int32_t>(v);
 }
 
-void sample_table::add_row(std::string_view line) {
-  std::int32_t sex = -9;
-  std::string_view phenotype = "-9";
-  field_cursor cursor(line);
-  std::string_view word;
-  for (std::int64_t i = 0; cursor.next(word); ++i) {
-    if (i == 0)
-      ids_.append(word);
-    else if (i == columns_.sex)
-      sex = sex_code(word);
-    else if (i == columns_.phenotype)
-      phenotype = word;
-  }
-  phenotypes_.append(phenotype);
-  id_end_.push_back(ids_.size());
-  phenotype_end_.push_back(phenotypes_.size());
-  sex_.push_back(sex);
+void sample_table::add_row(const std::vector<std::string_view>& columns) {
+  // Column 0 is the ID, never the sex or the phenotype.
+  auto column = [&columns](std::int64_t i) { return i > 0 && std::size_t(i) < columns.size(); };
+  texts_.append(columns.empty() ? std::string_view() : columns[0]);
+  ends_.push_back(texts_.size());
+  texts_.append(column(phenotype_column_) ? columns[phenotype_column_] : "-9");
+  ends_.push_back(texts_.size());
+  sex_.push_back(column(sex_column_) ? sex_code(columns[sex_column_]) : -9);
 }
 
 threshold_test::threshold_test(double threshold) : threshold_(threshold) {

@@ -39,20 +39,6 @@ inline std::string_view map_snp_name(std::string_view snp_id, std::string_view r
   return snp_id;
 }
 
-constexpr std::int64_t no_column = -9;
-
-struct sample_columns {
-  std::int64_t sex = no_column;
-  std::int64_t phenotype = no_column;
-};
-
-// Finds the sex and phenotype columns in the SAMPLE header. A word equal to
-// the phenotype name is the phenotype column, else one equal to the sex name
-// the sex column (last occurrence wins for both); failing a named sex column,
-// the first "sex" or "gender" column is used.
-sample_columns find_sample_columns(std::string_view header, std::string_view phenotype_name,
-                                   std::string_view sex_name);
-
 // A sex word read as strtol does in base 10: its leading integer, 0 without
 // one, held to the 32-bit range.
 std::int32_t sex_code(std::string_view word);
@@ -61,28 +47,33 @@ std::int32_t sex_code(std::string_view word);
 // column), sex and phenotype text (absent ones -9 and "-9").
 class sample_table {
  public:
-  explicit sample_table(sample_columns columns) : columns_(columns) {}
+  // Finds the sex and phenotype columns among the column names. A name equal
+  // to the phenotype name is the phenotype column, else one equal to the sex
+  // name the sex column (last occurrence wins for both); failing a named sex
+  // column, the first "sex" or "gender" column is used.
+  sample_table(const std::vector<std::string_view>& names, std::string_view phenotype_name,
+               std::string_view sex_name);
   void reserve(std::size_t rows) {
-    id_end_.reserve(rows);
-    phenotype_end_.reserve(rows);
+    ends_.reserve(2 * rows);
     sex_.reserve(rows);
   }
-  // Adds one data row; a blank line is an individual with no ID.
-  void add_row(std::string_view line);
+  // Adds one data row, given as its columns; a blank line is an individual
+  // with no ID.
+  void add_row(const std::vector<std::string_view>& columns);
   std::size_t size() const { return sex_.size(); }
-  std::string_view id(std::size_t j) const { return slice(ids_, id_end_, j); }
+  std::string_view id(std::size_t j) const { return text(2 * j); }
   std::int32_t sex(std::size_t j) const { return sex_[j]; }
-  std::string_view phenotype(std::size_t j) const { return slice(phenotypes_, phenotype_end_, j); }
+  std::string_view phenotype(std::size_t j) const { return text(2 * j + 1); }
 
  private:
-  static std::string_view slice(const std::string& text, const std::vector<std::size_t>& ends,
-                                std::size_t j) {
-    std::size_t begin = j == 0 ? 0 : ends[j - 1];
-    return std::string_view(text).substr(begin, ends[j] - begin);
+  std::string_view text(std::size_t k) const {
+    std::size_t begin = k == 0 ? 0 : ends_[k - 1];
+    return std::string_view(texts_).substr(begin, ends_[k] - begin);
   }
-  sample_columns columns_;
-  std::string ids_, phenotypes_;
-  std::vector<std::size_t> id_end_, phenotype_end_;
+  static constexpr std::int64_t no_column = -9;
+  std::int64_t sex_column_ = no_column, phenotype_column_ = no_column;
+  std::string texts_;              // ID and phenotype of each row, in turn
+  std::vector<std::size_t> ends_;  // where each text ends
   std::vector<std::int32_t> sex_;
 };
 

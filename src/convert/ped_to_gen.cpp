@@ -25,6 +25,7 @@
 #include "formats/gen.hpp"
 #include "formats/ped_reader.hpp"
 #include "formats/records.hpp"
+#include "formats/sample.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -94,22 +95,18 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
                        const std::vector<sample>& samples, const std::vector<std::size_t>& members,
                        std::uint64_t snps, finished_outputs& done, const stream_options& streams) {
   auto file = std::make_unique<output_file>(name, compressed, streams);
-  output_file& out = *file;
-  out.put("ID_1 ID_2 Missing Gender Phenotype\n");
-  out.put(ostrel1 ? "0 0 0 1 P\n" : "0 0 0 D P\n");
+  sample_writer out(*file);
+  out.line("ID_1 ID_2 Missing Gender Phenotype");
+  out.line(ostrel1 ? "0 0 0 1 P" : "0 0 0 D P");
   const double m = static_cast<double>(snps);
   for (std::size_t s : members) {
     const sample& r = samples[s];
-    out.put(r.id_1);
-    out.put(' ');
-    out.put(r.id_2);
-    out.put(' ');
-    out.put_general6(r.missing_count / m);
-    out.put(' ');
-    out.put_int(r.gender);
-    out.put(' ');
-    out.put(r.phenotype);
-    out.put('\n');
+    out.column().put(r.id_1);
+    out.column().put(r.id_2);
+    out.column().put_general6(r.missing_count / m);
+    out.column().put_int(r.gender);
+    out.column().put(r.phenotype);
+    out.end_line();
   }
   done.add(std::move(file));
 }

@@ -1,8 +1,8 @@
-// BGEN files where the modes expect GEN text.
+// BGEN files as GEN text.
 //
-// `bgen_writer` takes the GEN lines a mode would write and stores them as BGEN
-// variant blocks; `bgen_line_reader` hands out a BGEN file's variants as GEN
-// lines, so the modes read it like any GEN input.
+// `bgen_writer` takes GEN lines and stores them as BGEN variant blocks;
+// `bgen_line_reader` hands out a BGEN file's variants as GEN lines, read like
+// any GEN input.
 //
 //   GEN:  01 RSID_2 2000 A G 0 0 0 0.0278015 0.00863647 0.963531
 //   BGEN: varid "01", rsid "RSID_2", chromosome "01", position 2000, alleles A G,
@@ -21,7 +21,7 @@
 
 namespace varnex {
 
-// Which SAMPLE identifier names a sample in the BGEN file ("--bgen-ids").
+// Which SAMPLE identifier names a sample in the BGEN file.
 enum class bgen_id_choice { id_1, id_2, id_1_id_2 };
 
 // "ID_1", "ID_2", "ID_1_ID_2"; false for anything else.
@@ -35,7 +35,7 @@ struct bgen_options {
   bgen_id_choice ids = bgen_id_choice::id_1;
   std::string chromosome;  // every variant's, when not empty; else from snp_id
   unsigned threads = 1;    // encoding and compressing threads
-  // Set when the command line chose them: otherwise a BGEN input's are kept.
+  // Set when chosen: otherwise a BGEN input's are kept.
   bool compression_given = false, bits_given = false;
 };
 

@@ -6,7 +6,7 @@
 // P(AA) P(AB) P(BB) triple per sample in SAMPLE row order. Fields are split on
 // any run of white space, so tabs, double spaces and a CR before the line feed
 // are harmless. Nothing here checks the number of triples against a SAMPLE
-// file: each mode decides what a short or long line means.
+// file or says what a short or long line means.
 #pragma once
 
 #include <cstdint>

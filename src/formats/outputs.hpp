@@ -43,7 +43,7 @@ bool writes_in_place(const std::string& name);
 struct run_names {
   std::vector<std::string> inputs;
   std::vector<std::string> outputs;
-  // Further names that the log must not be (names the mode does not read).
+  // Further names that the log must not be (names that are not read).
   std::vector<std::string> others;
 };
 

@@ -1,4 +1,4 @@
-// PED and MAP lines as the GEN to PED conversion writes them.
+// PED and MAP lines, written.
 //
 //   0<TAB>s1<TAB>0<TAB>0<TAB>-9<TAB>-9<TAB>A A<TAB>N N
 //   1<TAB>rs1<TAB>0<TAB>1000

@@ -1,5 +1,5 @@
-// Records shared by the two conversions: one SNP of a MAP file, one individual
-// of a PED or SAMPLE file. Plain values, kept in vectors in file order.
+// Records of the PED/MAP and SAMPLE formats: one SNP of a MAP file, one
+// individual of a PED or SAMPLE file. Plain values, kept in vectors in file order.
 #pragma once
 
 #include <cstdint>

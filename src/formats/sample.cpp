@@ -7,9 +7,34 @@
 
 namespace varnex {
 
-bool split_sample_row(std::string_view line, sample_row& row) {
-  field_cursor cursor(line);
-  return cursor.next(row.id_1) && cursor.next(row.id_2);
+namespace {
+
+void split(std::string_view text, sample_line& line) {
+  line.text = text;
+  line.columns.clear();
+  field_cursor cursor(text);
+  std::string_view column;
+  while (cursor.next(column)) line.columns.push_back(column);
+}
+
+}  // namespace
+
+bool sample_reader::next(sample_line& row) {
+  header(0);
+  std::string_view text;
+  if (!lines_.next(text)) return false;
+  split(text, row);
+  return true;
+}
+
+const sample_line& sample_reader::header(int i) {
+  if (!header_read_) {
+    header_read_ = true;
+    std::string_view text;
+    for (int h = 0; h < 2 && lines_.next(text); ++h) header_text_[h] = text;
+    for (int h = 0; h < 2; ++h) split(header_text_[h], header_[h]);
+  }
+  return header_[i];
 }
 
 void id_set::seal() {

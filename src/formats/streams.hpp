@@ -51,7 +51,7 @@ inline bool is_standard_stream(std::string_view name) { return name == "-"; }
 // Throws io_error("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
 
-// What the input files of this run have read so far, for the progress line:
+// What the input files of this run have read so far:
 // bytes taken from the files (compressed bytes for gzip data), the sizes of
 // the files opened (`sizes_known` false once one of them has none, as a pipe)
 // and the lines handed out. Readers update it once per block; a file read
@@ -159,7 +159,7 @@ class output_file {
   }
   void put(std::string_view text);
   void put_int(std::int64_t value);
-  // Probability in the subset style: integral values without decimals,
+  // Probability in fixed style: integral values without decimals,
   // anything else with exactly four (0.5 -> 0.5000, 1 -> 1).
   void put_fixed4(double value);
   // Default floating-point style, six significant digits (0.333333, 1e-05).

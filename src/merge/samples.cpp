@@ -1,40 +1,29 @@
 #include "merge/samples.hpp"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
 
-#include "formats/text.hpp"
+#include "formats/sample.hpp"
 
 namespace varnex {
-
-namespace {
-
-std::vector<std::string> tokens_of(std::string_view line) {
-  std::vector<std::string> tokens;
-  field_cursor cursor(line);
-  std::string_view f;
-  while (cursor.next(f)) tokens.emplace_back(f);
-  return tokens;
-}
-
-}  // namespace
 
 void sample_union::organise(const std::vector<std::string>& sample_files, tee& log) {
   const std::size_t k = sample_files.size();
   std::vector<std::vector<std::string>> names(k), types(k);
   for (std::size_t g = 0; g < k; ++g) {
-    input_file in(sample_files[g], is_gz_name(sample_files[g]));
-    line_reader reader(in);
-    std::string_view line;
-    if (reader.next(line)) names[g] = tokens_of(line);
-    if (reader.next(line)) types[g] = tokens_of(line);
+    sample_reader in(sample_files[g]);
+    names[g].assign(in.names().columns.begin(), in.names().columns.end());
+    types[g].assign(in.types().columns.begin(), in.types().columns.end());
   }
 
   // Column union: names in order of first appearance, the type code of that
   // first appearance kept; a name typed "P" anywhere also gets a phenotype
   // column, and its values all go there.
-  std::vector<std::string> covariates, covariate_types, phenotypes;
+  out_names_ = {"ID_1", "ID_2", "missing"};
+  out_types_ = {"0", "0", "0"};
+  std::vector<std::string> phenotypes;
   std::set<std::string> covariate_taken, phenotype_taken;
   for (std::size_t g = 0; g < k; ++g) {
     for (std::size_t c = 3; c < names[g].size(); ++c) {
@@ -42,25 +31,17 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
       if (type == "P") {
         if (phenotype_taken.insert(names[g][c]).second) phenotypes.push_back(names[g][c]);
       } else if (covariate_taken.insert(names[g][c]).second) {
-        covariates.push_back(names[g][c]);
-        covariate_types.push_back(type);
+        out_names_.push_back(names[g][c]);
+        out_types_.push_back(type);
       }
     }
   }
-  out_names_ = {"ID_1", "ID_2", "missing"};
-  out_types_ = {"0", "0", "0"};
-  std::map<std::string, std::uint32_t> column_index;
-  for (std::size_t i = 0; i < covariates.size(); ++i) {
-    column_index[covariates[i]] = static_cast<std::uint32_t>(out_names_.size());
-    out_names_.push_back(covariates[i]);
-    out_types_.push_back(covariate_types[i]);
-  }
-  for (const std::string& name : phenotypes) {
-    column_index[name] = static_cast<std::uint32_t>(out_names_.size());
-    out_names_.push_back(name);
-    out_types_.push_back("P");
-  }
+  out_names_.insert(out_names_.end(), phenotypes.begin(), phenotypes.end());
+  out_types_.resize(out_names_.size(), "P");
   columns_ = out_names_.size();
+  // A name that is both a covariate and a phenotype goes to its phenotype column.
+  std::map<std::string, std::uint32_t> column_index;
+  for (std::size_t c = 3; c < columns_; ++c) column_index[out_names_[c]] = static_cast<std::uint32_t>(c);
 
   // Individual union.
   std::map<std::pair<std::string, std::string>, std::uint32_t> index;
@@ -69,42 +50,31 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
     std::vector<std::uint32_t> column_map;
     for (std::size_t c = 3; c < names[g].size(); ++c) column_map.push_back(column_index[names[g][c]]);
 
-    input_file in(sample_files[g], is_gz_name(sample_files[g]));
-    line_reader reader(in);
-    std::string_view line;
-    reader.next(line);
-    reader.next(line);
+    sample_reader in(sample_files[g]);
+    sample_line row;
     std::vector<std::uint32_t>& rows = file_rows_[g];
-    while (reader.next(line)) {
-      field_cursor cursor(line);
-      std::string_view id_1, id_2, missing;
-      // A row without three columns ends the file's rows.
-      if (!cursor.next(id_1) || !cursor.next(id_2) || !cursor.next(missing)) break;
-      auto [it, inserted] = index.try_emplace({std::string(id_1), std::string(id_2)},
-                                              static_cast<std::uint32_t>(keys_.size()));
+    // A row without its three leading columns ends the file's rows.
+    while (in.next(row) && row.columns.size() >= 3) {
+      auto [it, inserted] = index.try_emplace(
+          {std::string(row.columns[0]), std::string(row.columns[1])},
+          static_cast<std::uint32_t>(keys_.size()));
       const std::uint32_t s = it->second;
       if (inserted) {
         keys_.push_back(static_cast<std::uint32_t>(cells_.size()));
         cells_.resize(cells_.size() + columns_, "-9");
-        std::string* row = &cells_[keys_.back()];
-        row[0] = id_1;
-        row[1] = id_2;
-        row[2] = missing;
+        std::copy_n(row.columns.begin(), 3, &cells_[keys_.back()]);
       }
       rows.push_back(s);
-      std::string* row = &cells_[keys_[s]];
-      std::string_view value;
-      for (std::size_t c = 0; c < column_map.size() && cursor.next(value); ++c) {
-        std::string& cell = row[column_map[c]];
+      std::string* cells = &cells_[keys_[s]];
+      // Values beyond the columns the header names have no column to go to.
+      const std::size_t values = std::min(column_map.size(), row.columns.size() - 3);
+      for (std::size_t c = 0; c < values; ++c) {
+        const std::string_view value = row.columns[3 + c];
+        std::string& cell = cells[column_map[c]];
         if (cell == "-9") {
           cell = value;
         } else if (cell != value) {
-          std::string message = "Mismatch overlap in samples:  ";
-          message += cell;
-          message += ' ';
-          message += value;
-          message += '\n';
-          log.note(message);
+          log.note("Mismatch overlap in samples:  " + cell + " " + std::string(value) + "\n");
           cell = "-10";
         }
       }
@@ -120,27 +90,20 @@ std::string sample_union::key_text(std::size_t s) const {
 }
 
 void sample_union::write(output_file& out, const std::vector<std::uint32_t>& missing_counts) const {
-  auto put_line = [&out](const std::vector<std::string>& fields) {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (i) out.put(' ');
-      out.put(fields[i]);
-    }
-    out.put('\n');
-  };
-  put_line(out_names_);
-  put_line(out_types_);
+  sample_writer writer(out);
+  for (const std::vector<std::string>* header : {&out_names_, &out_types_}) {
+    for (const std::string& column : *header) writer.column().put(column);
+    writer.end_line();
+  }
   for (std::size_t s = 0; s < keys_.size(); ++s) {
     const std::string* row = &cells_[keys_[s]];
     for (std::size_t c = 0; c < columns_; ++c) {
-      if (c) out.put(' ');
       if (c == 2)
-        out.put_int(missing_counts[s]);
-      else if (row[c] == "-10")
-        out.put("-9");
+        writer.column().put_int(missing_counts[s]);
       else
-        out.put(row[c]);
+        writer.column().put(row[c] == "-10" ? std::string_view("-9") : std::string_view(row[c]));
     }
-    out.put('\n');
+    writer.end_line();
   }
 }
 

@@ -38,9 +38,6 @@ class sample_union {
   // The merged SAMPLE file, with `missing_counts[s]` in the "missing" column.
   void write(output_file& out, const std::vector<std::uint32_t>& missing_counts) const;
 
-  const std::vector<std::string>& names() const { return out_names_; }
-  const std::vector<std::string>& types() const { return out_types_; }
-
  private:
   std::vector<std::string> out_names_, out_types_;
   std::size_t columns_ = 0;

@@ -62,41 +62,34 @@ void copy_kept_triples(output_file& out, std::string_view text, const std::vecto
 // Copies the SAMPLE header and the selected rows to `out`, marks the
 // selected rows' triples in `keep` and adds their BGEN identifiers to `ids`;
 // returns the number of rows selected and sets `rows_read`.
-long select_samples(tee& log, line_reader& rows, output_file& out, const id_set& id_list,
+long select_samples(tee& log, sample_reader& in, output_file& out, const id_set& id_list,
                     const id_set& excl_list, std::vector<char>& keep, bgen_id_choice choice,
                     std::vector<std::string>& ids, long& rows_read) {
-  std::string_view text;
-  for (int header = 0; header < 2; ++header) {
-    if (!rows.next(text)) text = {};
-    out.put(text);
-    out.put('\n');
-  }
+  sample_writer writer(out);
+  writer.line(in.names().text);
+  writer.line(in.types().text);
   long selected_rows = 0;
   const bool by_id = !id_list.empty();
-  sample_row row;
-  rows_read = 0;
-  for (long i = 0; rows.next(text) && split_sample_row(text, row); ++i) {
-    rows_read = i + 1;
+  sample_line row;
+  // A row without both identifiers ends the rows.
+  for (rows_read = 0; in.next(row) && row.columns.size() >= 2; ++rows_read) {
+    const long i = rows_read;
+    const std::string_view id_1 = row.columns[0], id_2 = row.columns[1];
     bool selected;
     if (by_id) {
-      log.log("sample_file: ");
-      log.log(row.id_2);
-      log.log("\n");
-      selected = id_list.contains(row.id_2) || id_list.contains(row.id_1);
+      log.log("sample_file: " + std::string(id_2) + "\n");
+      selected = id_list.contains(id_2) || id_list.contains(id_1);
     } else {
-      selected = !excl_list.contains(row.id_2) && !excl_list.contains(row.id_1);
+      selected = !excl_list.contains(id_2) && !excl_list.contains(id_1);
     }
     if (!selected) continue;
     // Rows beyond the GEN file's samples are copied but have no triple.
     if (static_cast<std::size_t>(i) < keep.size()) keep[i] = 1;
-    out.put(text);
-    out.put('\n');
-    ids.push_back(bgen_sample_id(row.id_1, row.id_2, choice));
+    writer.line(row.text);
+    ids.push_back(bgen_sample_id(id_1, id_2, choice));
     ++selected_rows;
     if (by_id) {
-      log.log(std::string(row.id_2) + " " + std::to_string(i) + " ");
-      log.log(text);
-      log.log("\n");
+      log.log(std::string(id_2) + " " + std::to_string(i) + " " + std::string(row.text) + "\n");
     }
   }
   return selected_rows;
@@ -104,15 +97,11 @@ long select_samples(tee& log, line_reader& rows, output_file& out, const id_set&
 
 // The BGEN identifiers of every row of a SAMPLE file.
 std::vector<std::string> sample_ids(const std::string& name, bgen_id_choice choice) {
-  input_file input(name, is_gz_name(name));
-  line_reader rows(input);
-  std::string_view text;
-  rows.next(text);
-  rows.next(text);
+  sample_reader in(name);
   std::vector<std::string> ids;
-  sample_row row;
-  while (rows.next(text) && split_sample_row(text, row))
-    ids.push_back(bgen_sample_id(row.id_1, row.id_2, choice));
+  sample_line row;
+  while (in.next(row) && row.columns.size() >= 2)
+    ids.push_back(bgen_sample_id(row.columns[0], row.columns[1], choice));
   return ids;
 }
 
@@ -146,9 +135,9 @@ int subset(const subset_args& args) {
     // A BGEN input is read as the GEN text of its variants.
     std::unique_ptr<line_splitter> gen_lines = open_gen_lines(genotype_file, gz_input, streams);
     const auto* bgen_in = dynamic_cast<const bgen_line_reader*>(gen_lines.get());
-    std::unique_ptr<input_file> sample_in;
+    std::unique_ptr<sample_reader> sample_in;
     if (sample_flag)
-      sample_in = std::make_unique<input_file>(sample_file, is_gz_name(sample_file));
+      sample_in = std::make_unique<sample_reader>(sample_file);
     else if (!sample_file.empty())
       check_readable(sample_file);
     const id_set id_list = read_id_list(sample_id_file);
@@ -175,10 +164,9 @@ int subset(const subset_args& args) {
       log.say("Samples...\n");
       log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
-      line_reader rows(*sample_in);
       sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
       long rows_read = 0;
-      n_out_samples = select_samples(log, rows, *sample_out, id_list, excl_list, keep, bgen.ids,
+      n_out_samples = select_samples(log, *sample_in, *sample_out, id_list, excl_list, keep, bgen.ids,
                                      ids, rows_read);
       sample_in.reset();
       if (bgen_in && rows_read != n_samples)
