@@ -32,7 +32,7 @@
 #include "merge/reconcile.hpp"
 #include "merge/reorder.hpp"
 #include "merge/samples.hpp"
-#include "merge/triples.hpp"
+#include "merge/line_triples.hpp"
 
 namespace varnex {
 

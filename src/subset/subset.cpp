@@ -21,7 +21,7 @@
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 #include "subset/snp_filter.hpp"
-#include "subset/triples.hpp"
+#include "subset/triple_writer.hpp"
 
 namespace varnex {
 

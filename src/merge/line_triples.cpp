@@ -1,4 +1,4 @@
-#include "merge/triples.hpp"
+#include "merge/line_triples.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "subset/triples.hpp"
+#include "subset/triple_writer.hpp"
 
 #include <gtest/gtest.h>
 
