@@ -19,13 +19,10 @@
 #include <string_view>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
 #include "formats/bgen_io.hpp"
+#include "formats/byte_blocks.hpp"
 #include "formats/gen.hpp"
 #include "formats/streams.hpp"
 #include "formats/strand.hpp"
@@ -45,45 +42,21 @@ char* copy(std::string_view text, char* out) {
 long single_spaced_tokens(std::string_view text) {
   const std::size_t n = text.size();
   if (n == 0) return 0;
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const char* p = text.data();
   if (p[0] != ' ' || p[n - 1] == ' ') return -1;
-  std::size_t spaces = 1;
-  std::size_t i = 1;
-#if defined(__SSE2__)
-  // 16 bytes a step: spaces counted in byte lanes (at most 255 steps before
-  // they are summed), a space after a space or a byte from \t to \r marks
-  // the text irregular.
-  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8(9), four = _mm_set1_epi8(4);
-  __m128i irregular = _mm_setzero_si128();
-  while (n - i >= 16) {
-    std::size_t steps = (n - i) / 16;
-    if (steps > 255) steps = 255;
-    __m128i counts = _mm_setzero_si128();
-    for (; steps > 0; --steps, i += 16) {
-      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
-      __m128i is_space = _mm_cmpeq_epi8(bytes, space);
-      irregular = _mm_or_si128(irregular, _mm_and_si128(is_space, _mm_cmpeq_epi8(before, space)));
-      __m128i from_tab = _mm_sub_epi8(bytes, tab);
-      irregular = _mm_or_si128(irregular, _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab));
-      counts = _mm_sub_epi8(counts, is_space);
-    }
-    __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    spaces += static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
-              static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  std::size_t spaces = 0;
+  std::uint64_t irregular = 0, was_space = 0;
+  padded_block tail;
+  for (std::size_t i = 0; i < n; i += 64) {
+    const bool whole = n - i >= 64;
+    const block_masks m = scan_block<class_space | class_blank>(whole ? p + i : tail.fill(p + i, n - i));
+    const std::uint64_t space = whole ? m.space : m.space & ((std::uint64_t(1) << (n - i)) - 1);
+    // White space other than a space, or a space after a space.
+    irregular |= (m.blank & ~m.space) | (space & (space << 1 | was_space));
+    was_space = space >> 63;
+    spaces += bit_count(space);
   }
-  if (_mm_movemask_epi8(irregular) != 0) return -1;
-#endif
-  for (; i < n; ++i) {
-    unsigned char c = p[i];
-    if (c == ' ') {
-      if (p[i - 1] == ' ') return -1;
-      ++spaces;
-    } else if (static_cast<unsigned char>(c - 9) < 5) {  // \t \n \v \f \r
-      return -1;
-    }
-  }
-  return static_cast<long>(spaces);
+  return irregular ? -1 : static_cast<long>(spaces);
 }
 
 // Hands out the spaces of a text in order. A 64-bit mask marks the spaces of
@@ -106,27 +79,16 @@ class space_scanner {
   }
 
  private:
-  std::uint64_t block_mask(const char* p) const {
-    std::uint64_t mask = 0;
-#if defined(__SSE2__)
-    if (end_ - p >= 64) {
-      const __m128i space = _mm_set1_epi8(' ');
-      for (int k = 0; k < 4; ++k) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)));
-        mask |= std::uint64_t{bits} << (16 * k);
-      }
-      return mask;
-    }
-#endif
-    const std::ptrdiff_t n = end_ - p < 64 ? end_ - p : 64;
-    for (std::ptrdiff_t k = 0; k < n; ++k) mask |= std::uint64_t{p[k] == ' '} << k;
-    return mask;
+  std::uint64_t block_mask(const char* p) {
+    if (end_ - p >= 64) return scan_block<class_space>(p).space;
+    const std::size_t n = static_cast<std::size_t>(end_ - p);
+    return scan_block<class_space>(tail_.fill(p, n)).space & ((std::uint64_t(1) << n) - 1);
   }
 
   const char* block_;
   const char* end_;
   std::uint64_t mask_;
+  padded_block tail_;
 };
 
 // Copies [from, to) to out; a short token moves as one 8-byte word when the

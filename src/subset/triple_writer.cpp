@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "formats/text.hpp"
-#include "subset/field_starts.hpp"
+#include "formats/byte_blocks.hpp"
 #include "subset/probability.hpp"
 
 namespace varnex {

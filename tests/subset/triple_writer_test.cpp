@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "formats/text.hpp"
-#include "subset/field_starts.hpp"
+#include "formats/byte_blocks.hpp"
 #include "subset/probability.hpp"
 #include "temp_dir.hpp"
 
