@@ -1,7 +1,5 @@
 #include "convert/gen_to_ped_rules.hpp"
 
-#include <climits>
-#include <cstdlib>
 
 namespace varnex {
 
@@ -30,14 +28,6 @@ sample_columns find_sample_columns(std::string_view header, std::string_view phe
   return c;
 }
 
-std::int32_t sex_code(std::string_view word) {
-  std::string text(word);
-  long v = std::strtol(text.c_str(), nullptr, 10);
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
-}
-
 void sample_table::add_row(std::string_view line) {
   std::int32_t sex = -9;
   std::string_view phenotype = "-9";
@@ -47,7 +37,7 @@ void sample_table::add_row(std::string_view line) {
     if (i == 0)
       ids_.append(word);
     else if (i == columns_.sex)
-      sex = sex_code(word);
+      sex = leading_int32(word);
     else if (i == columns_.phenotype)
       phenotype = word;
   }

@@ -53,10 +53,6 @@ struct sample_columns {
 sample_columns find_sample_columns(std::string_view header, std::string_view phenotype_name,
                                    std::string_view sex_name);
 
-// A sex word read as strtol does in base 10: its leading integer, 0 without
-// one, held to the 32-bit range.
-std::int32_t sex_code(std::string_view word);
-
 // The individuals of the SAMPLE file as the PED lines need them: ID (the first
 // column), sex and phenotype text (absent ones -9 and "-9").
 class sample_table {

@@ -1,6 +1,6 @@
 #include "formats/text.hpp"
 
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -210,12 +210,17 @@ std::size_t parse_double_prefix(std::string_view field, double& value) {
   return static_cast<std::size_t>(p - begin);
 }
 
-std::int32_t option_int32(const char* text) {
-  errno = 0;
-  long v = std::strtol(text, nullptr, 10);
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
+std::int32_t leading_int32(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && is_blank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Held at 2^31, which either sign takes to its bound.
+  std::int64_t v = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    v = std::min<std::int64_t>(v * 10 + (text[i] - '0'), std::int64_t(INT32_MAX) + 1);
+  if (negative) return static_cast<std::int32_t>(std::max<std::int64_t>(-v, INT32_MIN));
+  return static_cast<std::int32_t>(std::min<std::int64_t>(v, INT32_MAX));
 }
 
 double option_double(const char* text) { return std::strtod(text, nullptr); }

@@ -11,13 +11,6 @@
 namespace varnex {
 namespace {
 
-TEST(SexCode, StrtolRules) {
-  const std::pair<const char*, std::int32_t> cases[] = {
-      {"2", 2},   {"0", 0},   {"-9", -9},          {"female", 0},           {"NA", 0},
-      {"1.5", 1}, {"+2x", 2}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}};
-  for (const auto& c : cases) EXPECT_EQ(sex_code(c.first), c.second) << c.first;
-}
-
 // The call of one triple of fields, as the conversion makes it.
 genotype_call call_of(const std::string& triple, double threshold) {
   threshold_test test(threshold);

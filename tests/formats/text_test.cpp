@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <limits>
 #include <random>
@@ -43,6 +46,24 @@ TEST(MoreFieldsThan, AgreesWithCountingFields) {
     const std::size_t n = count_fields(line);
     for (std::size_t limit : {n, n + 1, n > 0 ? n - 1 : 0})
       ASSERT_EQ(more_fields_than(line, limit), n > limit) << round << " " << limit;
+  }
+}
+
+// The reference: strtol itself, held to 32 bits.
+std::int32_t strtol_int32(const std::string& text) {
+  const long v = std::strtol(text.c_str(), nullptr, 10);
+  return static_cast<std::int32_t>(std::min<long>(std::max<long>(v, INT32_MIN), INT32_MAX));
+}
+
+TEST(LeadingInt32, ReadsLikeStrtolHeldTo32Bits) {
+  std::mt19937 random(13);
+  const std::string bytes = " \t\r+-0123456789012345678989x.e";
+  for (int round = 0; round < 200000; ++round) {
+    std::string text(random() % 16, ' ');
+    for (char& c : text) c = bytes[random() % bytes.size()];
+    // Now and then a number at or beyond the 32-bit bounds.
+    if (round % 8 == 0) text += std::to_string(2147483640LL + random() % 20) + std::string(random() % 12, '9');
+    ASSERT_EQ(leading_int32(text), strtol_int32(text)) << text;
   }
 }
 
