@@ -142,6 +142,31 @@ inline std::size_t bit_count(std::uint64_t x) {
   return static_cast<std::size_t>((x * 0x0101010101010101ull) >> 56);
 }
 
+// A loop over blocks written once for both kinds of processor: `wide` code
+// is compiled with target "avx2,popcnt" and run where wide_blocks says so.
+#if VARNEX_WIDE_BLOCKS
+inline const bool wide_blocks = [] {
+  __builtin_cpu_init();  // static initialisers may run before the library's own
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+}();
+#else
+inline const bool wide_blocks = false;
+#endif
+
+template <unsigned classes, bool wide>
+inline block_masks scan_block_for(const char* p) {
+#if VARNEX_WIDE_BLOCKS
+  if constexpr (wide) return scan_block_wide<classes>(p);
+#endif
+  return scan_block<classes>(p);
+}
+
+template <bool wide>
+inline std::size_t bit_count_for(std::uint64_t x) {
+  if constexpr (wide) return static_cast<std::size_t>(__builtin_popcountll(x));
+  return bit_count(x);
+}
+
 // The starts of the white-space-separated fields of a long line, in order:
 // skipping a field is clearing a bit.
 class field_starts {

@@ -25,10 +25,7 @@ template <bool wide>
 inline std::uint64_t scan_blocks(
     const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
     std::uint32_t* spaces_before, std::uint8_t* missing, std::uint32_t& spaces) {
-  auto count = [](std::uint64_t x) {
-    if constexpr (wide) return static_cast<std::size_t>(__builtin_popcountll(x));
-    return bit_count(x);
-  };
+  auto count = bit_count_for<wide>;
   std::uint64_t faults = 0;
   std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
                 was_start = 0, was_start_zero = 0, was_run2 = 0, was_run4 = 0, was_lone_zero = 0;
@@ -46,13 +43,7 @@ inline std::uint64_t scan_blocks(
       live = rest == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (rest + 1)) - 1;
     }
     constexpr unsigned classes = class_space | class_dot | class_zero | class_digit;
-    block_masks c;
-#if VARNEX_WIDE_BLOCKS
-    if constexpr (wide)
-      c = scan_block_wide<classes>(p);
-    else
-#endif
-      c = scan_block<classes>(p);
+    const block_masks c = scan_block_for<classes, wide>(p);
     const std::uint64_t token = ~c.space;
     const std::uint64_t start = token & later(c.space, was_space, 1);
     const std::uint64_t start_zero = start & c.zero;
@@ -181,11 +172,7 @@ void line_triples::starts(std::size_t i, int n, std::uint32_t* out) const {
   }
 }
 
-#if VARNEX_WIDE_BLOCKS
-bool line_triples::wide_scan = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-#else
-bool line_triples::wide_scan = false;
-#endif
+bool line_triples::wide_scan = wide_blocks;
 
 bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdicts& verdicts) {
   const char* begin = text.data();

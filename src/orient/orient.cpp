@@ -39,24 +39,45 @@ char* copy(std::string_view text, char* out) {
 
 // Number of tokens when `text` is exactly " t1 t2 ... tn" (one space before
 // each token, no other white space, nothing after the last), else -1.
-long single_spaced_tokens(std::string_view text) {
+template <bool wide>
+inline long single_spaced_tokens(std::string_view text) {
   const std::size_t n = text.size();
   if (n == 0) return 0;
   const char* p = text.data();
   if (p[0] != ' ' || p[n - 1] == ' ') return -1;
   std::size_t spaces = 0;
   std::uint64_t irregular = 0, was_space = 0;
-  padded_block tail;
-  for (std::size_t i = 0; i < n; i += 64) {
-    const bool whole = n - i >= 64;
-    const block_masks m = scan_block<class_space | class_blank>(whole ? p + i : tail.fill(p + i, n - i));
-    const std::uint64_t space = whole ? m.space : m.space & ((std::uint64_t(1) << (n - i)) - 1);
-    // White space other than a space, or a space after a space.
+  // White space other than a space, or a space after a space.
+  auto add = [&](const block_masks& m, std::uint64_t space) {
     irregular |= (m.blank & ~m.space) | (space & (space << 1 | was_space));
     was_space = space >> 63;
-    spaces += bit_count(space);
+    spaces += bit_count_for<wide>(space);
+  };
+  constexpr unsigned classes = class_space | class_blank;
+  std::size_t i = 0;
+  for (; n - i >= 64; i += 64) {
+    const block_masks m = scan_block_for<classes, wide>(p + i);
+    add(m, m.space);
+  }
+  if (i < n) {
+    padded_block tail;
+    const block_masks m = scan_block_for<classes, wide>(tail.fill(p + i, n - i));
+    add(m, m.space & ((std::uint64_t(1) << (n - i)) - 1));
   }
   return irregular ? -1 : static_cast<long>(spaces);
+}
+
+#if VARNEX_WIDE_BLOCKS
+[[gnu::target("avx2,popcnt"), gnu::flatten]] long single_spaced_tokens_wide(std::string_view text) {
+  return single_spaced_tokens<true>(text);
+}
+#endif
+
+long single_spaced_tokens(std::string_view text) {
+#if VARNEX_WIDE_BLOCKS
+  if (wide_blocks) return single_spaced_tokens_wide(text);
+#endif
+  return single_spaced_tokens<false>(text);
 }
 
 // Hands out the spaces of a text in order. A 64-bit mask marks the spaces of
@@ -79,16 +100,16 @@ class space_scanner {
   }
 
  private:
-  std::uint64_t block_mask(const char* p) {
+  std::uint64_t block_mask(const char* p) const {
     if (end_ - p >= 64) return scan_block<class_space>(p).space;
     const std::size_t n = static_cast<std::size_t>(end_ - p);
-    return scan_block<class_space>(tail_.fill(p, n)).space & ((std::uint64_t(1) << n) - 1);
+    padded_block tail;
+    return scan_block<class_space>(tail.fill(p, n)).space & ((std::uint64_t(1) << n) - 1);
   }
 
   const char* block_;
   const char* end_;
   std::uint64_t mask_;
-  padded_block tail_;
 };
 
 // Copies [from, to) to out; a short token moves as one 8-byte word when the

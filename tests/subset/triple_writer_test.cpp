@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "formats/text.hpp"
-#include "formats/byte_blocks.hpp"
 #include "subset/probability.hpp"
 #include "temp_dir.hpp"
 
@@ -92,24 +91,6 @@ TEST(Probability, PlainDecimalsMatchTheFullParser) {
   EXPECT_EQ(probability("1e-3"), 1e-3);
   EXPECT_EQ(probability("-0.25"), -0.25);
   EXPECT_EQ(probability(""), 0.0);
-}
-
-TEST(FieldStarts, FindsTheSameFieldsAsTheCursor) {
-  std::mt19937 rng(3);
-  const char alphabet[] = " \t\r\v\f\n0.1a\x80\x01";
-  for (int round = 0; round < 2000; ++round) {
-    std::string line;
-    std::size_t length = rng() % 300;
-    for (std::size_t i = 0; i < length; ++i) line += alphabet[rng() % (sizeof alphabet - 1)];
-    std::vector<std::size_t> expected, actual;
-    field_cursor cursor(line);
-    std::string_view f;
-    while (cursor.next(f)) expected.push_back(f.data() - line.data());
-    field_starts starts(line);
-    const char* p;
-    while (starts.next(p)) actual.push_back(p - line.data());
-    ASSERT_EQ(actual, expected) << line;
-  }
 }
 
 TEST(PutKeptTriples, KeptSamplesOnlyShortLinesAsZerosNonNumbersAsZero) {
