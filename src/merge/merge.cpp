@@ -27,6 +27,7 @@
 #include "formats/text.hpp"
 #include "merge/line_feed.hpp"
 #include "merge/line_store.hpp"
+#include "formats/probability_text.hpp"
 #include "merge/numbers.hpp"
 #include "merge/positions.hpp"
 #include "merge/reconcile.hpp"

@@ -10,7 +10,6 @@
 #include <limits>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "formats/streams.hpp"
@@ -124,14 +123,6 @@ TEST(NumberStyles, Fixed4AndGeneral6MatchPrintf) {
         ADD_FAILURE() << printed("%.17g", v[i]) << ": wrote " << got[i] << ", printf " << want;
       }
     }
-    // A few by hand: 1/3, 0.123456, 0.99996, 0.00001, -0.00001 (as printf writes it), 1234567, 1e6.
-    for (auto [i, text] : fixed ? std::vector<std::pair<int, const char*>>{{0, "0"}, {1, "1"}, {2, "0.5000"},
-                                                                           {3, "0.3333"}, {5, "0.1235"}, {6, "1.0000"},
-                                                                           {9, "0.0000"}, {32, "-0.0000"}}
-                                : std::vector<std::pair<int, const char*>>{{0, "0"}, {2, "0.5"}, {3, "0.333333"},
-                                                                           {9, "1e-05"}, {21, "1.23457e+06"},
-                                                                           {22, "1e+06"}})
-      EXPECT_EQ(got[i], text) << i;
   }
 }
 

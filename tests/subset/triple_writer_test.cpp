@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "formats/text.hpp"
-#include "subset/probability.hpp"
 #include "temp_dir.hpp"
 
 namespace varnex {
@@ -21,76 +20,6 @@ std::string kept(std::string_view line, const std::vector<char>& keep) {
 }
 std::string all(std::string_view line, std::size_t n) {
   return written([&](output_file& out) { put_all_triples(out, line, n); });
-}
-
-// What fixed4_from_text writes for a field; false when it leaves the field to
-// the caller. Followed by more of the line (the word-at-a-time path reads
-// ahead), the field gives the same.
-bool fast(const std::string& f, std::string& result) {
-  char buffer[fixed4_text_max];
-  char* o = buffer;
-  const bool done = fixed4_from_text(f, o);
-  result.assign(buffer, done ? o - buffer : 0);
-  const std::string line = f + " 0.25 1 0";
-  char* o2 = buffer;
-  const char* end = fixed4_field(line.data(), line.data() + line.size(), o2);
-  EXPECT_EQ(end, done ? line.data() + f.size() : nullptr) << f;
-  if (done) {
-    EXPECT_EQ(std::string(buffer, o2 - buffer), result) << f;
-  }
-  return done;
-}
-
-TEST(Fixed4FromText, AgreesWithFormattingTheDouble) {
-  std::mt19937_64 rng(7);
-  std::vector<std::string> fields;
-  for (int i = 0; i < 200000; ++i) {
-    std::string f;
-    int whole = static_cast<int>(rng() % 4), frac = static_cast<int>(rng() % 13);
-    for (int d = 0; d < whole; ++d) f += static_cast<char>('0' + rng() % 10);
-    if (frac > 0 || rng() % 2) f += '.';
-    // Mostly digits near the rounding points: runs of 9s, 0s and 5s.
-    for (int d = 0; d < frac; ++d) {
-      int kind = static_cast<int>(rng() % 4);
-      f += kind == 0 ? '9' : kind == 1 ? '0' : kind == 2 ? '5' : static_cast<char>('0' + rng() % 10);
-    }
-    fields.push_back(f.empty() || f == "." ? "0" : f);
-  }
-  // The reference: each field parsed as a double, then put_fixed4.
-  const std::string slow = written([&](output_file& out) {
-    for (const std::string& f : fields) {
-      double v = 0;
-      parse_double_prefix(f, v);
-      out.put_fixed4(v);
-      out.put('\n');
-    }
-  });
-  std::size_t at = 0, handled = 0;
-  for (const std::string& f : fields) {
-    const std::size_t nl = slow.find('\n', at);
-    const std::string want = slow.substr(at, nl - at);
-    at = nl + 1;
-    std::string got;
-    if (!fast(f, got)) continue;
-    ++handled;
-    ASSERT_EQ(got, want) << f;
-  }
-  EXPECT_GT(handled, fields.size() / 2);
-}
-
-TEST(Probability, PlainDecimalsMatchTheFullParser) {
-  std::mt19937_64 rng(11);
-  for (int i = 0; i < 100000; ++i) {
-    std::string f = std::to_string(rng() % 1000) + "." + std::to_string(rng() % 1000000000000ull);
-    double expected = 0;
-    parse_double_prefix(f, expected);
-    ASSERT_EQ(probability(f), expected) << f;
-  }
-  EXPECT_EQ(probability("abc"), 0.0);
-  EXPECT_EQ(probability("0.5x"), 0.5);
-  EXPECT_EQ(probability("1e-3"), 1e-3);
-  EXPECT_EQ(probability("-0.25"), -0.25);
-  EXPECT_EQ(probability(""), 0.0);
 }
 
 TEST(PutKeptTriples, KeptSamplesOnlyShortLinesAsZerosNonNumbersAsZero) {
