@@ -11,7 +11,6 @@
 // SNP or irregular white space is taken apart token by token.
 #include "orient/orient.hpp"
 
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -173,30 +172,16 @@ std::string position_shown(const gen_line& g) {
 
 }  // namespace
 
-std::string_view complement(std::string_view allele) {
-  if (allele.size() == 1) {
-    switch (allele[0]) {
-      case 'A': return "T";
-      case 'C': return "G";
-      case 'G': return "C";
-      case 'T': return "A";
-      default: break;
-    }
-  }
-  return allele;
-}
-
-char* orient_snp(std::string_view probabilities, std::string_view allele_a,
-                 std::string_view allele_b, char orientation, bool order, char* out) {
+char* orient_snp(const gen_line& g, char orientation, bool order, char* out) {
+  std::string_view allele_a = g.allele_a, allele_b = g.allele_b, probabilities = g.probabilities;
   if (orientation == '-') {
-    allele_a = complement(allele_a);
-    allele_b = complement(allele_b);
+    // An allele without a complement stays as it is, so that the line stays readable.
+    allele_a = complement_allele(allele_a, allele_a);
+    allele_b = complement_allele(allele_b, allele_b);
   }
   const bool swap = order && allele_b < allele_a;
   if (swap) std::swap(allele_a, allele_b);
-  out = copy(allele_a, out);
-  *out++ = ' ';
-  out = copy(allele_b, out);
+  out = write_gen_head(out, g.snp_id, g.rs_id, g.position, allele_a, allele_b);
 
   long tokens = single_spaced_tokens(probabilities);
   if (tokens < 0) return copy_triples(probabilities, swap, out);
@@ -273,16 +258,8 @@ int orient_to_strand(const orient_args& args) {
         if (readable && !excl) orientation = '+';
       }
       if (orientation) {
-        std::size_t bound = g.snp_id.size() + g.rs_id.size() + 16 +
-                            orient_snp_bound(g.probabilities, g.allele_a, g.allele_b);
-        char* start = out->reserve(bound);
-        char* p = copy(g.snp_id, start);
-        *p++ = ' ';
-        p = copy(g.rs_id, p);
-        *p++ = ' ';
-        p = std::to_chars(p, p + 11, g.position).ptr;
-        *p++ = ' ';
-        p = orient_snp(g.probabilities, g.allele_a, g.allele_b, orientation, order, p);
+        char* start = out->reserve(orient_snp_bound(g) + 1);
+        char* p = orient_snp(g, orientation, order, start);
         *p++ = '\n';
         out->advance(p - start);
         ++n_out_snps;

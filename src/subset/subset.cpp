@@ -27,22 +27,6 @@ namespace varnex {
 
 namespace {
 
-void put_leading(output_file& out, const gen_line& g) {
-  out.put(g.snp_id);
-  out.put(' ');
-  out.put(g.rs_id);
-  out.put(' ');
-  if (g.position_ok)
-    out.put_int(g.position);
-  else
-    out.put(g.position_text);
-  out.put(' ');
-  out.put(g.allele_a);
-  out.put(' ');
-  out.put(g.allele_b);
-  out.put(' ');
-}
-
 // The triples of the kept samples copied as they stand, each value followed
 // by a space, when BGEN is read or written: a BGEN input's values already
 // have the digits its bits need, and a BGEN output stores as many as its bits
@@ -228,7 +212,8 @@ int subset(const subset_args& args) {
         read_probabilities(g.probabilities, probs);
         if (too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
       }
-      put_leading(gen_out, g);
+      put_gen_head(gen_out, g);
+      gen_out.put(' ');
       if (bgen_in || bgen_out)
         copy_kept_triples(gen_out, g.probabilities, keep);
       else if (keep_all)
