@@ -32,7 +32,7 @@ inline bool is_hard_call(const char* p, const char* end) {
 }
 
 // The value of a field: the number it starts with, 0 when none.
-double field_value(const char* p, const char* end) {
+[[gnu::noinline]] double field_value(const char* p, const char* end) {
   double value = 0;
   read_probability(p, end, value);
   return value;
