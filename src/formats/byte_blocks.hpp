@@ -57,31 +57,35 @@ inline block_masks scan_block_bytewise(const char* p, unsigned classes) {
   return m;
 }
 
+// Adds the classes of the `sizeof(V)` bytes at `p` to `m`: `bits` turns a
+// vector of 0/-1 bytes into its mask, already moved to the bytes' place.
+// Written with the compiler's vector types, so that it becomes SSE2 or AVX2
+// code by the caller it is inlined into.
+// (U: V's bytes unsigned.)
+template <unsigned classes, class V, class U, class Bits>
+inline void add_lane(const char* p, Bits bits, block_masks& m) {
+  V b;
+  std::memcpy(&b, p, sizeof b);
+  const V is_space = b == ' ';
+  if (classes & class_space) m.space |= bits(is_space);
+  if (classes & class_blank) m.blank |= bits(is_space | (V)((U)(b - '\t') < 5));  // \t..\r
+  if (classes & class_dot) m.dot |= bits(b == '.');
+  if (classes & class_zero) m.zero |= bits(b == '0');
+  // Signed: bytes from 0x80 up are negative and no digit.
+  if (classes & class_digit) m.digit |= bits((b >= '0') & (b <= '9'));
+}
+
 // The masks of `classes` for the 64 bytes at `p` (the others stay 0).
 template <unsigned classes>
 inline block_masks scan_block(const char* p) {
 #if defined(__SSE2__)
+  using v16 = signed char __attribute__((vector_size(16)));
+  using u16 = unsigned char __attribute__((vector_size(16)));
   block_masks m;
-  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), four = _mm_set1_epi8(4);
-  const __m128i dot = _mm_set1_epi8('.'), zero = _mm_set1_epi8('0');
-  const __m128i below = _mm_set1_epi8('0' - 1), above = _mm_set1_epi8('9' + 1);
-  for (int k = 0; k < 4; ++k) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    auto bits = [k](__m128i x) {
-      return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(x))) << (16 * k);
-    };
-    const __m128i is_space = _mm_cmpeq_epi8(b, space);
-    if (classes & class_space) m.space |= bits(is_space);
-    if (classes & class_blank) {
-      const __m128i t = _mm_sub_epi8(b, tab);  // \t..\r become 0..4
-      m.blank |= bits(_mm_or_si128(is_space, _mm_cmpeq_epi8(_mm_min_epu8(t, four), t)));
-    }
-    if (classes & class_dot) m.dot |= bits(_mm_cmpeq_epi8(b, dot));
-    if (classes & class_zero) m.zero |= bits(_mm_cmpeq_epi8(b, zero));
-    // Signed comparisons: bytes from 0x80 up are negative and no digit.
-    if (classes & class_digit)
-      m.digit |= bits(_mm_and_si128(_mm_cmpgt_epi8(b, below), _mm_cmplt_epi8(b, above)));
-  }
+  for (int k = 0; k < 4; ++k)
+    add_lane<classes, v16, u16>(p + 16 * k, [k](v16 x) {
+      return std::uint64_t(static_cast<std::uint16_t>(_mm_movemask_epi8(__m128i(x)))) << (16 * k);
+    }, m);
   return m;
 #else
   return scan_block_bytewise(p, classes);
@@ -93,32 +97,13 @@ inline block_masks scan_block(const char* p) {
 // have them (target "avx2").
 template <unsigned classes>
 [[gnu::target("avx2")]] inline block_masks scan_block_wide(const char* p) {
+  using v32 = signed char __attribute__((vector_size(32)));
+  using u32 = unsigned char __attribute__((vector_size(32)));
   block_masks m;
-  const __m256i space = _mm256_set1_epi8(' '), tab = _mm256_set1_epi8('\t'), four = _mm256_set1_epi8(4);
-  const __m256i dot = _mm256_set1_epi8('.'), zero = _mm256_set1_epi8('0');
-  const __m256i below = _mm256_set1_epi8('0' - 1), above = _mm256_set1_epi8('9' + 1);
-  for (int k = 0; k < 2; ++k) {
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
-    const int shift = 32 * k;
-    const __m256i is_space = _mm256_cmpeq_epi8(b, space);
-    if (classes & class_space)
-      m.space |= std::uint64_t(static_cast<std::uint32_t>(_mm256_movemask_epi8(is_space))) << shift;
-    if (classes & class_blank) {
-      const __m256i t = _mm256_sub_epi8(b, tab);
-      const __m256i x = _mm256_or_si256(is_space, _mm256_cmpeq_epi8(_mm256_min_epu8(t, four), t));
-      m.blank |= std::uint64_t(static_cast<std::uint32_t>(_mm256_movemask_epi8(x))) << shift;
-    }
-    if (classes & class_dot)
-      m.dot |= std::uint64_t(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, dot))))
-               << shift;
-    if (classes & class_zero)
-      m.zero |= std::uint64_t(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, zero))))
-                << shift;
-    if (classes & class_digit) {
-      const __m256i x = _mm256_and_si256(_mm256_cmpgt_epi8(b, below), _mm256_cmpgt_epi8(above, b));
-      m.digit |= std::uint64_t(static_cast<std::uint32_t>(_mm256_movemask_epi8(x))) << shift;
-    }
-  }
+  for (int k = 0; k < 2; ++k)
+    add_lane<classes, v32, u32>(p + 32 * k, [k](v32 x) __attribute__((target("avx2"))) {
+      return std::uint64_t(static_cast<std::uint32_t>(_mm256_movemask_epi8(__m256i(x)))) << (32 * k);
+    }, m);
   return m;
 }
 #endif
