@@ -68,7 +68,7 @@ inline void add_lane(const char* p, Bits bits, block_masks& m) {
   std::memcpy(&b, p, sizeof b);
   const V is_space = b == ' ';
   if (classes & class_space) m.space |= bits(is_space);
-  if (classes & class_blank) m.blank |= bits(is_space | (V)((U)(b - '\t') < 5));  // \t..\r
+  if (classes & class_blank) m.blank |= bits(is_space | (V)((U)b - '\t' < 5));  // \t..\r
   if (classes & class_dot) m.dot |= bits(b == '.');
   if (classes & class_zero) m.zero |= bits(b == '0');
   // Signed: bytes from 0x80 up are negative and no digit.

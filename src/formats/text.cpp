@@ -52,17 +52,19 @@ namespace {
 // add at most 252 to each. p is left where fewer than sizeof(V) bytes remain.
 // Written with the compiler's vector types, so that it becomes SSE2 or AVX2
 // code by the caller it is inlined into.
-template <class V, class Sum>
+// (U: V's bytes unsigned, which wrap.)
+template <class V, class U, class Sum>
 inline std::size_t low_bytes(const char*& p, const char* end, Sum sum) {
   constexpr std::ptrdiff_t w = sizeof(V);
-  V b[4];
+  U b[4];
   auto low = [&b](const char* q, int i) {
-    std::memcpy(&b[i], q, sizeof b[i]);
-    b[i] = V(b[i] < 0x21);
+    V bytes;
+    std::memcpy(&bytes, q, sizeof bytes);
+    b[i] = U(bytes < 0x21);
   };
   std::size_t n = 0;
   while (end - p >= w) {
-    V counts = {};
+    U counts = {};
     for (int round = 0; round < 63 && end - p >= 4 * w; ++round, p += 4 * w) {
       for (int i = 0; i < 4; ++i) low(p + i * w, i);
       counts -= (b[0] + b[1]) + (b[2] + b[3]);
@@ -80,8 +82,9 @@ inline std::size_t low_bytes(const char*& p, const char* end, Sum sum) {
 #if defined(__GNUC__) && defined(__x86_64__)
 #define VARNEX_BOUND_AVX2 1
 using bytes32 = signed char __attribute__((vector_size(32)));
+using ubytes32 = unsigned char __attribute__((vector_size(32)));
 [[gnu::target("avx2")]] std::size_t low_bytes_avx2(const char*& p, const char* end) {
-  return low_bytes<bytes32>(p, end, [](bytes32 counts) __attribute__((target("avx2"))) {
+  return low_bytes<bytes32, ubytes32>(p, end, [](ubytes32 counts) __attribute__((target("avx2"))) {
     const __m256i sums = _mm256_sad_epu8(__m256i(counts), _mm256_setzero_si256());
     return static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
                                     _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
@@ -99,7 +102,8 @@ std::size_t field_bound(std::string_view text) {
 #endif
 #if defined(__SSE2__)
   using bytes16 = signed char __attribute__((vector_size(16)));
-  n += low_bytes<bytes16>(p, end, [](bytes16 counts) {
+  using ubytes16 = unsigned char __attribute__((vector_size(16)));
+  n += low_bytes<bytes16, ubytes16>(p, end, [](ubytes16 counts) {
     const __m128i sums = _mm_sad_epu8(__m128i(counts), _mm_setzero_si128());
     return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
            static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
