@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string word(text.substr(0, 24));
   if (word.find('\0') == std::string::npos) {
     long v = std::strtol(word.c_str(), nullptr, 10);
-    std::int32_t c = varnex::sex_code(word);
+    std::int32_t c = varnex::leading_int32(word);
     if (v >= INT32_MIN && v <= INT32_MAX && c != v) __builtin_trap();
   }
   return 0;

@@ -26,15 +26,16 @@
 
 namespace {
 
-std::string rebuild(std::string_view probabilities, std::string_view a, std::string_view b,
-                    char orientation, bool order) {
+std::string rebuild(const varnex::gen_line& g, char orientation, bool order) {
+  std::string_view probabilities = g.probabilities, a = g.allele_a, b = g.allele_b;
   if (orientation == '-') {
-    a = varnex::complement(a);
-    b = varnex::complement(b);
+    a = varnex::complement_allele(a, a);
+    b = varnex::complement_allele(b, b);
   }
   const bool swap = order && b < a;
   if (swap) std::swap(a, b);
-  std::string text(a);
+  std::string text = std::string(g.snp_id) + ' ' + std::string(g.rs_id) + ' ' + std::to_string(g.position) + ' ';
+  text += a;
   text += ' ';
   text += b;
   std::vector<std::string_view> tokens;
@@ -82,13 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const varnex::gen_line g = varnex::split_gen_line(line);
     if (g.leading_fields == 5) {
-      const std::size_t bound = varnex::orient_snp_bound(g.probabilities, g.allele_a, g.allele_b);
+      const std::size_t bound = varnex::orient_snp_bound(g);
       std::unique_ptr<char[]> out(new char[bound]);
-      char* end = varnex::orient_snp(g.probabilities, g.allele_a, g.allele_b, orientation, order,
-                                     out.get());
+      char* end = varnex::orient_snp(g, orientation, order, out.get());
       if (end < out.get() || end > out.get() + bound) __builtin_trap();
-      if (std::string_view(out.get(), end - out.get()) !=
-          rebuild(g.probabilities, g.allele_a, g.allele_b, orientation, order))
+      if (std::string_view(out.get(), end - out.get()) != rebuild(g, orientation, order))
         __builtin_trap();
     }
   }

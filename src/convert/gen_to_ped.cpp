@@ -30,7 +30,6 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/gen_to_ped_calls.hpp"
 #include "convert/gen_to_ped_rules.hpp"
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
@@ -176,7 +175,7 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
 // call. Returns the number of missing calls.
 std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
                        const threshold_test& threshold, bool with_alleles, output_file& map,
-                       snp_alleles& alleles, call_matrix& calls, missing_messages& missing,
+                       snp_alleles& alleles, genotype_matrix& calls, missing_messages& missing,
                        const stream_options& streams) {
   const std::unique_ptr<line_splitter> gen_lines = open_gen_lines(name, is_gz_name(name), streams);
   line_splitter& lines = *gen_lines;
@@ -264,9 +263,9 @@ void run(const std::string& genotype_file, const std::string& sample_file,
       read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
 
   log.say("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
-  std::unique_ptr<call_matrix> calls;
+  std::unique_ptr<genotype_matrix> calls;
   try {
-    calls = std::make_unique<call_matrix>(n, m);
+    calls = std::make_unique<genotype_matrix>(n, m);
   } catch (const std::bad_alloc&) {
     throw io_error("Not enough memory for the genotypes of " + std::to_string(n) + " samples and " +
                    std::to_string(m) + " SNPs");

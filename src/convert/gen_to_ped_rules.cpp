@@ -1,7 +1,5 @@
 #include "convert/gen_to_ped_rules.hpp"
 
-#include <climits>
-#include <cstdlib>
 
 namespace varnex {
 
@@ -26,14 +24,6 @@ sample_table::sample_table(const std::vector<std::string_view>& names,
   }
 }
 
-std::int32_t sex_code(std::string_view word) {
-  std::string text(word);
-  long v = std::strtol(text.c_str(), nullptr, 10);
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
-}
-
 void sample_table::add_row(const std::vector<std::string_view>& columns) {
   // Column 0 is the ID, never the sex or the phenotype.
   auto column = [&columns](std::int64_t i) { return i > 0 && std::size_t(i) < columns.size(); };
@@ -41,7 +31,7 @@ void sample_table::add_row(const std::vector<std::string_view>& columns) {
   ends_.push_back(texts_.size());
   texts_.append(column(phenotype_column_) ? columns[phenotype_column_] : "-9");
   ends_.push_back(texts_.size());
-  sex_.push_back(column(sex_column_) ? sex_code(columns[sex_column_]) : -9);
+  sex_.push_back(column(sex_column_) ? leading_int32(columns[sex_column_]) : -9);
 }
 
 threshold_test::threshold_test(double threshold) : threshold_(threshold) {

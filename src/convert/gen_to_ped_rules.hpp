@@ -39,9 +39,6 @@ inline std::string_view map_snp_name(std::string_view snp_id, std::string_view r
   return snp_id;
 }
 
-// A sex word read as strtol does in base 10: its leading integer, 0 without
-// one, held to the 32-bit range.
-std::int32_t sex_code(std::string_view word);
 
 // The individuals of the SAMPLE file as the PED lines need them: ID (the first
 // column), sex and phenotype text (absent ones -9 and "-9").

@@ -61,13 +61,6 @@ std::string group_file_name(std::string_view name, std::string_view value) {
   return tagged_name(name, tag);
 }
 
-packed_genotypes::packed_genotypes(std::uint64_t individuals, std::uint64_t snps)
-    : individuals_(individuals), row_bytes_((snps + 3) / 4) {
-  // Eight spare bytes let the last row be read a whole word at a time.
-  data_.reset(new unsigned char[individuals_ * row_bytes_ + 8]);
-  std::memset(data_.get() + individuals_ * row_bytes_, 0, 8);
-}
-
 namespace {
 
 std::string str(std::uint64_t v) { return std::to_string(v); }
@@ -116,15 +109,15 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
 // once per block rather than once per SNP. Returns the BGEN count lines when
 // the output is BGEN.
 std::string write_gen_file(const std::string& name, bool compressed,
-                           const std::vector<map_snp>& snps, const packed_genotypes& genotypes,
+                           const std::vector<map_snp>& snps, const genotype_matrix& genotypes,
                            const std::vector<sample>& samples,
                            const std::vector<std::size_t>& members, bool translate_by_first_seen,
                            const bgen_options& bgen, finished_outputs& done,
                            const stream_options& streams) {
   // Eight bytes per entry so that each genotype is one unaligned store; six are kept.
   static const char texts[2][4][8] = {
-      {" 0 0 0 ", " 1 0 0 ", " 0 1 0 ", " 0 0 1 "},
-      {" 0 0 0 ", " 0 0 1 ", " 0 1 0 ", " 1 0 0 "},
+      {" 1 0 0 ", " 0 1 0 ", " 0 0 1 ", " 0 0 0 "},
+      {" 0 0 1 ", " 0 1 0 ", " 1 0 0 ", " 0 0 0 "},
   };
   std::vector<std::string> ids;
   for (std::size_t s : members) ids.push_back(bgen_sample_id(samples[s].id_1, samples[s].id_2, bgen.ids));
@@ -208,7 +201,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   log.say("Number of samples: " + str(n) + "\n");
 
   log.say("memory..." + str(3 * n * m) + "\n");
-  packed_genotypes genotypes(n, m);
+  genotype_matrix genotypes(n, m);
   std::vector<sample> samples(n);
 
   log.say("PED...\n");
@@ -232,15 +225,15 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       ped_line fields = read_ped_line(line);
       if (fields.fields < 6) throw fault("fewer than six fields");
 
-      packed_genotypes::row_writer row(genotypes, s);
+      genotype_matrix::row_writer row(genotypes, s);
       std::uint64_t missing = 0;
       std::uint64_t k = 0;
       char first, second;
       for (; k < m && fields.alleles.next_pair(first, second); ++k) {
-        genotype_code c;
+        genotype_call c;
         if (__builtin_expect(!code_checked_pair(allele_a[k], allele_b[k], first, second, c), 0))
           throw fault(third_allele_text(first, second, snps[k].rs_id, allele_a[k], allele_b[k]));
-        missing += c == code_missing;
+        missing += c == call_missing;
         row.put(c);
       }
       std::uint64_t left = fields.alleles.remaining();

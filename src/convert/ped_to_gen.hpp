@@ -1,32 +1,23 @@
-// Pieces of the PED to GEN conversion: allele discovery, the packed genotype
-// matrix, the order and spelling of a SNP's two alleles, and the names of the
+// Pieces of the PED to GEN conversion: allele discovery and calls, the order
+// and spelling of a SNP's two alleles, and the names of the
 // per-phenotype outputs.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "formats/genotype_matrix.hpp"
+
 namespace varnex {
 
-// A genotype as held in the matrix, two bits: what the GEN line says for it
-// when the SNP keeps its first-seen allele first.
-enum genotype_code : std::uint8_t {
-  code_missing = 0,  // 0 0 0
-  code_hom_a = 1,    // 1 0 0
-  code_het = 2,      // 0 1 0
-  code_hom_b = 3,    // 0 0 1
-};
-
-// Codes the pair (first, second) of one individual at a SNP whose alleles so
-// far are `a` and `b` ('-' while unseen), updating them. Only the first
-// character marks a missing genotype. The first usable individual fixes `a`;
+// The call of the pair (first, second) of one individual at a SNP whose
+// alleles so far are `a` and `b` ('-' while unseen), updating them; AA is
+// `a` twice. Only the first character marks a missing genotype. The first usable individual fixes `a`;
 // any homozygote other than `a` replaces `b`; a heterozygote sets `b` only
 // while it is unset.
-inline genotype_code code_pair(char& a, char& b, char first, char second) {
-  if (first == '0' || first == 'N') return code_missing;
+inline genotype_call code_pair(char& a, char& b, char first, char second) {
+  if (first == '0' || first == 'N') return call_missing;
   if (a == '-') a = first;
   // Table lookups rather than branches on the genotype, which is as good as
   // random: case = homozygote * 2 + (first differs from a).
@@ -39,8 +30,8 @@ inline genotype_code code_pair(char& a, char& b, char first, char second) {
                               static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16 |
                               static_cast<std::uint32_t>(static_cast<unsigned char>(first)) << 24;
   b = static_cast<char>(new_b >> (8 * kind));
-  // code_het, code_het, code_hom_a, code_hom_b, two bits each.
-  return static_cast<genotype_code>((0xDAu >> (2 * kind)) & 3);
+  // call_ab, call_ab, call_aa, call_bb, two bits each.
+  return static_cast<genotype_call>((0x85u >> (2 * kind)) & 3);
 }
 
 // True when the pair (first, second) would give a SNP whose alleles so far
@@ -61,16 +52,16 @@ inline bool third_allele(char a, char b, char first, char second) {
 // holds a third allele. Once a SNP's two alleles are known, as for nearly
 // every pair, a pair is valid iff each character is one of them, and neither
 // allele changes; that case takes a few comparisons, without the tables.
-inline bool code_checked_pair(char& a, char& b, char first, char second, genotype_code& code) {
+inline bool code_checked_pair(char& a, char& b, char first, char second, genotype_call& code) {
   if (__builtin_expect(b != '-', 1)) {  // b is never known without a
     if (first == '0' || first == 'N') {
-      code = code_missing;
+      code = call_missing;
       return true;
     }
     const bool first_a = first == a, second_a = second == a;
     if (__builtin_expect(!((first_a | (first == b)) & (second_a | (second == b))), 0)) return false;
     // AA, AB or BA, BB; with a == b (a MAP may say so) only AA gets here.
-    code = static_cast<genotype_code>(3 - first_a - second_a);
+    code = static_cast<genotype_call>(2 - first_a - second_a);
     return true;
   }
   if (third_allele(a, b, first, second)) return false;
@@ -102,59 +93,5 @@ inline void settle_second_allele(char a, char& b) {
 // `name` with "_" and the phenotype value inserted before its first ".gz", or
 // appended: out.gen.gz and 2 give out.gen_2.gz.
 std::string group_file_name(std::string_view name, std::string_view value);
-
-// Genotype codes of n individuals x m SNPs, individual-major, four to a byte
-// (SNP k of a row at bits 2*(k%4) of byte k/4). Rows are filled once, in
-// order, through row_writer; the GEN output reads them back 32 SNPs at a time.
-class packed_genotypes {
- public:
-  packed_genotypes(std::uint64_t individuals, std::uint64_t snps);
-
-  std::uint64_t row_bytes() const { return row_bytes_; }
-  std::uint64_t bytes() const { return individuals_ * row_bytes_; }
-
-  // Codes of SNPs 32*block .. 32*block+31 of individual s, SNP 32*block at
-  // the lowest two bits. Bits beyond the last SNP are meaningless.
-  std::uint64_t word(std::uint64_t s, std::uint64_t block) const {
-    std::uint64_t w;
-    std::memcpy(&w, data_.get() + s * row_bytes_ + block * 8, 8);
-    return w;
-  }
-  genotype_code get(std::uint64_t s, std::uint64_t k) const {
-    return static_cast<genotype_code>((word(s, k / 32) >> (2 * (k % 32))) & 3);
-  }
-
-  // Appends the codes of one row, SNP by SNP.
-  class row_writer {
-   public:
-    row_writer(packed_genotypes& g, std::uint64_t s)
-        : out_(g.data_.get() + s * g.row_bytes_), end_(out_ + g.row_bytes_) {}
-    void put(genotype_code c) {
-      word_ |= static_cast<std::uint64_t>(c) << shift_;
-      shift_ += 2;
-      if (shift_ == 64) {
-        std::memcpy(out_, &word_, 8);
-        out_ += 8;
-        word_ = 0;
-        shift_ = 0;
-      }
-    }
-    // Stores the last, partly filled word; call once after the last SNP.
-    void finish() {
-      if (shift_ > 0) std::memcpy(out_, &word_, static_cast<std::size_t>(end_ - out_));
-    }
-
-   private:
-    unsigned char* out_;
-    unsigned char* end_;
-    std::uint64_t word_ = 0;
-    unsigned shift_ = 0;
-  };
-
- private:
-  std::uint64_t individuals_;
-  std::uint64_t row_bytes_;
-  std::unique_ptr<unsigned char[]> data_;
-};
 
 }  // namespace varnex

@@ -34,10 +34,27 @@ struct gen_line {
 // leaves the missing ones empty; it is never rejected here.
 gen_line split_gen_line(std::string_view text);
 
-// Writes the five leading fields separated by single spaces, with no space
-// after allele B: the layout every written GEN line starts with.
+// The five leading fields separated by single spaces, with no space after
+// allele B: the layout every written GEN line starts with. `out` has room for
+// gen_head_room bytes.
+char* write_gen_head(char* out, std::string_view snp_id, std::string_view rs_id,
+                     std::string_view position, std::string_view allele_a, std::string_view allele_b);
+inline std::size_t gen_head_room(std::string_view snp_id, std::string_view rs_id,
+                                 std::string_view allele_a, std::string_view allele_b) {
+  return snp_id.size() + rs_id.size() + allele_a.size() + allele_b.size() + 16;
+}
+// The same with a position as a number, and into an output file.
+char* write_gen_head(char* out, std::string_view snp_id, std::string_view rs_id,
+                     std::int32_t position, std::string_view allele_a, std::string_view allele_b);
 void put_gen_head(output_file& out, std::string_view snp_id, std::string_view rs_id,
                   std::int32_t position, std::string_view allele_a, std::string_view allele_b);
+// A line's own fields, its position as a number (a text that is not one as
+// it stands).
+void put_gen_head(output_file& out, const gen_line& g);
+
+// The allele on the other strand: "A" <-> "T", "C" <-> "G"; `otherwise` for
+// any other allele (N, lower case, several letters), which has none.
+std::string_view complement_allele(std::string_view allele, std::string_view otherwise);
 
 // Number of samples implied by a first GEN line: (fields - 5) / 3, truncated
 // toward zero, so an empty line gives -1.

@@ -71,23 +71,6 @@ std::size_t parse_int32_prefix(std::string_view text, std::int32_t& value) {
   return i;
 }
 
-// strtol in base 10 on one word, kept within 32 bits: the leading integer,
-// 0 when the word does not start with one.
-std::int32_t leading_int32(std::string_view word) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < word.size() && (word[i] == '+' || word[i] == '-')) negative = word[i++] == '-';
-  std::int64_t v = 0;
-  for (; i < word.size() && word[i] >= '0' && word[i] <= '9'; ++i) {
-    v = v * 10 + (word[i] - '0');
-    if (v > static_cast<std::int64_t>(INT32_MAX) + 1) v = static_cast<std::int64_t>(INT32_MAX) + 1;
-  }
-  if (negative) v = -v;
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
-}
-
 }  // namespace
 
 std::vector<map_snp> read_map_file(input_file& input, std::uint64_t* stopped_at_line) {

@@ -20,17 +20,10 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/genotype_matrix.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
-
-// A called genotype, two bits. Rows of calls are packed four to a byte, SNP k
-// in bits 2*(k%4) and 2*(k%4)+1 of byte k/4.
-enum genotype_call : unsigned { call_aa = 0, call_ab = 1, call_bb = 2, call_missing = 3 };
-
-inline unsigned packed_call(const std::uint8_t* row, std::size_t k) {
-  return (row[k >> 2] >> ((k & 3) << 1)) & 3u;
-}
 
 // The two allele texts of every SNP, in SNP order. One-character alleles
 // (nearly all of them) cost two bytes; longer ones are kept aside.
@@ -59,8 +52,8 @@ void write_map_line(output_file& out, std::string_view chromosome, std::string_v
 void write_map_line(output_file& out, std::string_view chromosome, std::string_view snp_name,
                     std::int32_t position, std::string_view allele_a, std::string_view allele_b);
 
-// One PED line; `calls` is the packed row of this individual, one call per SNP
-// of `alleles`.
+// One PED line; `calls` is the packed row of this individual (a
+// genotype_matrix row), one call per SNP of `alleles`.
 void write_ped_line(output_file& out, std::int64_t family_index, std::string_view individual_id,
                     std::int32_t sex, std::string_view phenotype, const snp_alleles& alleles,
                     const std::uint8_t* calls);

@@ -1,6 +1,6 @@
 #include "formats/text.hpp"
 
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -46,29 +46,49 @@ namespace {
 // Bytes of 0x80 and up are counted too (signed compare), which only loosens
 // the bound. A GEN probability text with one space between fields gets
 // exactly its field count.
-#if defined(__GNUC__) && defined(__x86_64__)
-#define VARNEX_BOUND_AVX2 1
-// The bytes below 0x21 (signed) of [p, end) 128 bytes at a time, on
-// processors that have AVX2; p is left where fewer than 32 bytes remain.
-[[gnu::target("avx2")]] inline __m256i low_avx2(const char* q) {
-  return _mm256_cmpgt_epi8(_mm256_set1_epi8(0x21),
-                           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q)));
-}
-
-[[gnu::target("avx2")]] std::size_t low_bytes_avx2(const char*& p, const char* end) {
+//
+// The bytes below 0x21 (signed) of [p, end), four vectors of V at a time, in
+// byte counters (0 - matches) summed by `sum` before any can wrap: 63 rounds
+// add at most 252 to each. p is left where fewer than sizeof(V) bytes remain.
+// Written with the compiler's vector types, so that it becomes SSE2 or AVX2
+// code by the caller it is inlined into.
+// (U: V's bytes unsigned, which wrap.)
+template <class V, class U, class Sum>
+inline std::size_t low_bytes(const char*& p, const char* end, Sum sum) {
+  constexpr std::ptrdiff_t w = sizeof(V);
+  U b[4];
+  auto low = [&b](const char* q, int i) {
+    V bytes;
+    std::memcpy(&bytes, q, sizeof bytes);
+    b[i] = U(bytes < 0x21);
+  };
   std::size_t n = 0;
-  while (end - p >= 32) {
-    __m256i counts = _mm256_setzero_si256();  // as below: at most 252 + 3 each
-    for (int round = 0; round < 63 && end - p >= 128; ++round, p += 128)
-      counts = _mm256_sub_epi8(_mm256_sub_epi8(counts, _mm256_add_epi8(low_avx2(p), low_avx2(p + 32))),
-                               _mm256_add_epi8(low_avx2(p + 64), low_avx2(p + 96)));
-    if (end - p < 128)
-      for (; end - p >= 32; p += 32) counts = _mm256_sub_epi8(counts, low_avx2(p));
-    const __m256i sums = _mm256_sad_epu8(counts, _mm256_setzero_si256());
-    n += static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
-                                  _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+  while (end - p >= w) {
+    U counts = {};
+    for (int round = 0; round < 63 && end - p >= 4 * w; ++round, p += 4 * w) {
+      for (int i = 0; i < 4; ++i) low(p + i * w, i);
+      counts -= (b[0] + b[1]) + (b[2] + b[3]);
+    }
+    if (end - p < 4 * w)
+      for (; end - p >= w; p += w) {
+        low(p, 0);
+        counts -= b[0];
+      }
+    n += sum(counts);
   }
   return n;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VARNEX_BOUND_AVX2 1
+using bytes32 = signed char __attribute__((vector_size(32)));
+using ubytes32 = unsigned char __attribute__((vector_size(32)));
+[[gnu::target("avx2")]] std::size_t low_bytes_avx2(const char*& p, const char* end) {
+  return low_bytes<bytes32, ubytes32>(p, end, [](ubytes32 counts) __attribute__((target("avx2"))) {
+    const __m256i sums = _mm256_sad_epu8(__m256i(counts), _mm256_setzero_si256());
+    return static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                    _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+  });
 }
 #endif
 
@@ -81,23 +101,13 @@ std::size_t field_bound(std::string_view text) {
   if (avx2) n += low_bytes_avx2(p, end);
 #endif
 #if defined(__SSE2__)
-  const __m128i above = _mm_set1_epi8(0x21);
-  auto low = [&](const char* q) {
-    return _mm_cmplt_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)), above);
-  };
-  while (end - p >= 16) {
-    // Byte counters (0 - matches), summed before any can wrap: 63 rounds of
-    // 64 bytes add at most 252 to each.
-    __m128i counts = _mm_setzero_si128();
-    for (int round = 0; round < 63 && end - p >= 64; ++round, p += 64)
-      counts = _mm_sub_epi8(_mm_sub_epi8(counts, _mm_add_epi8(low(p), low(p + 16))),
-                            _mm_add_epi8(low(p + 32), low(p + 48)));
-    if (end - p < 64)
-      for (; end - p >= 16; p += 16) counts = _mm_sub_epi8(counts, low(p));
-    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    n += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-         static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-  }
+  using bytes16 = signed char __attribute__((vector_size(16)));
+  using ubytes16 = unsigned char __attribute__((vector_size(16)));
+  n += low_bytes<bytes16, ubytes16>(p, end, [](ubytes16 counts) {
+    const __m128i sums = _mm_sad_epu8(__m128i(counts), _mm_setzero_si128());
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+           static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+  });
 #endif
   for (; p < end; ++p) n += static_cast<unsigned char>(*p) <= 0x20 || static_cast<unsigned char>(*p) >= 0x80;
   return n;
@@ -210,12 +220,17 @@ std::size_t parse_double_prefix(std::string_view field, double& value) {
   return static_cast<std::size_t>(p - begin);
 }
 
-std::int32_t option_int32(const char* text) {
-  errno = 0;
-  long v = std::strtol(text, nullptr, 10);
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
+std::int32_t leading_int32(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && is_blank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Held at 2^31, which either sign takes to its bound.
+  std::int64_t v = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    v = std::min<std::int64_t>(v * 10 + (text[i] - '0'), std::int64_t(INT32_MAX) + 1);
+  if (negative) return static_cast<std::int32_t>(std::max<std::int64_t>(-v, INT32_MIN));
+  return static_cast<std::int32_t>(std::min<std::int64_t>(v, INT32_MAX));
 }
 
 double option_double(const char* text) { return std::strtod(text, nullptr); }

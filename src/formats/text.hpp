@@ -66,10 +66,12 @@ inline bool parse_double(std::string_view field, double& value) {
   return !field.empty() && parse_double_prefix(field, value) == field.size();
 }
 
-// Command-line numbers, with the C library's rules: leading white space and a
-// sign accepted, reading stops at the first character that does not fit, text
-// without digits gives 0. The integer saturates at the 32-bit range.
-std::int32_t option_int32(const char* text);
+// The leading integer of a text as strtol reads it in base 10 (leading white
+// space and a sign accepted, reading stops at the first character that is no
+// digit, 0 without digits), held to the 32-bit range: command-line numbers
+// and sex codes ("2", "female" -> 0, "1.5" -> 1, "99999999999" -> INT32_MAX).
+std::int32_t leading_int32(std::string_view text);
+inline std::int32_t option_int32(const char* text) { return leading_int32(text); }
 double option_double(const char* text);
 
 }  // namespace varnex

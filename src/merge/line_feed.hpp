@@ -23,7 +23,7 @@
 #include "merge/line_store.hpp"
 #include "merge/positions.hpp"
 #include "merge/samples.hpp"
-#include "merge/triples.hpp"
+#include "merge/line_triples.hpp"
 
 namespace varnex {
 

@@ -27,12 +27,13 @@
 #include "formats/text.hpp"
 #include "merge/line_feed.hpp"
 #include "merge/line_store.hpp"
+#include "formats/probability_text.hpp"
 #include "merge/numbers.hpp"
 #include "merge/positions.hpp"
 #include "merge/reconcile.hpp"
 #include "merge/reorder.hpp"
 #include "merge/samples.hpp"
-#include "merge/triples.hpp"
+#include "merge/line_triples.hpp"
 
 namespace varnex {
 

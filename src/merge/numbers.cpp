@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string_view>
 
-#include "formats/text.hpp"
 
 namespace varnex {
 
@@ -14,12 +13,6 @@ namespace {
 constexpr std::uint64_t empty_bits = 0x7ff8dead0000beefull;
 
 }  // namespace
-
-const char* read_probability_slowly(const char* p, const char* end, double& value) {
-  const char* field_end = p;
-  while (field_end != end && !is_blank(*field_end)) ++field_end;
-  return p + parse_double_prefix(std::string_view(p, field_end - p), value);
-}
 
 bool is_canonical_probability(std::string_view token) {
   const char* p = token.data();

@@ -1,24 +1,15 @@
 #include "merge/reconcile.hpp"
 
-namespace varnex {
+#include "formats/gen.hpp"
 
-std::string_view complement_allele(std::string_view allele) {
-  if (allele.size() != 1) return {};
-  switch (allele[0]) {
-    case 'A': return "T";
-    case 'C': return "G";
-    case 'G': return "C";
-    case 'T': return "A";
-    default: return {};
-  }
-}
+namespace varnex {
 
 allele_verdict compare_alleles(std::string_view a, std::string_view b, std::string_view ref_a,
                                std::string_view ref_b) {
   if (a == ref_a && b == ref_b) return allele_verdict::same;
   if (a == ref_b && b == ref_a) return allele_verdict::reverse;
-  std::string_view ca = complement_allele(a), cb = complement_allele(b);
   // An empty complement matches nothing: alleles are never empty tokens.
+  std::string_view ca = complement_allele(a, {}), cb = complement_allele(b, {});
   if (ca.empty() || cb.empty()) return allele_verdict::different;
   if (ca == ref_a && cb == ref_b) return allele_verdict::complement;
   if (cb == ref_a && ca == ref_b) return allele_verdict::reverse_complement;

@@ -17,9 +17,6 @@ namespace varnex {
 
 enum class allele_verdict { same, reverse, complement, reverse_complement, different };
 
-// "T" for "A", "G" for "C" and back; empty for anything else ("a", "AT", "N").
-std::string_view complement_allele(std::string_view allele);
-
 // The first rule that holds, in the order of the enum: a strand-symmetric
 // pair (A/T against T/A) is therefore a reversal, never a complement.
 allele_verdict compare_alleles(std::string_view a, std::string_view b, std::string_view ref_a,

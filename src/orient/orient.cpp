@@ -11,7 +11,6 @@
 // SNP or irregular white space is taken apart token by token.
 #include "orient/orient.hpp"
 
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -19,13 +18,10 @@
 #include <string_view>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
 #include "formats/bgen_io.hpp"
+#include "formats/byte_blocks.hpp"
 #include "formats/gen.hpp"
 #include "formats/streams.hpp"
 #include "formats/strand.hpp"
@@ -42,48 +38,45 @@ char* copy(std::string_view text, char* out) {
 
 // Number of tokens when `text` is exactly " t1 t2 ... tn" (one space before
 // each token, no other white space, nothing after the last), else -1.
-long single_spaced_tokens(std::string_view text) {
+template <bool wide>
+inline long single_spaced_tokens(std::string_view text) {
   const std::size_t n = text.size();
   if (n == 0) return 0;
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const char* p = text.data();
   if (p[0] != ' ' || p[n - 1] == ' ') return -1;
-  std::size_t spaces = 1;
-  std::size_t i = 1;
-#if defined(__SSE2__)
-  // 16 bytes a step: spaces counted in byte lanes (at most 255 steps before
-  // they are summed), a space after a space or a byte from \t to \r marks
-  // the text irregular.
-  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8(9), four = _mm_set1_epi8(4);
-  __m128i irregular = _mm_setzero_si128();
-  while (n - i >= 16) {
-    std::size_t steps = (n - i) / 16;
-    if (steps > 255) steps = 255;
-    __m128i counts = _mm_setzero_si128();
-    for (; steps > 0; --steps, i += 16) {
-      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
-      __m128i is_space = _mm_cmpeq_epi8(bytes, space);
-      irregular = _mm_or_si128(irregular, _mm_and_si128(is_space, _mm_cmpeq_epi8(before, space)));
-      __m128i from_tab = _mm_sub_epi8(bytes, tab);
-      irregular = _mm_or_si128(irregular, _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab));
-      counts = _mm_sub_epi8(counts, is_space);
-    }
-    __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    spaces += static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
-              static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  std::size_t spaces = 0;
+  std::uint64_t irregular = 0, was_space = 0;
+  // White space other than a space, or a space after a space.
+  auto add = [&](const block_masks& m, std::uint64_t space) {
+    irregular |= (m.blank & ~m.space) | (space & (space << 1 | was_space));
+    was_space = space >> 63;
+    spaces += bit_count_for<wide>(space);
+  };
+  constexpr unsigned classes = class_space | class_blank;
+  std::size_t i = 0;
+  for (; n - i >= 64; i += 64) {
+    const block_masks m = scan_block_for<classes, wide>(p + i);
+    add(m, m.space);
   }
-  if (_mm_movemask_epi8(irregular) != 0) return -1;
+  if (i < n) {
+    padded_block tail;
+    const block_masks m = scan_block_for<classes, wide>(tail.fill(p + i, n - i));
+    add(m, m.space & ((std::uint64_t(1) << (n - i)) - 1));
+  }
+  return irregular ? -1 : static_cast<long>(spaces);
+}
+
+#if VARNEX_WIDE_BLOCKS
+[[gnu::target("avx2,popcnt"), gnu::flatten]] long single_spaced_tokens_wide(std::string_view text) {
+  return single_spaced_tokens<true>(text);
+}
 #endif
-  for (; i < n; ++i) {
-    unsigned char c = p[i];
-    if (c == ' ') {
-      if (p[i - 1] == ' ') return -1;
-      ++spaces;
-    } else if (static_cast<unsigned char>(c - 9) < 5) {  // \t \n \v \f \r
-      return -1;
-    }
-  }
-  return static_cast<long>(spaces);
+
+long single_spaced_tokens(std::string_view text) {
+#if VARNEX_WIDE_BLOCKS
+  if (wide_blocks) return single_spaced_tokens_wide(text);
+#endif
+  return single_spaced_tokens<false>(text);
 }
 
 // Hands out the spaces of a text in order. A 64-bit mask marks the spaces of
@@ -107,21 +100,10 @@ class space_scanner {
 
  private:
   std::uint64_t block_mask(const char* p) const {
-    std::uint64_t mask = 0;
-#if defined(__SSE2__)
-    if (end_ - p >= 64) {
-      const __m128i space = _mm_set1_epi8(' ');
-      for (int k = 0; k < 4; ++k) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)));
-        mask |= std::uint64_t{bits} << (16 * k);
-      }
-      return mask;
-    }
-#endif
-    const std::ptrdiff_t n = end_ - p < 64 ? end_ - p : 64;
-    for (std::ptrdiff_t k = 0; k < n; ++k) mask |= std::uint64_t{p[k] == ' '} << k;
-    return mask;
+    if (end_ - p >= 64) return scan_block<class_space>(p).space;
+    const std::size_t n = static_cast<std::size_t>(end_ - p);
+    padded_block tail;
+    return scan_block<class_space>(tail.fill(p, n)).space & ((std::uint64_t(1) << n) - 1);
   }
 
   const char* block_;
@@ -190,30 +172,16 @@ std::string position_shown(const gen_line& g) {
 
 }  // namespace
 
-std::string_view complement(std::string_view allele) {
-  if (allele.size() == 1) {
-    switch (allele[0]) {
-      case 'A': return "T";
-      case 'C': return "G";
-      case 'G': return "C";
-      case 'T': return "A";
-      default: break;
-    }
-  }
-  return allele;
-}
-
-char* orient_snp(std::string_view probabilities, std::string_view allele_a,
-                 std::string_view allele_b, char orientation, bool order, char* out) {
+char* orient_snp(const gen_line& g, char orientation, bool order, char* out) {
+  std::string_view allele_a = g.allele_a, allele_b = g.allele_b, probabilities = g.probabilities;
   if (orientation == '-') {
-    allele_a = complement(allele_a);
-    allele_b = complement(allele_b);
+    // An allele without a complement stays as it is, so that the line stays readable.
+    allele_a = complement_allele(allele_a, allele_a);
+    allele_b = complement_allele(allele_b, allele_b);
   }
   const bool swap = order && allele_b < allele_a;
   if (swap) std::swap(allele_a, allele_b);
-  out = copy(allele_a, out);
-  *out++ = ' ';
-  out = copy(allele_b, out);
+  out = write_gen_head(out, g.snp_id, g.rs_id, g.position, allele_a, allele_b);
 
   long tokens = single_spaced_tokens(probabilities);
   if (tokens < 0) return copy_triples(probabilities, swap, out);
@@ -290,16 +258,8 @@ int orient_to_strand(const orient_args& args) {
         if (readable && !excl) orientation = '+';
       }
       if (orientation) {
-        std::size_t bound = g.snp_id.size() + g.rs_id.size() + 16 +
-                            orient_snp_bound(g.probabilities, g.allele_a, g.allele_b);
-        char* start = out->reserve(bound);
-        char* p = copy(g.snp_id, start);
-        *p++ = ' ';
-        p = copy(g.rs_id, p);
-        *p++ = ' ';
-        p = std::to_chars(p, p + 11, g.position).ptr;
-        *p++ = ' ';
-        p = orient_snp(g.probabilities, g.allele_a, g.allele_b, orientation, order, p);
+        char* start = out->reserve(orient_snp_bound(g) + 1);
+        char* p = orient_snp(g, orientation, order, start);
         *p++ = '\n';
         out->advance(p - start);
         ++n_out_snps;

@@ -21,27 +21,11 @@
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 #include "subset/snp_filter.hpp"
-#include "subset/triples.hpp"
+#include "subset/triple_writer.hpp"
 
 namespace varnex {
 
 namespace {
-
-void put_leading(output_file& out, const gen_line& g) {
-  out.put(g.snp_id);
-  out.put(' ');
-  out.put(g.rs_id);
-  out.put(' ');
-  if (g.position_ok)
-    out.put_int(g.position);
-  else
-    out.put(g.position_text);
-  out.put(' ');
-  out.put(g.allele_a);
-  out.put(' ');
-  out.put(g.allele_b);
-  out.put(' ');
-}
 
 // The triples of the kept samples copied as they stand, each value followed
 // by a space, when BGEN is read or written: a BGEN input's values already
@@ -216,7 +200,8 @@ int subset(const subset_args& args) {
         read_probabilities(g.probabilities, probs);
         if (too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
       }
-      put_leading(gen_out, g);
+      put_gen_head(gen_out, g);
+      gen_out.put(' ');
       if (bgen_in || bgen_out)
         copy_kept_triples(gen_out, g.probabilities, keep);
       else if (keep_all)

@@ -5,18 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/gen_to_ped_calls.hpp"
 #include "convert/gen_to_ped_rules.hpp"
 
 namespace varnex {
 namespace {
-
-TEST(SexCode, StrtolRules) {
-  const std::pair<const char*, std::int32_t> cases[] = {
-      {"2", 2},   {"0", 0},   {"-9", -9},          {"female", 0},           {"NA", 0},
-      {"1.5", 1}, {"+2x", 2}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}};
-  for (const auto& c : cases) EXPECT_EQ(sex_code(c.first), c.second) << c.first;
-}
 
 // The call of one triple of fields, as the conversion makes it.
 genotype_call call_of(const std::string& triple, double threshold) {
@@ -87,36 +79,6 @@ TEST(ThresholdTest, SameAnswerAsComparingTheParsedNumber) {
       ASSERT_EQ(r, value >= t) << f << " against " << t;
     }
   }
-}
-
-TEST(CallMatrix, PackedCallsStayApart) {
-  const std::uint64_t n = 5, m = 13;  // rows end inside a byte
-  call_matrix calls(n, m);
-  for (std::uint64_t j = 0; j < n; ++j)
-    for (std::uint64_t k = 0; k < m; ++k) EXPECT_EQ(calls.get(j, k), 0u);
-  for (std::uint64_t k = 0; k < m; ++k)
-    for (std::uint64_t j = 0; j < n; ++j) calls.set(j, k, (j * 7 + k * 3) % 4);
-  for (std::uint64_t j = 0; j < n; ++j)
-    for (std::uint64_t k = 0; k < m; ++k) EXPECT_EQ(calls.get(j, k), (j * 7 + k * 3) % 4);
-  EXPECT_EQ(calls.row(1) - calls.row(0), 8);  // rows are whole words
-}
-
-TEST(CallMatrix, WordsHoldThirtyTwoSnpsAndSizesAreChecked) {
-  const std::uint64_t n = 3, m = 70;
-  call_matrix calls(n, m);
-  for (std::uint64_t j = 0; j < n; ++j)
-    for (std::uint64_t w = 0; w * 32 < m; ++w) {
-      std::uint64_t word = 0;
-      for (std::uint64_t k = w * 32; k < m && k < w * 32 + 32; ++k)
-        word |= std::uint64_t((j + k * k) % 4) << (2 * (k % 32));
-      calls.put_word(j, w, word);
-    }
-  for (std::uint64_t j = 0; j < n; ++j)
-    for (std::uint64_t k = 0; k < m; ++k) EXPECT_EQ(calls.get(j, k), (j + k * k) % 4) << k;
-  EXPECT_EQ(calls.row(1) - calls.row(0), 24);
-  // Empty and impossible sizes.
-  call_matrix none(0, 1000), no_snps(1000, 0);
-  EXPECT_THROW(call_matrix(std::uint64_t(1) << 40, std::uint64_t(1) << 40), std::bad_alloc);
 }
 
 }  // namespace

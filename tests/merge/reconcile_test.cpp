@@ -23,9 +23,6 @@ TEST(CompareAlleles, FirstMatchingRuleDecides) {
                        row{"t", "c", "A", "G", v::different}, row{"TT", "C", "AA", "G", v::different},
                        row{"C", "CAA", "CAA", "C", v::reverse}, row{"D", "P", "D", "P", v::same}})
     EXPECT_EQ(compare_alleles(r.a, r.b, r.ref_a, r.ref_b), r.verdict) << r.a << r.b << " " << r.ref_a << r.ref_b;
-  EXPECT_EQ(complement_allele("N"), "");
-  EXPECT_EQ(complement_allele("A"), "T");
-  EXPECT_EQ(complement_allele("G"), "C");
 }
 
 TEST(MergeTriple, RulesInOrder) {

@@ -9,13 +9,17 @@
 namespace varnex {
 namespace {
 
+// What follows the position on the output line.
 std::string oriented(std::string_view probabilities, std::string_view a, std::string_view b,
                      char orientation, bool order) {
-  std::string out(orient_snp_bound(probabilities, a, b), '#');
-  char* end = orient_snp(probabilities, a, b, orientation, order, out.data());
+  const std::string line = "S r 07 " + std::string(a) + " " + std::string(b) + std::string(probabilities);
+  const gen_line g = split_gen_line(line);
+  std::string out(orient_snp_bound(g), '#');
+  char* end = orient_snp(g, orientation, order, out.data());
   EXPECT_LE(end - out.data(), static_cast<long>(out.size()));
   out.resize(end - out.data());
-  return out;
+  EXPECT_EQ(out.substr(0, 6), "S r 7 ");
+  return out.substr(6);
 }
 
 // Token lengths from 1 to 13 bytes, so that tokens straddle every block

@@ -1,21 +1,73 @@
-// Probabilities rewritten in the subset style straight from their text.
+// Probability fields of GEN text read fast.
 //
-//   0.333333 -> 0.3333    1 -> 1    1.000 -> 1    .5 -> 0.5000    0.99996 -> 1.0000
+//   0.0123 -> 0.0123 (a double)    0.333333 -> "0.3333" (the subset style)
 //
 // Almost every value of a GEN file is a plain decimal such as 0, 1 or
-// 0.012345. For those the four-decimal rounding can be done on the digits
-// themselves, with the very result that formatting the parsed double gives,
-// and at a fraction of the cost. Anything else (a sign, an exponent, many
-// digits, text that is not a number, an exact tie such as 0.03125) is left to
-// the caller, which parses the field and formats the double.
+// 0.012345. Those are read with one exact division, or rewritten in four
+// decimals on their digits, with the very result that the general parser
+// and formatter give; anything else (a sign, an exponent, many digits, text
+// that is not a number) takes the general way.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
 namespace varnex {
 
+// The general case of read_probability.
+const char* read_probability_slowly(const char* p, const char* end, double& value);
+
+// Reads the number that starts at `p` (no leading white space) the way
+// parse_double_prefix does; returns the end of the number, `p` (with `value`
+// untouched) when there is none: "0.5x" reads 0.5, "abc" nothing.
+inline const char* read_probability(const char* p, const char* end, double& value) {
+  static constexpr double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* q = p;
+  if (q == end || *q == '-' || *q == '+') return read_probability_slowly(p, end, value);
+  std::uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
+  while (q != end && static_cast<unsigned char>(*q - '0') < 10) mantissa = mantissa * 10 + (*q++ - '0'), ++digits;
+  if (q != end && *q == '.') {
+    ++q;
+    while (q != end && static_cast<unsigned char>(*q - '0') < 10)
+      mantissa = mantissa * 10 + (*q++ - '0'), ++digits, ++decimals;
+  }
+  // Up to 15 digits the mantissa and the power of ten are exact doubles, so
+  // one division gives the correctly rounded value.
+  if (digits == 0 || digits > 15 || (q != end && (*q == 'e' || *q == 'E')))
+    return read_probability_slowly(p, end, value);
+  value = decimals ? static_cast<double>(mantissa) / powers_of_ten[decimals]
+                   : static_cast<double>(mantissa);
+  return q;
+}
+
+// Reads a token of one of the common forms "d" or "d.ddd" (n characters,
+// at most eight; eight bytes readable from `p`) with the same result as
+// read_probability: the digits as one integer, the point's byte taken as a
+// 0 digit and its weight taken off again, then one exact division.
+inline double read_short_decimal(const char* p, std::size_t n) {
+  static constexpr std::uint64_t point_weight[] = {0, 0, 0, 90, 900, 9000, 90000, 900000, 9000000};
+  static constexpr double scale[] = {1, 1, 1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  // Little-endian: the first character is the lowest byte. The point is the
+  // second; bytes past the token leave at the top, zeros come in as
+  // leading digits.
+  w &= ~std::uint64_t(0xFF00);
+  w <<= 8 * (8 - n);
+  w = ((w & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
+  w = ((w & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+  w = ((w & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32;
+  const std::uint64_t first = static_cast<unsigned char>(p[0] - '0');
+  return static_cast<double>(w - first * point_weight[n]) / scale[n];
+}
+
+// The four-decimal subset style of a field ("0.333333" -> "0.3333",
+// "1.000" -> "1", ".5" -> "0.5000", "0.99996" -> "1.0000"), the text that
+// formatting its double with put_fixed4 gives.
 // Room needed at `out`: the longest text, "1000.0000". A shorter value may
 // write past its end within this room.
 constexpr int fixed4_text_max = 9;

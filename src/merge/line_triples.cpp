@@ -1,87 +1,15 @@
-#include "merge/triples.hpp"
+#include "merge/line_triples.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
-
+#include "formats/byte_blocks.hpp"
 #include "formats/text.hpp"
 #include "merge/numbers.hpp"
 
 namespace varnex {
 
 namespace {
-
-// Without -mpopcnt the builtin is a library call.
-inline std::size_t bit_count(std::uint64_t x) {
-  x = x - ((x >> 1) & 0x5555555555555555ull);
-  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-  return static_cast<std::size_t>((x * 0x0101010101010101ull) >> 56);
-}
-
-// Byte classes of 64 bytes, one bit per byte.
-struct block_classes {
-  std::uint64_t space, dot, zero, digit;
-};
-
-inline block_classes classify(const char* p) {
-  block_classes c{0, 0, 0, 0};
-#if defined(__SSE2__)
-  const __m128i spaces = _mm_set1_epi8(' '), dots = _mm_set1_epi8('.'), zeros = _mm_set1_epi8('0');
-  const __m128i below = _mm_set1_epi8('0' - 1), above = _mm_set1_epi8('9' + 1);
-  for (int k = 0; k < 4; ++k) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    auto bits = [](__m128i m) {
-      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
-    };
-    // Signed comparisons: bytes from 0x80 up are negative and no digit.
-    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(b, below), _mm_cmplt_epi8(b, above));
-    c.space |= bits(_mm_cmpeq_epi8(b, spaces)) << (16 * k);
-    c.dot |= bits(_mm_cmpeq_epi8(b, dots)) << (16 * k);
-    c.zero |= bits(_mm_cmpeq_epi8(b, zeros)) << (16 * k);
-    c.digit |= bits(digit) << (16 * k);
-  }
-#else
-  for (int k = 0; k < 64; ++k) {
-    const std::uint64_t bit = std::uint64_t(1) << k;
-    const char ch = p[k];
-    if (ch == ' ') c.space |= bit;
-    if (ch == '.') c.dot |= bit;
-    if (ch == '0') c.zero |= bit;
-    if (static_cast<unsigned char>(ch - '0') < 10) c.digit |= bit;
-  }
-#endif
-  return c;
-}
-
-#if defined(__x86_64__) && defined(__GNUC__)
-#define VARNEX_WIDE_SCAN 1
-// The same with 32-byte registers, for processors that have them.
-__attribute__((target("avx2"))) inline block_classes classify_wide(const char* p) {
-  block_classes c{0, 0, 0, 0};
-  const __m256i spaces = _mm256_set1_epi8(' '), dots = _mm256_set1_epi8('.'),
-                zeros = _mm256_set1_epi8('0');
-  const __m256i below = _mm256_set1_epi8('0' - 1), above = _mm256_set1_epi8('9' + 1);
-  for (int k = 0; k < 2; ++k) {
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
-    auto bits = [](__m256i m) __attribute__((target("avx2"))) {
-      return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(m)));
-    };
-    const __m256i digit = _mm256_and_si256(_mm256_cmpgt_epi8(b, below), _mm256_cmpgt_epi8(above, b));
-    c.space |= bits(_mm256_cmpeq_epi8(b, spaces)) << (32 * k);
-    c.dot |= bits(_mm256_cmpeq_epi8(b, dots)) << (32 * k);
-    c.zero |= bits(_mm256_cmpeq_epi8(b, zeros)) << (32 * k);
-    c.digit |= bits(digit) << (32 * k);
-  }
-  return c;
-}
-#endif
 
 // The bits of `x` moved k bytes later in the line, the previous block's
 // last bits coming in at the bottom.
@@ -97,35 +25,25 @@ template <bool wide>
 inline std::uint64_t scan_blocks(
     const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
     std::uint32_t* spaces_before, std::uint8_t* missing, std::uint32_t& spaces) {
-  auto count = [](std::uint64_t x) {
-    if constexpr (wide) return static_cast<std::size_t>(__builtin_popcountll(x));
-    return bit_count(x);
-  };
+  auto count = bit_count_for<wide>;
   std::uint64_t faults = 0;
   std::uint64_t was_space = std::uint64_t(1) << 63, was_dot = 0, was_zero = 0, was_token = 0,
                 was_start = 0, was_start_zero = 0, was_run2 = 0, was_run4 = 0, was_lone_zero = 0;
   // "0 0 0" triples are found in the same pass (kept only when the line
   // turns out common): marked at the space after their third token.
   std::memset(missing, 0, wanted);
-  char tail[64];
+  padded_block tail;
   for (std::size_t i = 0, w = 0; i <= length; i += 64, ++w) {
     const char* p = begin + i;
     std::uint64_t inside = ~std::uint64_t(0), live = ~std::uint64_t(0);
     if (length - i < 64) {
       const std::size_t rest = length - i;
-      std::memset(tail, ' ', sizeof tail);
-      std::memcpy(tail, p, rest);
-      p = tail;
+      p = tail.fill(p, rest);
       inside = (std::uint64_t(1) << rest) - 1;
       live = rest == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (rest + 1)) - 1;
     }
-    block_classes c;
-#if VARNEX_WIDE_SCAN
-    if constexpr (wide)
-      c = classify_wide(p);
-    else
-#endif
-      c = classify(p);
+    constexpr unsigned classes = class_space | class_dot | class_zero | class_digit;
+    const block_masks c = scan_block_for<classes, wide>(p);
     const std::uint64_t token = ~c.space;
     const std::uint64_t start = token & later(c.space, was_space, 1);
     const std::uint64_t start_zero = start & c.zero;
@@ -136,13 +54,21 @@ inline std::uint64_t scan_blocks(
     const std::uint64_t run4 = run2 & later(run2, was_run2, 2);
     const std::uint64_t run8 = run4 & later(run4, was_run4, 4);
     const std::uint64_t lone_zero = c.space & after_zero & second;  // after a token "0"
-    const std::uint64_t bad =
-        ~(c.space | c.dot | c.digit) | (c.space & later(c.space, was_space, 1)) |
-        (c.dot & ~second) | (second & token & ~c.dot) | (later(c.dot, was_dot, 1) & ~c.digit) |
-        (c.space & after_zero & ~second) | (run8 & ~later(start_zero, was_start_zero, 7)) |
-        (run8 & later(token, was_token, 8)) |
-        (later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) &
-         later(c.zero, was_zero, 2) & after_zero & c.zero);
+    // The common form, one rule per term; each marks the byte that breaks it.
+    const std::uint64_t foreign_byte = ~(c.space | c.dot | c.digit);  // digits, points, spaces only
+    const std::uint64_t double_space = c.space & later(c.space, was_space, 1);
+    const std::uint64_t point_not_second = c.dot & ~second;
+    const std::uint64_t second_not_point = second & token & ~c.dot;  // "12", "01"
+    const std::uint64_t no_digit_after_point = later(c.dot, was_dot, 1) & ~c.digit;  // "5.", "1.."
+    const std::uint64_t trailing_zero = c.space & after_zero & ~second;  // "0.50", "1.0"
+    const std::uint64_t eight_not_after_zero = run8 & ~later(start_zero, was_start_zero, 7);
+    const std::uint64_t nine_long = run8 & later(token, was_token, 8);
+    const std::uint64_t four_zero_decimals =  // "0.0000": the writer would use an exponent
+        later(start_zero, was_start_zero, 5) & later(c.zero, was_zero, 3) & later(c.zero, was_zero, 2) &
+        after_zero & c.zero;
+    const std::uint64_t bad = foreign_byte | double_space | point_not_second | second_not_point |
+                              no_digit_after_point | trailing_zero | eight_not_after_zero | nine_long |
+                              four_zero_decimals;
     faults |= bad & live;
     // Three tokens "0" in a row, and the token index of the last: a triple
     // when the first one's index is a multiple of three.
@@ -169,7 +95,7 @@ inline std::uint64_t scan_blocks(
   return faults;
 }
 
-#if VARNEX_WIDE_SCAN
+#if VARNEX_WIDE_BLOCKS
 // Flattened: the loop and its helpers compiled for these processors.
 __attribute__((target("avx2,popcnt"), flatten)) std::uint64_t scan_blocks_wide(
     const char* begin, std::size_t length, std::size_t wanted, std::uint64_t* space_bits,
@@ -246,11 +172,7 @@ void line_triples::starts(std::size_t i, int n, std::uint32_t* out) const {
   }
 }
 
-#if VARNEX_WIDE_SCAN
-bool line_triples::wide_scan = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-#else
-bool line_triples::wide_scan = false;
-#endif
+bool line_triples::wide_scan = wide_blocks;
 
 bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdicts& verdicts) {
   const char* begin = text.data();
@@ -277,7 +199,7 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   if (spaces_before_.size() < words + 1) spaces_before_.resize(words + 1);
   if (missing_.size() < wanted + 1) missing_.resize(wanted + 1);  // a spare slot
   std::uint32_t spaces = 0;
-#if VARNEX_WIDE_SCAN
+#if VARNEX_WIDE_BLOCKS
   const std::uint64_t faults =
       wide_scan ? scan_blocks_wide(begin, length, wanted, space_bits_.data(), spaces_before_.data(),
                               missing_.data(), spaces)

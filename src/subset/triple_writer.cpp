@@ -1,11 +1,11 @@
-#include "subset/triples.hpp"
+#include "subset/triple_writer.hpp"
 
 #include <cstdint>
 #include <cstring>
 
 #include "formats/text.hpp"
-#include "subset/field_starts.hpp"
-#include "subset/probability.hpp"
+#include "formats/byte_blocks.hpp"
+#include "formats/probability_text.hpp"
 
 namespace varnex {
 
@@ -31,29 +31,14 @@ inline bool is_hard_call(const char* p, const char* end) {
 #endif
 }
 
-}  // namespace
-
-double probability(std::string_view field) {
-  // Plain decimals of up to 15 digits: both operands are exact doubles, so
-  // the quotient is the correctly rounded value, as the full parser gives.
-  static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const char* p = field.data();
-  const char* const end = p + field.size();
-  std::uint64_t mantissa = 0;
-  int digits = 0, decimals = 0;
-  for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++digits)
-    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  if (p != end && *p == '.') {
-    for (++p; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++digits, ++decimals)
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  }
-  if (p == end && digits > 0 && digits <= 15)
-    return static_cast<double>(mantissa) / powers[decimals];
+// The value of a field: the number it starts with, 0 when none.
+[[gnu::noinline]] double field_value(const char* p, const char* end) {
   double value = 0;
-  parse_double_prefix(field, value);
+  read_probability(p, end, value);
   return value;
 }
+
+}  // namespace
 
 void put_kept_triples(output_file& out, std::string_view text, const std::vector<char>& keep) {
   const char* const end = text.data() + text.size();
@@ -101,7 +86,7 @@ void put_kept_triples(output_file& out, std::string_view text, const std::vector
       } else {
         commit();
         const char* field_end = skip_field(p, end);
-        out.put_fixed4(probability(std::string_view(p, field_end - p)));
+        out.put_fixed4(field_value(p, field_end));
         out.put(' ');
         reopen();
       }
@@ -147,7 +132,7 @@ void put_all_triples(output_file& out, std::string_view text, std::size_t n) {
       } else {
         out.advance(o - start);
         const char* field_end = skip_field(p, end);
-        out.put_fixed4(probability(std::string_view(p, field_end - p)));
+        out.put_fixed4(field_value(p, field_end));
         out.put(' ');
         start = o = out.reserve(window);
         limit = start + window;
@@ -166,7 +151,7 @@ void read_probabilities(std::string_view text, std::vector<double>& probs) {
   field_cursor cursor(text);
   std::string_view field;
   std::size_t k = 0;
-  for (; k < probs.size() && cursor.next(field); ++k) probs[k] = probability(field);
+  for (; k < probs.size() && cursor.next(field); ++k) probs[k] = field_value(field.data(), field.data() + field.size());
   for (; k < probs.size(); ++k) probs[k] = 0;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/probability_text.hpp"
 #include "merge/numbers.hpp"
 
 namespace varnex {

@@ -15,9 +15,6 @@
 
 namespace varnex {
 
-// The value of one field.
-double probability(std::string_view field);
-
 // Writes the triples of the samples with keep[i] set, in sample order, each
 // value in the subset style followed by a space. Fields of other samples are
 // skipped without being read as numbers.
