@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <boost/iostreams/device/file_descriptor.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
 #include <algorithm>
@@ -37,41 +38,6 @@ int open_input_fd(const std::string& name) {
   }
   return fd;
 }
-
-// Reads from the descriptor, after the bytes already taken from a pipe to
-// look for the gzip magic.
-std::size_t read_fd(int fd, std::string& pending, char* to, std::size_t n) {
-  if (!pending.empty()) {
-    const std::size_t got = std::min(n, pending.size());
-    std::memcpy(to, pending.data(), got);
-    pending.erase(0, got);
-    return got;
-  }
-  for (;;) {
-    ssize_t got = ::read(fd, to, n);
-    if (got >= 0) {
-      meter_read(static_cast<std::uint64_t>(got));
-      return static_cast<std::size_t>(got);
-    }
-    if (errno != EINTR) throw std::ios_base::failure("read failed");
-  }
-}
-
-// The file as the gzip decompressor's source.
-class fd_source {
- public:
-  typedef char char_type;
-  typedef io::source_tag category;
-  fd_source(int fd, std::string* pending) : fd_(fd), pending_(pending) {}
-  std::streamsize read(char* s, std::streamsize n) {
-    const std::size_t got = read_fd(fd_, *pending_, s, static_cast<std::size_t>(n));
-    return got ? static_cast<std::streamsize>(got) : -1;
-  }
-
- private:
-  int fd_;
-  std::string* pending_;
-};
 
 }  // namespace
 
@@ -110,7 +76,7 @@ struct input_file::chain {
   std::string pending;  // read from a pipe to look for the gzip magic
   std::size_t buffer = 0;
   int threads = 1;
-  std::uint64_t metered = 0;  // what the BGZF reader took from the file
+  std::uint64_t metered = 0;  // what the decompressor took from the file
   std::unique_ptr<bgzf_reader> blocks;
   std::unique_ptr<io::filtering_istream> stream;
   // Gzip found by content.
@@ -144,27 +110,35 @@ input_file::input_file(const std::string& name, compression policy, const stream
   c.threads = options.threads;
   c.gzip = policy == compression::gzip;
   if (policy == compression::by_content) {
-    unsigned char magic[2] = {0, 0};
+    char magic[2];
     ssize_t got = ::pread(c.fd, magic, 2, 0);
     if (got < 0 && errno == ESPIPE) {
       // A pipe cannot go back: the bytes read are handed out first.
-      char head[2];
-      std::size_t n = 0;
-      try {
-        while (n < 2) {
-          std::string none;
-          const std::size_t r = read_fd(c.fd, none, head + n, 2 - n);
-          if (r == 0) break;
-          n += r;
-        }
-      } catch (...) {
-        throw io_error("Can't read " + name);
-      }
-      c.pending.assign(head, n);
-      std::memcpy(magic, head, n);
-      got = static_cast<ssize_t>(n);
+      got = 0;
+      for (std::size_t r = 1; got < 2 && r;) got += r = read_raw(magic + got, 2 - got);
+      c.pending.assign(magic, got);
     }
-    c.gzip = c.by_content = got == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+    c.gzip = c.by_content = got == 2 && magic[0] == '\x1f' && magic[1] == '\x8b';
+  }
+}
+
+// From the descriptor, after the bytes already taken from a pipe to look for
+// the gzip magic.
+std::size_t input_file::read_raw(char* to, std::size_t n) {
+  chain& c = *chain_;
+  if (!c.pending.empty()) {
+    const std::size_t got = std::min(n, c.pending.size());
+    std::memcpy(to, c.pending.data(), got);
+    c.pending.erase(0, got);
+    return got;
+  }
+  for (;;) {
+    ssize_t got = ::read(c.fd, to, n);
+    if (got >= 0) {
+      meter_read(static_cast<std::uint64_t>(got));
+      return static_cast<std::size_t>(got);
+    }
+    if (errno != EINTR) throw io_error("Can't read " + name_);
   }
 }
 
@@ -175,44 +149,43 @@ int input_file::fd() const { return chain_->fd; }
 
 void input_file::open_chain() {
   chain& c = *chain_;
-  if (c.pending.empty() && starts_bgzf(c.fd)) {
+  if (starts_bgzf(c.fd)) {
     c.blocks = std::make_unique<bgzf_reader>(c.fd, name_, c.threads);
     return;
   }
   const auto size = static_cast<std::streamsize>(c.buffer);
   c.stream = std::make_unique<io::filtering_istream>();
   c.stream->push(io::gzip_decompressor(15, size), size);
-  c.stream->push(fd_source(c.fd, &c.pending), size);
+  c.stream->push(io::file_descriptor_source(c.fd, io::never_close_handle), size);
 }
 
 std::size_t input_file::read(char* buffer, std::size_t n) {
   chain& c = *chain_;
-  try {
-    if (!c.gzip) return read_fd(c.fd, c.pending, buffer, n);
-  } catch (const std::ios_base::failure&) {
-    throw io_error("Can't read " + name_);
-  }
+  if (!c.gzip) return read_raw(buffer, n);
   if (c.by_content) return inflate(buffer, n);
   if (!c.blocks && !c.stream) open_chain();
+  std::size_t got = 0;
   if (c.blocks) {
-    std::size_t got = c.blocks->read(buffer, n);
-    const off_t at = ::lseek(c.fd, 0, SEEK_CUR);
-    if (at >= 0 && static_cast<std::uint64_t>(at) > c.metered) {
-      meter_read(static_cast<std::uint64_t>(at) - c.metered);
-      c.metered = static_cast<std::uint64_t>(at);
+    got = c.blocks->read(buffer, n);
+  } else {
+    auto& s = *c.stream;
+    if (s.bad()) throw io_error("Can't read " + name_);
+    if (s.eof()) return 0;
+    try {
+      s.read(buffer, static_cast<std::streamsize>(n));
+    } catch (...) {
+      throw io_error("Can't read " + name_);
     }
-    return got;
+    if (s.bad()) throw io_error("Can't read " + name_);
+    got = static_cast<std::size_t>(s.gcount());
   }
-  auto& s = *c.stream;
-  if (s.bad()) throw io_error("Can't read " + name_);
-  if (s.eof()) return 0;
-  try {
-    s.read(buffer, static_cast<std::streamsize>(n));
-  } catch (...) {
-    throw io_error("Can't read " + name_);
+  // The decompressors read ahead on their own: what they took from the file.
+  const off_t at = ::lseek(c.fd, 0, SEEK_CUR);
+  if (at >= 0 && static_cast<std::uint64_t>(at) > c.metered) {
+    meter_read(static_cast<std::uint64_t>(at) - c.metered);
+    c.metered = static_cast<std::uint64_t>(at);
   }
-  if (s.bad()) throw io_error("Can't read " + name_);
-  return static_cast<std::size_t>(s.gcount());
+  return got;
 }
 
 // Streams text up to the damage: what was inflated is handed out before the
@@ -234,12 +207,8 @@ std::size_t input_file::inflate(char* to, std::size_t n) {
   z.avail_out = static_cast<uInt>(n);
   while (z.avail_out == n) {
     if (c.in_begin == c.in_end) {
-      try {
-        c.in_begin = 0;
-        c.in_end = read_fd(c.fd, c.pending, c.in.data(), c.in.size());
-      } catch (const std::ios_base::failure&) {
-        throw io_error("Can't read " + name_);
-      }
+      c.in_begin = 0;
+      c.in_end = read_raw(c.in.data(), c.in.size());
       if (c.in_end == 0) {
         if (c.member_end) break;                // the end of the last member
         throw io_error("Can't read " + name_);  // a member cut short

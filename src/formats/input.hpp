@@ -81,6 +81,7 @@ class input_file {
   struct chain;
   void open_chain();
   std::size_t inflate(char* to, std::size_t n);
+  std::size_t read_raw(char* to, std::size_t n);
   std::string name_;
   std::unique_ptr<chain> chain_;
 };
