@@ -355,12 +355,10 @@ int merge(const merge_args& args) {
     for (std::size_t g = 0; g < k; ++g) {
       log.out(gen_files[g] + "\n");
       std::fflush(stdout);
-      input_counts counts;
-      {
-        line_reader reader(*gen_inputs[g]);
-        counts = index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
-                                 samples.rows_of(g).size(), sample_files[g], spill, log);
-      }
+      line_reader reader(*gen_inputs[g]);
+      input_counts counts =
+          index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
+                          samples.rows_of(g).size(), sample_files[g], spill, log);
       gen_inputs[g]->rest(0);
       log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
       // The later line of a repeated position is the one merged.
