@@ -85,6 +85,7 @@ struct input_file::chain {
   std::size_t in_begin = 0, in_end = 0;
   bool member_end = false;  // the last member ended; another may follow
   void close_decompressor() {
+    metered = 0;
     if (z) inflateEnd(z.get());
     z.reset();
     std::vector<char>().swap(in);
@@ -232,18 +233,14 @@ std::size_t input_file::inflate(char* to, std::size_t n) {
 }
 
 void input_file::restart(std::uint64_t offset) {
-  chain& c = *chain_;
-  c.close_decompressor();
-  c.metered = 0;
-  if (::lseek(c.fd, static_cast<off_t>(c.gzip ? 0 : offset), SEEK_SET) < 0)
+  chain_->close_decompressor();
+  if (::lseek(chain_->fd, static_cast<off_t>(chain_->gzip ? 0 : offset), SEEK_SET) < 0)
     throw io_error("Can't read " + name_);
 }
 
 void input_file::rest(std::size_t buffer) {
-  chain_->close_decompressor();
   chain_->buffer = std::max<std::size_t>(buffer, 1024);
-  chain_->metered = 0;
-  if (chain_->gzip && ::lseek(chain_->fd, 0, SEEK_SET) < 0) throw io_error("Can't read " + name_);
+  restart(0);
 }
 
 // ------------------------------------------------------------- line_splitter
@@ -297,12 +294,6 @@ bool line_splitter::next(std::string_view& line) {
   }
 }
 
-void line_splitter::restart_at(std::uint64_t offset) {
-  buffer_offset_ = offset;
-  begin_ = end_ = 0;
-  eof_ = false;
-}
-
 void line_reader::seek(std::uint64_t offset) {
   // Inside the current buffer: nothing to read.
   if (offset >= buffer_offset_ && offset <= buffer_offset_ + end_) {
@@ -321,7 +312,9 @@ void line_reader::seek(std::uint64_t offset) {
     if (got == 0) throw io_error("Can't read " + input_.name());
     produced += got;
   }
-  restart_at(offset);
+  buffer_offset_ = offset;
+  begin_ = end_ = 0;
+  eof_ = false;
 }
 
 }  // namespace varnex

@@ -19,7 +19,6 @@
 //   before it is kept. A last line without a line feed is still a line.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -102,16 +101,14 @@ class line_splitter {
   explicit line_splitter(std::size_t buffer = 256 * 1024);
   // Reads up to n bytes into `to`; 0 only at the end of the data.
   virtual std::size_t read_block(char* to, std::size_t n) = 0;
-  // Forgets the buffered text: the next block read starts at `offset`.
-  void restart_at(std::uint64_t offset);
   std::vector<char> buffer_;
   std::size_t begin_ = 0;            // start of unread data
   std::size_t end_ = 0;              // end of valid data
   std::uint64_t buffer_offset_ = 0;  // text offset of buffer_[0]
+  bool eof_ = false;
 
  private:
   bool fill();
-  bool eof_ = false;
   std::uint64_t line_offset_ = 0;
   std::uint64_t line_number_ = 0;
   std::uint64_t lines_metered_ = 0;

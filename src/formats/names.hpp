@@ -1,4 +1,4 @@
-// How a file is named and how its data is coded.
+// What a file's name says, and how its data is coded.
 #pragma once
 
 #include <string_view>

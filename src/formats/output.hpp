@@ -1,15 +1,10 @@
-// Output files: plain or gzip text written in large blocks through an output
-// target (formats/outputs.hpp).
-//
-// Contract:
-// - Writes, flushes and the final close that fail throw
-//   `io_error("Can't write " + name)`.
-// - A file is written as a temporary file renamed over the name only at
-//   `close()` or `commit()`; one destroyed before that removes its temporary
-//   file and nothing else, so a failed run leaves the name as it found it.
+// Output files. Writes, flushes and the final close that fail throw
+// `io_error("Can't write " + name)`. A file is written as a temporary file
+// (formats/outputs.hpp) renamed over the name only at `close()` or
+// `commit()`; one destroyed before that removes its temporary file and
+// nothing else, so a failed run leaves the name as it found it.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
