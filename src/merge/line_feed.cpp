@@ -18,8 +18,7 @@ constexpr std::size_t batch_text = 4 << 20;
 }  // namespace
 
 // The second read of one GEN input. Its gzip reader is opened when first
-// needed and closed once the last line it gives has been read, since the
-// rest of such an input stands in the spill.
+// needed and closed after the last line it gives: the rest is in the spill.
 class line_feed::source {
  public:
   // `gz_lines`: lines read through the gzip reader; `block`: the largest
@@ -109,10 +108,9 @@ line_feed::line_feed(const std::vector<position_entry>& entries, const position_
   std::vector<std::uint64_t> gz_lines(inputs.size(), 0);
   for (const position_entry& e : entries)
     if (!e.spilled() && !index.bad(e.slot)) ++gz_lines[e.input];
-  // Inputs share about 4 MiB of read-ahead and 2.5 MiB of gzip buffers, so
-  // that an idle input keeps well under 64 KiB when there are many (zlib's
-  // own state and window take about 40 KiB); a few inputs get the sizes
-  // that read fastest.
+  // Inputs share about 4 MiB of read-ahead and 1.5 MiB of gzip buffers, so
+  // that an idle input keeps under 64 KiB when there are many (zlib's state
+  // takes 40 KiB); a few inputs get the sizes that read fastest.
   const std::size_t k = std::max<std::size_t>(inputs.size(), 1);
   const std::size_t block = std::clamp<std::size_t>((4u << 20) / k, 32u << 10, 1u << 20);
   const std::size_t gz_block = std::clamp<std::size_t>((1u << 20) / k, 8u << 10, 256u << 10);

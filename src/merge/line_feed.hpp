@@ -37,8 +37,7 @@ struct fed_line {
 
 class line_feed {
  public:
-  // `entries`, `index` and `inputs` (the GEN inputs, open) must outlive the
-  // feed. With `copy_text` each line is
+  // `entries`, `index` and `inputs` (the open GEN inputs) outlive the feed. With `copy_text` each line is
   // also split into triples (line_triples::scan) for copying as text.
   // `runs`: per input, where its position-ordered runs start in the spill
   // (order_inputs).

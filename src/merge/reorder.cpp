@@ -57,27 +57,25 @@ std::vector<std::vector<std::uint64_t>> order_inputs(std::vector<position_entry>
     std::vector<std::pair<std::uint64_t, std::size_t>>().swap(by_offset);
     const int fd = gzip[g] ? spill.fd() : inputs[g]->fd();
     const std::string name = gzip[g] ? spill.description() : inputs[g]->name();
-    {
-      for (std::size_t c = 0; c < order.size();) {
-        const std::uint64_t start = entries[order[c]].offset();
-        std::size_t end = c + 1;
-        while (end < order.size() &&
-               entries[order[end]].offset() + entries[order[end]].length - start <= run_span)
-          ++end;
-        const position_entry& last = entries[order[end - 1]];
-        text.resize(static_cast<std::size_t>(last.offset() + last.length - start));
-        if (read_at(fd, start, text.data(), text.size(), name) != text.size())
-          throw io_error("Can't read " + name);
-        std::sort(order.begin() + static_cast<std::ptrdiff_t>(c), order.begin() + static_cast<std::ptrdiff_t>(end));
-        for (std::size_t j = c; j < end; ++j) {
-          position_entry& e = entries[order[j]];
-          const std::uint64_t at =
-              spill.append(std::string_view(text.data() + (e.offset() - start), e.length));
-          if (j == c) runs[g].push_back(at);
-          e.where = at | position_entry::in_spill | (e.where & position_entry::flipped);
-        }
-        c = end;
+    for (std::size_t c = 0; c < order.size();) {
+      const std::uint64_t start = entries[order[c]].offset();
+      std::size_t end = c + 1;
+      while (end < order.size() &&
+             entries[order[end]].offset() + entries[order[end]].length - start <= run_span)
+        ++end;
+      const position_entry& last = entries[order[end - 1]];
+      text.resize(static_cast<std::size_t>(last.offset() + last.length - start));
+      if (read_at(fd, start, text.data(), text.size(), name) != text.size())
+        throw io_error("Can't read " + name);
+      std::sort(order.begin() + static_cast<std::ptrdiff_t>(c), order.begin() + static_cast<std::ptrdiff_t>(end));
+      for (std::size_t j = c; j < end; ++j) {
+        position_entry& e = entries[order[j]];
+        const std::uint64_t at =
+            spill.append(std::string_view(text.data() + (e.offset() - start), e.length));
+        if (j == c) runs[g].push_back(at);
+        e.where = at | position_entry::in_spill | (e.where & position_entry::flipped);
       }
+      c = end;
     }
   }
   std::vector<char>().swap(text);
