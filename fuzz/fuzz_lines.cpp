@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const varnex::io_error&) {
   }
   try {
-    varnex::gz_line_reader reader(name);
+    varnex::input_file in(name, varnex::compression::by_content);
+    varnex::line_reader reader(in);
     std::string_view line;
     std::size_t n = 0;
     bool gzip = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;

@@ -16,7 +16,8 @@ namespace varnex {
 
 int update_pheno_cov(const update_args& args) {
   try {
-    gz_line_reader reader(args.sample_file);
+    input_file input(args.sample_file, compression::by_content);
+    line_reader reader(input);
     std::string_view line;
     // A standard output that fails (disk full) ends the run; main reports it.
     while (reader.next(line) && !std::ferror(stdout)) {

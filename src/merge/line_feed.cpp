@@ -1,13 +1,10 @@
 #include "merge/line_feed.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "formats/gen.hpp"
+#include "formats/ranges.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -20,27 +17,21 @@ constexpr std::size_t batch_text = 4 << 20;
 
 }  // namespace
 
-// The second read of one GEN input. Its readers are opened when first
-// needed; the gzip reader is closed once the last line it gives has been
-// read, since the rest of such an input stands in the spill.
+// The second read of one GEN input. Its gzip reader is opened when first
+// needed and closed after the last line it gives: the rest is in the spill.
 class line_feed::source {
  public:
-  // `gz_lines`: lines read through the gzip reader; `block`, `gz_block`: the
-  // largest read of a range reader and the buffers of the gzip reader,
-  // smaller when many inputs share the memory.
-  source(const std::string& name, spill_file& spill, std::uint64_t gz_lines, std::size_t block,
-         std::size_t gz_block)
-      : name_(name), spill_(spill), gz_lines_(gz_lines), block_(block), gz_block_(gz_block) {
-    if (!has_gzip_content(name)) {
-      check_readable(name);
-      fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd_ < 0) throw io_error("Can't open " + name);
-      meter_opened(fd_);
-      plain_ = std::make_unique<range_reader>(fd_, name, block_);
-    }
-  }
-  ~source() {
-    if (fd_ >= 0) ::close(fd_);
+  // `gz_lines`: lines read through the gzip reader; `block`: the largest
+  // read of a range reader; `gz_block`, `chain`: the line buffer and the
+  // decompression buffers of the gzip reader. All smaller when many inputs
+  // share the memory.
+  source(input_file& input, spill_file& spill, std::uint64_t gz_lines, std::size_t block,
+         std::size_t gz_block, std::size_t chain)
+      : input_(input), spill_(spill), gz_lines_(gz_lines), block_(block), gz_block_(gz_block) {
+    if (!input.compressed())
+      plain_ = std::make_unique<range_reader>(input.fd(), input.name(), block_);
+    else
+      input.rest(chain);
   }
 
   // What follows allele B in the line of `e`, checked to be the line the
@@ -61,13 +52,14 @@ class line_feed::source {
     } else if (plain_) {
       text = plain_->get(e.offset(), e.length);
     } else {
-      if (!gz_) gz_ = std::make_unique<gz_line_reader>(name_, gz_block_);
+      if (!gz_) gz_ = std::make_unique<line_reader>(input_, gz_block_);
       gz_->seek(e.offset());
-      if (!gz_->next(text) || text.size() != e.length) throw io_error("Can't read " + name_);
+      if (!gz_->next(text) || text.size() != e.length) missing_bytes();
       if (--gz_lines_ == 0) {
         // The line goes on living in the batch; the reader is done.
         gz_text_.assign(text.begin(), text.end());
         gz_.reset();
+        input_.rest(0);
         text = gz_text_;
       }
     }
@@ -84,30 +76,20 @@ class line_feed::source {
   // Plain input: up to n bytes at `offset` straight into `to`; how many the
   // file held.
   std::size_t read_at(std::uint64_t offset, char* to, std::size_t n) {
-    std::size_t got = 0;
-    while (got < n) {
-      ssize_t r = ::pread(fd_, to + got, n - got, static_cast<off_t>(offset + got));
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) throw io_error("Can't read " + name_);
-      if (r == 0) break;
-      got += static_cast<std::size_t>(r);
-    }
-    meter_read(got);
-    return got;
+    return varnex::read_at(input_.fd(), offset, to, n, input_.name());
   }
-  void missing_bytes() const { throw io_error("Can't read " + name_); }
+  void missing_bytes() const { throw io_error("Can't read " + input_.name()); }
 
   std::string_view check(const position_entry& e, std::string_view text) const {
     gen_line f = split_gen_line(text);
     if (f.leading_fields < 5 || !f.position_ok || f.position != e.pos)
-      throw io_error("Can't read " + name_ + ": it changed during the merge");
+      throw io_error("Can't read " + input_.name() + ": it changed during the merge");
     return f.probabilities;
   }
 
  private:
-  std::string name_;
-  int fd_ = -1;
-  std::unique_ptr<gz_line_reader> gz_;
+  input_file& input_;
+  std::unique_ptr<line_reader> gz_;
   std::unique_ptr<range_reader> plain_;
   std::unique_ptr<range_reader> spilled_;
   spill_file& spill_;
@@ -119,24 +101,26 @@ class line_feed::source {
 };
 
 line_feed::line_feed(const std::vector<position_entry>& entries, const position_index& index,
-                     const std::vector<std::string>& gen_files, spill_file& spill,
+                     const std::vector<std::unique_ptr<input_file>>& inputs, spill_file& spill,
                      const std::vector<std::vector<std::uint64_t>>& runs,
                      const sample_union& samples, bool copy_text)
     : entries_(entries), index_(index), samples_(samples), copy_text_(copy_text) {
-  std::vector<std::uint64_t> gz_lines(gen_files.size(), 0);
+  std::vector<std::uint64_t> gz_lines(inputs.size(), 0);
   for (const position_entry& e : entries)
     if (!e.spilled() && !index.bad(e.slot)) ++gz_lines[e.input];
-  // Inputs share about 16 MiB of read-ahead and 4 MiB of gzip buffers; a
-  // few inputs get the sizes that read fastest.
-  const std::size_t k = std::max<std::size_t>(gen_files.size(), 1);
-  const std::size_t block = std::clamp<std::size_t>((16u << 20) / k, 64u << 10, 1u << 20);
-  const std::size_t gz_block = std::clamp<std::size_t>((4u << 20) / k, 16u << 10, 256u << 10);
+  // Inputs share about 4 MiB of read-ahead and 1.5 MiB of gzip buffers, so
+  // that an idle input keeps under 64 KiB when there are many (zlib's state
+  // takes 40 KiB); a few inputs get the sizes that read fastest.
+  const std::size_t k = std::max<std::size_t>(inputs.size(), 1);
+  const std::size_t block = std::clamp<std::size_t>((4u << 20) / k, 32u << 10, 1u << 20);
+  const std::size_t gz_block = std::clamp<std::size_t>((1u << 20) / k, 8u << 10, 256u << 10);
+  const std::size_t chain = std::clamp<std::size_t>((512u << 10) / k, 4u << 10, 256u << 10);
   std::size_t all_runs = 0;
   for (const auto& r : runs) all_runs += r.size();
   const std::size_t run_block =
       std::clamp<std::size_t>((16u << 20) / std::max<std::size_t>(all_runs, 1), 16u << 10, 1u << 20);
-  for (std::size_t g = 0; g < gen_files.size(); ++g) {
-    sources_.push_back(std::make_unique<source>(gen_files[g], spill, gz_lines[g], block, gz_block));
+  for (std::size_t g = 0; g < inputs.size(); ++g) {
+    sources_.push_back(std::make_unique<source>(*inputs[g], spill, gz_lines[g], block, gz_block, chain));
     if (g < runs.size()) sources_.back()->set_runs(runs[g], run_block);
   }
   spans_.resize(sources_.size());

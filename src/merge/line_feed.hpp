@@ -20,7 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "merge/line_store.hpp"
+#include "formats/ranges.hpp"
+#include "formats/streams.hpp"
 #include "merge/positions.hpp"
 #include "merge/samples.hpp"
 #include "merge/line_triples.hpp"
@@ -36,12 +37,12 @@ struct fed_line {
 
 class line_feed {
  public:
-  // `entries` and `index` must outlive the feed. With `copy_text` each line is
+  // `entries`, `index` and `inputs` (the open GEN inputs) outlive the feed. With `copy_text` each line is
   // also split into triples (line_triples::scan) for copying as text.
   // `runs`: per input, where its position-ordered runs start in the spill
   // (order_inputs).
   line_feed(const std::vector<position_entry>& entries, const position_index& index,
-            const std::vector<std::string>& gen_files, spill_file& spill,
+            const std::vector<std::unique_ptr<input_file>>& inputs, spill_file& spill,
             const std::vector<std::vector<std::uint64_t>>& runs, const sample_union& samples,
             bool copy_text);
   ~line_feed();

@@ -26,7 +26,6 @@
 #include "formats/streams.hpp"
 #include "formats/text.hpp"
 #include "merge/line_feed.hpp"
-#include "merge/line_store.hpp"
 #include "formats/probability_text.hpp"
 #include "merge/numbers.hpp"
 #include "merge/positions.hpp"
@@ -341,7 +340,11 @@ int merge(const merge_args& args) {
     const std::vector<std::string> sample_files(merge_files.begin() + k, merge_files.begin() + 2 * k);
     // The SAMPLE files are read twice too.
     for (const std::string& name : merge_files) check_read_twice(name);
-    for (const std::string& name : merge_files) check_readable(name);
+    // Each GEN input is opened once, read by content (gzip or plain).
+    std::vector<std::unique_ptr<input_file>> gen_inputs;
+    for (const std::string& name : gen_files)
+      gen_inputs.push_back(std::make_unique<input_file>(name, compression::by_content, streams));
+    for (const std::string& name : sample_files) check_readable(name);
 
     log.say("Organise Samples...\n");
     sample_union samples;
@@ -353,10 +356,11 @@ int merge(const merge_args& args) {
     for (std::size_t g = 0; g < k; ++g) {
       log.out(gen_files[g] + "\n");
       std::fflush(stdout);
-      gz_line_reader reader(gen_files[g]);
+      line_reader reader(*gen_inputs[g]);
       input_counts counts =
-          index.add_input(static_cast<std::uint32_t>(g), reader, has_gzip_content(gen_files[g]),
+          index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
                           samples.rows_of(g).size(), sample_files[g], spill, log);
+      gen_inputs[g]->rest(0);
       log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
       // The later line of a repeated position is the one merged.
       if (counts.repeated > 0)
@@ -367,13 +371,13 @@ int merge(const merge_args& args) {
             "\n");
     spill.finish();
     std::vector<position_entry> entries = index.take_sorted_entries();
-    const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_files, spill);
+    const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_inputs, spill);
 
     log.say("Open all GEN files for reading...\n");
     // With a threshold above 0 an individual that one line alone supplies
     // gets that line's triple unchanged, so a split line can be copied.
     const bool copy_text = threshold > 0.0;
-    line_feed feed(entries, index, gen_files, spill, runs, samples, copy_text);
+    line_feed feed(entries, index, gen_inputs, spill, runs, samples, copy_text);
 
     log.say("Merge...\n");
     std::vector<std::string> ids;

@@ -70,7 +70,7 @@ void position_index::move_to_spill(std::size_t first_entry, std::uint64_t base) 
   }
 }
 
-input_counts position_index::add_input(std::uint32_t input, gz_line_reader& reader,
+input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
                                        bool compressed, std::size_t rows,
                                        const std::string& sample_name, spill_file& spill,
                                        tee& log) {

@@ -17,7 +17,7 @@
 #include "driver/log.hpp"
 #include "formats/streams.hpp"
 #include "merge/descriptor.hpp"
-#include "merge/line_store.hpp"
+#include "formats/ranges.hpp"
 
 namespace varnex {
 
@@ -51,7 +51,7 @@ class position_index {
   // line). A gzip input (`compressed`) goes to `spill` from its first
   // backward step in position order on; one that is small, or steps back
   // early, goes there whole, so that its gzip reader is not needed again.
-  input_counts add_input(std::uint32_t input, gz_line_reader& reader, bool compressed,
+  input_counts add_input(std::uint32_t input, line_reader& reader, bool compressed,
                          std::size_t rows, const std::string& sample_name, spill_file& spill,
                          tee& log);
 

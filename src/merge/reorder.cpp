@@ -1,11 +1,8 @@
 #include "merge/reorder.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
+#include "formats/ranges.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -18,28 +15,18 @@ constexpr std::uint64_t run_span = 8 << 20;
 // Lines this long on average are read one by one where they stand.
 constexpr std::uint64_t long_line = 2048;
 
-void read_exactly(int fd, std::uint64_t offset, char* to, std::size_t n, const std::string& name) {
-  std::size_t got = 0;
-  while (got < n) {
-    ssize_t r = ::pread(fd, to + got, n - got, static_cast<off_t>(offset + got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) throw io_error("Can't read " + name);
-    got += static_cast<std::size_t>(r);
-  }
-}
-
 }  // namespace
 
 std::vector<std::vector<std::uint64_t>> order_inputs(std::vector<position_entry>& entries,
                                                      const position_index& index,
-                                                     const std::vector<std::string>& gen_files,
+                                                     const std::vector<std::unique_ptr<input_file>>& inputs,
                                                      spill_file& spill) {
-  const std::size_t k = gen_files.size();
+  const std::size_t k = inputs.size();
   std::vector<std::vector<std::uint64_t>> runs(k);
   // A gzip input's own lines are read in order by construction; only its
   // spilled ones can stand out of order.
   std::vector<char> gzip(k), unordered(k, 0);
-  for (std::size_t g = 0; g < k; ++g) gzip[g] = has_gzip_content(gen_files[g]);
+  for (std::size_t g = 0; g < k; ++g) gzip[g] = inputs[g]->compressed();
   auto wanted = [&](const position_entry& e) { return !index.bad(e.slot) && (!gzip[e.input] || e.spilled()); };
   std::vector<std::uint64_t> next(k, 0), lines(k, 0), bytes(k, 0);
   for (const position_entry& e : entries) {
@@ -68,34 +55,28 @@ std::vector<std::vector<std::uint64_t>> order_inputs(std::vector<position_entry>
     order.resize(by_offset.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = by_offset[i].second;
     std::vector<std::pair<std::uint64_t, std::size_t>>().swap(by_offset);
-    int fd = gzip[g] ? spill.fd() : ::open(gen_files[g].c_str(), O_RDONLY | O_CLOEXEC);
-    const std::string& name = gzip[g] ? spill.description() : gen_files[g];
-    if (fd < 0) throw io_error("Can't open " + name);
-    try {
-      for (std::size_t c = 0; c < order.size();) {
-        const std::uint64_t start = entries[order[c]].offset();
-        std::size_t end = c + 1;
-        while (end < order.size() &&
-               entries[order[end]].offset() + entries[order[end]].length - start <= run_span)
-          ++end;
-        const position_entry& last = entries[order[end - 1]];
-        text.resize(static_cast<std::size_t>(last.offset() + last.length - start));
-        read_exactly(fd, start, text.data(), text.size(), name);
-        std::sort(order.begin() + static_cast<std::ptrdiff_t>(c), order.begin() + static_cast<std::ptrdiff_t>(end));
-        for (std::size_t j = c; j < end; ++j) {
-          position_entry& e = entries[order[j]];
-          const std::uint64_t at =
-              spill.append(std::string_view(text.data() + (e.offset() - start), e.length));
-          if (j == c) runs[g].push_back(at);
-          e.where = at | position_entry::in_spill | (e.where & position_entry::flipped);
-        }
-        c = end;
+    const int fd = gzip[g] ? spill.fd() : inputs[g]->fd();
+    const std::string name = gzip[g] ? spill.description() : inputs[g]->name();
+    for (std::size_t c = 0; c < order.size();) {
+      const std::uint64_t start = entries[order[c]].offset();
+      std::size_t end = c + 1;
+      while (end < order.size() &&
+             entries[order[end]].offset() + entries[order[end]].length - start <= run_span)
+        ++end;
+      const position_entry& last = entries[order[end - 1]];
+      text.resize(static_cast<std::size_t>(last.offset() + last.length - start));
+      if (read_at(fd, start, text.data(), text.size(), name) != text.size())
+        throw io_error("Can't read " + name);
+      std::sort(order.begin() + static_cast<std::ptrdiff_t>(c), order.begin() + static_cast<std::ptrdiff_t>(end));
+      for (std::size_t j = c; j < end; ++j) {
+        position_entry& e = entries[order[j]];
+        const std::uint64_t at =
+            spill.append(std::string_view(text.data() + (e.offset() - start), e.length));
+        if (j == c) runs[g].push_back(at);
+        e.where = at | position_entry::in_spill | (e.where & position_entry::flipped);
       }
-    } catch (...) {
-      if (!gzip[g]) ::close(fd);
-      throw;
+      c = end;
     }
-    if (!gzip[g]) ::close(fd);
   }
   std::vector<char>().swap(text);
   spill.finish();

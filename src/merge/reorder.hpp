@@ -9,10 +9,11 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <vector>
 
-#include "merge/line_store.hpp"
+#include "formats/ranges.hpp"
+#include "formats/streams.hpp"
 #include "merge/positions.hpp"
 
 namespace varnex {
@@ -24,7 +25,7 @@ namespace varnex {
 // spill file can be made (the lines are then read one by one).
 std::vector<std::vector<std::uint64_t>> order_inputs(std::vector<position_entry>& entries,
                                                      const position_index& index,
-                                                     const std::vector<std::string>& gen_files,
+                                                     const std::vector<std::unique_ptr<input_file>>& inputs,
                                                      spill_file& spill);
 
 }  // namespace varnex

@@ -41,7 +41,8 @@ lines chain_lines(const std::string& name, bool compressed) {
   return all_lines(reader);
 }
 lines gz_lines(const std::string& name) {
-  gz_line_reader reader(name);
+  input_file in(name, compression::by_content);
+  line_reader reader(in);
   return all_lines(reader);
 }
 

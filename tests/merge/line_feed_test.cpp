@@ -64,14 +64,16 @@ std::size_t feed_all(const merge_inputs& in, const std::function<void()>& betwee
   samples.organise(in.sample_files, log);
   position_index index;
   spill_file spill(in.dir.path());
+  std::vector<std::unique_ptr<input_file>> inputs;
   for (std::uint32_t g = 0; g < 2; ++g) {
-    gz_line_reader reader(in.gen_files[g]);
+    inputs.push_back(std::make_unique<input_file>(in.gen_files[g], compression::by_content));
+    line_reader reader(*inputs[g]);
     index.add_input(g, reader, false, 40, in.sample_files[g], spill, log);
   }
   spill.finish();
   between();
   std::vector<position_entry> entries = index.take_sorted_entries();
-  line_feed feed(entries, index, in.gen_files, spill, {}, samples, true);
+  line_feed feed(entries, index, inputs, spill, {}, samples, true);
   std::size_t read = 0;
   for (std::size_t i = 0, end; i < entries.size(); i = end) {
     for (end = i; end < entries.size() && entries[end].pos == entries[i].pos;) ++end;

@@ -1,4 +1,4 @@
-#include "merge/line_store.hpp"
+#include "formats/ranges.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,11 +1,6 @@
-// Random access to the GEN lines recorded by the first pass.
-//
-// A plain input is read again with pread: the exact line when the wanted
-// lines jump about, growing blocks while they follow each other in the file.
-// A gzip input whose lines are out of position order cannot be read backward
-// without decompressing it again from the start, so from its first backward
-// step on its lines are copied, as read, into an anonymous spill file beside
-// the output, and read back from there.
+// Random access to byte ranges of a file: positioned reads of plain text, and
+// an anonymous spill file for text that cannot be read back where it stands
+// (gzip data, which would have to be decompressed again from its start).
 #pragma once
 
 #include <cstdint>
@@ -16,8 +11,9 @@
 
 namespace varnex {
 
-// True when the file starts with the gzip magic bytes (zlib then inflates it).
-bool has_gzip_content(const std::string& name);
+// Up to n bytes at `offset` of the file open on `fd` into `to`; returns how
+// many the file held. Throws io_error("Can't read " + name) on a failed read.
+std::size_t read_at(int fd, std::uint64_t offset, char* to, std::size_t n, const std::string& name);
 
 // Reads byte ranges of one open file descriptor. A range that jumps costs a
 // read of its own bytes; ranges that follow each other (small gaps allowed)

@@ -1,4 +1,4 @@
-#include "merge/line_store.hpp"
+#include "formats/ranges.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,13 +19,17 @@ constexpr std::size_t block = 1 << 20;
 
 }  // namespace
 
-bool has_gzip_content(const std::string& name) {
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw io_error("Can't open " + name);
-  unsigned char magic[2] = {0, 0};
-  ssize_t got = ::read(fd, magic, 2);
-  ::close(fd);
-  return got == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+std::size_t read_at(int fd, std::uint64_t offset, char* to, std::size_t n, const std::string& name) {
+  std::size_t got = 0;
+  while (got < n) {
+    ssize_t r = ::pread(fd, to + got, n - got, static_cast<off_t>(offset + got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) throw io_error("Can't read " + name);
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  meter_read(got);
+  return got;
 }
 
 std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
@@ -61,16 +65,8 @@ std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
     buffer_.reset(new char[room]);
     capacity_ = room;
   }
-  std::size_t got = 0;
-  while (got < want) {
-    ssize_t n = ::pread(fd_, buffer_.get() + got, want - got, static_cast<off_t>(offset + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw io_error("Can't read " + name_);
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
+  const std::size_t got = read_at(fd_, offset, buffer_.get(), want, name_);
   read_ += got;
-  meter_read(got);
   start_ = offset;
   size_ = got;
   if (got < length) throw io_error("Can't read " + name_);
