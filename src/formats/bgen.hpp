@@ -77,9 +77,10 @@ class bgen_encoder {
   std::vector<std::uint32_t> values_;
   std::string raw_;
   std::string packed_;
-  void* zstd_ = nullptr;     // ZSTD_CCtx
-  void* deflate_ = nullptr;  // libdeflate_compressor
-  static constexpr int zlib_level = 6;
+  void* zstd_ = nullptr;  // ZSTD_CCtx
+  void* zlib_ = nullptr;  // z_stream
+  // The zlib data of `raw_` into `packed_`; returns its size.
+  std::size_t deflate_block(std::size_t values_at);
 };
 
 // Header fields as read.
