@@ -440,6 +440,7 @@ void bgen_reader::read_exact(void* to, std::size_t n, const char* what) {
   if (std::ferror(in_->file)) throw io_error("Can't read " + name_);
   in_->position += got;
   if (got != n) damaged(std::string("truncated: ") + what + " runs past the end of the file");
+  if (keep_ && index_ > 0) block_.append(static_cast<const char*>(to), n);
 }
 
 bool bgen_reader::next(bgen_variant& v) {
@@ -452,6 +453,7 @@ bool bgen_reader::next(bgen_variant& v) {
     return false;
   }
   ++index_;
+  block_.clear();
   if (std::feof(in_->file) || (in_->size_known && in_->position == in_->size)) {
     throw io_error(name_ + ": the file ends after " + std::to_string(index_ - 1) +
                    " variants, the header counts " + std::to_string(layout_.variants));

@@ -147,10 +147,23 @@ void bgen_writer::add_line(std::string_view text) {
     encode_batch();
 }
 
+void bgen_writer::add_block(std::string_view block, bool has_chromosome) {
+  lines_.push_back({pending_.size(), block.size(), has_chromosome ? 1 : 2});
+  pending_.append(block);
+  if (pending_.size() >= (std::size_t(4) << 20) * options_.threads ||
+      lines_.size() >= 4096 * std::size_t(options_.threads))
+    encode_batch();
+}
+
 void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
   s.out.clear();
   for (std::size_t i = begin; i < end; ++i) {
     const std::string_view text(pending_.data() + lines_[i].begin, lines_[i].size);
+    if (lines_[i].block) {
+      s.out += text;
+      s.without_chromosome += lines_[i].block == 2;
+      continue;
+    }
     try {
       const gen_line g = split_gen_line(text);
       if (g.leading_fields < 5)
