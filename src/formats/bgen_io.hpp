@@ -143,7 +143,8 @@ class bgen_line_reader : public line_splitter {
   bgen_reader reader_;
   bgen_variant variant_;
   std::uint64_t index_ = 0;
-  std::string text_;
+  std::vector<char> text_;  // the variant's GEN line: text_size_ bytes
+  std::size_t text_size_ = 0;
   std::size_t at_ = 0;
   // Text of every value 0..scale for the scale last seen, when small enough.
   std::uint32_t table_scale_ = 0;
