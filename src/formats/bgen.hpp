@@ -70,6 +70,8 @@ class bgen_encoder {
   // Appends the whole block to `out`; returns the number of triples whose sum
   // was rescaled. Throws std::length_error for a field too long for the format.
   std::uint64_t encode(const bgen_variant_in& v, std::string& out);
+  // Bits per probability of the blocks encoded from now on.
+  void set_bits(unsigned bits) { bits_ = bits; }
 
  private:
   bgen_compression compression_;
@@ -77,9 +79,10 @@ class bgen_encoder {
   std::vector<std::uint32_t> values_;
   std::string raw_;
   std::string packed_;
-  void* zstd_ = nullptr;     // ZSTD_CCtx
-  void* deflate_ = nullptr;  // libdeflate_compressor
-  static constexpr int zlib_level = 6;
+  void* zstd_ = nullptr;  // ZSTD_CCtx
+  void* zlib_ = nullptr;  // z_stream
+  // The zlib data of `raw_` into `packed_`; returns its size.
+  std::size_t deflate_block(std::size_t values_at);
 };
 
 // Header fields as read.
@@ -121,6 +124,10 @@ class bgen_reader {
   // From now on `next` reads the identifiers, position and alleles only and
   // steps over the probability data (left unchecked): a quick count.
   void skip_probabilities() { skip_ = true; }
+  // From now on `next` also keeps the bytes of the variant's block as read,
+  // for `block`: a block copied unchanged into another file.
+  void keep_blocks() { keep_ = true; }
+  const std::string& block() const { return block_; }
   const std::string& name() const { return name_; }
 
  private:
@@ -138,6 +145,8 @@ class bgen_reader {
   void* zstd_ = nullptr;     // ZSTD_DCtx
   void* inflate_ = nullptr;  // libdeflate_decompressor
   bool skip_ = false;
+  bool keep_ = false;
+  std::string block_;
   // zlib data of `compressed_` into `raw_`, which holds the expected size.
   void inflate();
 };

@@ -147,10 +147,23 @@ void bgen_writer::add_line(std::string_view text) {
     encode_batch();
 }
 
+void bgen_writer::add_block(std::string_view block, bool has_chromosome) {
+  lines_.push_back({pending_.size(), block.size(), has_chromosome ? 1 : 2});
+  pending_.append(block);
+  if (pending_.size() >= (std::size_t(4) << 20) * options_.threads ||
+      lines_.size() >= 4096 * std::size_t(options_.threads))
+    encode_batch();
+}
+
 void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
   s.out.clear();
   for (std::size_t i = begin; i < end; ++i) {
     const std::string_view text(pending_.data() + lines_[i].begin, lines_[i].size);
+    if (lines_[i].block) {
+      s.out += text;
+      s.without_chromosome += lines_[i].block == 2;
+      continue;
+    }
     try {
       const gen_line g = split_gen_line(text);
       if (g.leading_fields < 5)
@@ -330,13 +343,13 @@ std::size_t format_fraction(std::uint32_t v, std::uint32_t scale, char* out) {
 bgen_line_reader::bgen_line_reader(const std::string& name) : reader_(name) {}
 
 std::size_t bgen_line_reader::read_block(char* to, std::size_t n) {
-  while (at_ == text_.size()) {
+  while (at_ == text_size_) {
     if (!reader_.next(variant_)) return 0;
     ++index_;
     format_variant();
     at_ = 0;
   }
-  const std::size_t size = std::min(n, text_.size() - at_);
+  const std::size_t size = std::min(n, text_size_ - at_);
   std::memcpy(to, text_.data() + at_, size);
   at_ += size;
   return size;
@@ -344,20 +357,20 @@ std::size_t bgen_line_reader::read_block(char* to, std::size_t n) {
 
 void bgen_line_reader::format_variant() {
   const bgen_variant& v = variant_;
-  text_.clear();
+  std::string head;
   auto field = [&](const std::string& value, const char* what) {
     for (char c : value)
       if (is_blank(c))
         throw io_error(reader_.name() + ", variant " + std::to_string(index_) + " (rsid " + v.rsid +
                        "): " + what + " " + quoted(value) + " has white space, which GEN text cannot hold");
     // An empty field would shift every later field of the line.
-    text_ += value.empty() ? std::string_view(".") : std::string_view(value);
-    text_ += ' ';
+    head += value.empty() ? std::string_view(".") : std::string_view(value);
+    head += ' ';
   };
   field(v.varid, "the variant id");
   field(v.rsid, "the rsid");
-  text_ += std::to_string(v.position);
-  text_ += ' ';
+  head += std::to_string(v.position);
+  head += ' ';
   field(v.allele_a, "allele A");
   field(v.allele_b, "allele B");
 
@@ -368,15 +381,30 @@ void bgen_line_reader::format_variant() {
       table_[16 * i] = static_cast<char>(format_fraction(i, v.scale, table_.data() + 16 * i + 1));
     table_scale_ = v.scale;
   }
-  const std::size_t start = text_.size();
-  text_.resize(start + n * 16);
+  // Grown, never filled again: the buffer is reused from variant to variant.
+  const std::size_t start = head.size();
+  if (text_.size() < start + n * 16 + 1) text_.resize(start + n * 16 + 1);
+  std::memcpy(text_.data(), head.data(), start);
   char* out = text_.data() + start;
   if (v.scale <= 65535) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const char* entry = table_.data() + 16 * std::size_t(v.values[i]);
-      std::memcpy(out, entry + 1, 15);
-      out += entry[0];
-      *out++ = ' ';
+    // Hard calls, most of a typical file, as one 6-byte piece each, chosen
+    // without a branch on which genotype it is.
+    static const char hard[5][8] = {"", "1 0 0 ", "0 1 0 ", "", "0 0 1 "};
+    for (std::size_t i = 0; i < n; i += 3) {
+      const std::uint32_t* t = v.values.data() + i;
+      const unsigned key = unsigned(t[0] == v.scale) | unsigned(t[1] == v.scale) << 1 |
+                           unsigned(t[2] == v.scale) << 2;
+      if (key != 0) {
+        std::memcpy(out, hard[key], 8);
+        out += 6;
+        continue;
+      }
+      for (int k = 0; k < 3; ++k) {
+        const char* entry = table_.data() + 16 * std::size_t(t[k]);
+        std::memcpy(out, entry + 1, 15);
+        out += entry[0];
+        *out++ = ' ';
+      }
     }
   } else {
     for (std::size_t i = 0; i < n; ++i) {
@@ -385,8 +413,8 @@ void bgen_line_reader::format_variant() {
     }
   }
   // The line ends without a space after its last field.
-  text_.resize(n > 0 ? static_cast<std::size_t>(out - 1 - text_.data()) : start - 1);
-  text_ += '\n';
+  text_size_ = n > 0 ? static_cast<std::size_t>(out - 1 - text_.data()) : start - 1;
+  text_[text_size_++] = '\n';
 }
 
 bool is_bgen_name(std::string_view name) {

@@ -58,6 +58,17 @@ class bgen_writer {
 
   // One GEN line, without its line feed.
   void add_line(std::string_view text);
+  // A variant block made elsewhere (copied from a BGEN input or encoded by
+  // the caller), written as it stands in its place among the lines.
+  void add_block(std::string_view block, bool has_chromosome);
+  // Triples rescaled in blocks given to `add_block`.
+  void add_rescaled(std::uint64_t count) { rescaled_ += count; }
+  // The sample count of a file without identifiers whose first variant is
+  // not a GEN line.
+  void set_samples(std::uint32_t samples) {
+    samples_ = samples;
+    samples_known_ = true;
+  }
   void finish();
   void commit();
   void close() {
@@ -88,6 +99,7 @@ class bgen_writer {
   std::string pending_;
   struct pending_line {
     std::size_t begin, size;
+    int block = 0;  // 0 a GEN line; 1 a block, 2 a block without chromosome
   };
   std::vector<pending_line> lines_;
   std::vector<std::unique_ptr<slot>> slots_;
@@ -102,6 +114,7 @@ class bgen_text_sink {
   void finish();
   void commit() { writer_->commit(); }
   const bgen_writer& writer() const { return *writer_; }
+  bgen_writer& writer() { return *writer_; }
   // The count lines for the end of the run: "Number of probability triples
   // rescaled: N", and the variants left without a chromosome when there are.
   std::string summary() const;
@@ -130,7 +143,8 @@ class bgen_line_reader : public line_splitter {
   bgen_reader reader_;
   bgen_variant variant_;
   std::uint64_t index_ = 0;
-  std::string text_;
+  std::vector<char> text_;  // the variant's GEN line: text_size_ bytes
+  std::size_t text_size_ = 0;
   std::size_t at_ = 0;
   // Text of every value 0..scale for the scale last seen, when small enough.
   std::uint32_t table_scale_ = 0;

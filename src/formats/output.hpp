@@ -67,6 +67,7 @@ class output_file {
   const std::string& name() const { return name_; }
   // The BGEN writer behind a BGEN output, else null.
   const bgen_text_sink* bgen() const { return sink_.get(); }
+  bgen_text_sink* bgen() { return sink_.get(); }
 
  private:
   void drain();

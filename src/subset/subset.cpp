@@ -89,6 +89,67 @@ std::vector<std::string> sample_ids(const std::string& name, bgen_id_choice choi
   return ids;
 }
 
+struct snp_counts {
+  std::uint64_t in = 0, out = 0;
+};
+
+// BGEN to BGEN, variant by variant, without GEN text: a block is copied
+// unchanged when every sample is kept and it would be written the same way
+// (layout 2, the output's compression and bits, no --chromosome). Otherwise
+// the kept samples are stored again from the values read, in the variant's
+// own bits unless --bgen-bits says otherwise; the variant's chromosome is
+// kept unless --chromosome replaces it, and its identifiers stay as they are
+// (an empty one stays empty).
+snp_counts bgen_to_bgen(bgen_reader& in, bgen_writer& out, const bgen_options& options,
+                        const std::vector<char>& keep, const snp_filter& filter,
+                        const subset_args& args) {
+  const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
+  const bool same_compression = in.layout().compression == options.compression;
+  const std::size_t n = keep.size();
+  in.keep_blocks();
+  bgen_encoder encoder(options.compression, options.bits);
+  std::vector<double> probs(3 * n), kept;
+  std::string block;
+  snp_counts counts;
+  bgen_variant v;
+  auto shown = [](const std::string& id) { return id.empty() ? std::string_view(".") : std::string_view(id); };
+  while (in.next(v)) {
+    ++counts.in;
+    const bool position_ok = v.position <= 0x7FFFFFFFu;
+    if (!filter.selects(shown(v.varid), shown(v.rsid),
+                        position_ok ? static_cast<std::int32_t>(v.position) : 0, position_ok))
+      continue;
+    for (std::size_t i = 0; i < 3 * n; ++i) probs[i] = double(v.values[i]) / v.scale;
+    if (args.missing && too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
+    ++counts.out;
+    const unsigned bits = options.bits_given ? options.bits : v.bits;
+    const std::string_view chromosome = options.chromosome.empty() ? std::string_view(v.chromosome)
+                                                                   : std::string_view(options.chromosome);
+    if (keep_all && in.layout().layout == 2 && same_compression && bits == v.bits &&
+        options.chromosome.empty()) {
+      out.add_block(in.block(), !chromosome.empty());
+      continue;
+    }
+    kept.clear();
+    for (std::size_t j = 0; j < n; ++j)
+      if (keep[j]) kept.insert(kept.end(), &probs[3 * j], &probs[3 * j] + 3);
+    bgen_variant_in w;
+    w.varid = v.varid;
+    w.rsid = v.rsid;
+    w.chromosome = chromosome;
+    w.position = v.position;
+    w.allele_a = v.allele_a;
+    w.allele_b = v.allele_b;
+    w.probs = kept.data();
+    w.samples = static_cast<std::uint32_t>(kept.size() / 3);
+    block.clear();
+    encoder.set_bits(bits);
+    out.add_rescaled(encoder.encode(w, block));
+    out.add_block(block, !chromosome.empty());
+  }
+  return counts;
+}
+
 }  // namespace
 
 int subset(const subset_args& args) {
@@ -117,8 +178,16 @@ int subset(const subset_args& args) {
     // a misspelt name stops the run instead of silently selecting nothing
     // (or everything). The GEN file is read once, so it may be a pipe.
     // A BGEN input is read as the GEN text of its variants.
-    std::unique_ptr<line_splitter> gen_lines = open_gen_lines(genotype_file, gz_input, streams);
-    const auto* bgen_in = dynamic_cast<const bgen_line_reader*>(gen_lines.get());
+    // BGEN to BGEN goes block by block, without GEN text.
+    const bool bgen_out = is_bgen_name(out_genotype_file);
+    std::unique_ptr<bgen_reader> bgen_blocks;
+    std::unique_ptr<line_splitter> gen_lines;
+    if (bgen_out && is_bgen_name(genotype_file))
+      bgen_blocks = std::make_unique<bgen_reader>(genotype_file);
+    else
+      gen_lines = open_gen_lines(genotype_file, gz_input, streams);
+    const auto* bgen_lines = dynamic_cast<const bgen_line_reader*>(gen_lines.get());
+    const bgen_reader* bgen_in = bgen_blocks ? bgen_blocks.get() : bgen_lines ? &bgen_lines->bgen() : nullptr;
     std::unique_ptr<sample_reader> sample_in;
     if (sample_flag)
       sample_in = std::make_unique<sample_reader>(sample_file);
@@ -131,8 +200,8 @@ int subset(const subset_args& args) {
 
     // The first line gives the sample count and is then the first SNP.
     std::string_view line;
-    bool have_line = gen_lines->next(line);
-    const long n_samples = bgen_in ? static_cast<long>(bgen_in->samples())
+    bool have_line = gen_lines && gen_lines->next(line);
+    const long n_samples = bgen_in ? static_cast<long>(bgen_in->layout().samples)
                                    : samples_in_first_line(have_line ? line : std::string_view());
     log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
     const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
@@ -142,7 +211,6 @@ int subset(const subset_args& args) {
     std::vector<char> keep(n, sample_flag ? 0 : 1);
     long n_out_samples = n_samples;
     std::unique_ptr<output_file> sample_out;
-    const bool bgen_out = is_bgen_name(out_genotype_file);
     std::vector<std::string> ids;
     if (sample_flag) {
       log.say("Samples...\n");
@@ -180,16 +248,25 @@ int subset(const subset_args& args) {
     log.say("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
-    // BGEN to BGEN keeps the input's compression and bits unless told otherwise.
+    // BGEN to BGEN keeps the input's compression, bits and (without a SAMPLE
+    // file) sample identifiers unless told otherwise.
     bgen_options written = bgen;
-    if (bgen_in && !bgen.compression_given)
-      written.compression = bgen_in->bgen().layout().compression;
-    if (bgen_in && have_line && !bgen.bits_given) written.bits = bgen_in->bits();
-    const std::unique_ptr<output_file> gen_file = open_gen_output(
-        out_genotype_file, gz_input, streams, written, sample_file.empty() ? nullptr : &ids);
+    if (bgen_blocks && !bgen.compression_given) written.compression = bgen_in->layout().compression;
+    const std::vector<std::string>* written_ids = sample_file.empty() ? nullptr : &ids;
+    if (bgen_blocks && !written_ids && !bgen_in->sample_ids().empty())
+      written_ids = &bgen_in->sample_ids();
+    const std::unique_ptr<output_file> gen_file =
+        open_gen_output(out_genotype_file, gz_input, streams, written, written_ids);
     output_file& gen_out = *gen_file;
     std::vector<double> probs(missing_flag ? 3 * n : 0);
     std::uint64_t n_in_snps = 0, n_out_snps = 0;
+    if (bgen_blocks) {
+      bgen_writer& writer = gen_out.bgen()->writer();
+      if (!written_ids) writer.set_samples(static_cast<std::uint32_t>(n_out_samples));
+      const snp_counts counts = bgen_to_bgen(*bgen_blocks, writer, written, keep, filter, args);
+      n_in_snps = counts.in;
+      n_out_snps = counts.out;
+    }
     for (; have_line; have_line = gen_lines->next(line)) {
       gen_line g = split_gen_line(line);
       // A line without its five leading fields (a blank line) is no SNP.
