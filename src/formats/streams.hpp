@@ -29,17 +29,12 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/failure.hpp"
 #include "formats/outputs.hpp"
 
 namespace varnex {
 
 class bgen_text_sink;
-
-// A failure that ends the mode; the message is printed as it stands.
-class io_error : public std::runtime_error {
- public:
-  explicit io_error(const std::string& message) : std::runtime_error(message) {}
-};
 
 // ".gz" anywhere in the name, case-sensitive: a.gz.gen and x.gzip count.
 bool is_gz_name(std::string_view name);

@@ -104,14 +104,15 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
           message += ' ';
           message += value;
           message += '\n';
-          log.note(message);
+          log.to_both(message);
           cell = "-10";
         }
       }
     }
-    log.say("Number of samples in " + sample_files[g] + ": " + std::to_string(rows.size()) + "\n");
+    log.to_both_flushed("Number of samples in " + sample_files[g] + ": " +
+                        std::to_string(rows.size()) + "\n");
   }
-  log.say("Number of merged samples: " + std::to_string(keys_.size()) + "\n");
+  log.to_both_flushed("Number of merged samples: " + std::to_string(keys_.size()) + "\n");
 }
 
 std::string sample_union::key_text(std::size_t s) const {

@@ -79,9 +79,9 @@ long select_samples(tee& log, line_reader& rows, output_file& out, const id_set&
     rows_read = i + 1;
     bool selected;
     if (by_id) {
-      log.log("sample_file: ");
-      log.log(row.id_2);
-      log.log("\n");
+      log.to_log("sample_file: ");
+      log.to_log(row.id_2);
+      log.to_log("\n");
       selected = id_list.contains(row.id_2) || id_list.contains(row.id_1);
     } else {
       selected = !excl_list.contains(row.id_2) && !excl_list.contains(row.id_1);
@@ -94,9 +94,9 @@ long select_samples(tee& log, line_reader& rows, output_file& out, const id_set&
     ids.push_back(bgen_sample_id(row.id_1, row.id_2, choice));
     ++selected_rows;
     if (by_id) {
-      log.log(std::string(row.id_2) + " " + std::to_string(i) + " ");
-      log.log(text);
-      log.log("\n");
+      log.to_log(std::string(row.id_2) + " " + std::to_string(i) + " ");
+      log.to_log(text);
+      log.to_log("\n");
     }
   }
   return selected_rows;
@@ -138,7 +138,7 @@ int subset(const subset_args& args) {
     return 1;
   }
   try {
-    log.say("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
+    log.to_both_flushed("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
 
     // Every input is opened, and the lists read, before anything is created:
     // a misspelt name stops the run instead of silently selecting nothing
@@ -161,7 +161,7 @@ int subset(const subset_args& args) {
     bool have_line = gen_lines->next(line);
     const long n_samples = bgen_in ? static_cast<long>(bgen_in->samples())
                                    : samples_in_first_line(have_line ? line : std::string_view());
-    log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
+    log.to_both_flushed("Number of input samples: " + std::to_string(n_samples) + "\n");
     const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
 
     // keep[i]: sample i's triple goes to the GEN output. Both outputs are
@@ -172,8 +172,8 @@ int subset(const subset_args& args) {
     const bool bgen_out = is_bgen_name(out_genotype_file);
     std::vector<std::string> ids;
     if (sample_flag) {
-      log.say("Samples...\n");
-      log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
+      log.to_both_flushed("Samples...\n");
+      log.to_log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
       line_reader rows(*sample_in);
       sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
@@ -192,7 +192,7 @@ int subset(const subset_args& args) {
                         " rows, but BGEN file " + genotype_file + " has " +
                         std::to_string(n_samples) + " samples");
     }
-    log.say("Number of output samples: " + std::to_string(n_out_samples) + "\n");
+    log.to_both_flushed("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
     snp_filter filter;
     filter.range_flag = args.range();
@@ -202,10 +202,10 @@ int subset(const subset_args& args) {
     filter.end = args.end.value_or(-1);
     filter.inclusion = &incl_snps;
     filter.exclusion = &excl_snps;
-    if (filter.range_flag) log.say("positions...\n");
-    if (filter.inclusion_flag) log.say("Snp_id...\n");
-    if (filter.exclusion_flag) log.say("Exclusion...\n");
-    log.say("Gen...\n");
+    if (filter.range_flag) log.to_both_flushed("positions...\n");
+    if (filter.inclusion_flag) log.to_both_flushed("Snp_id...\n");
+    if (filter.exclusion_flag) log.to_both_flushed("Exclusion...\n");
+    log.to_both_flushed("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
     // BGEN to BGEN keeps the input's compression and bits unless told otherwise.
@@ -241,11 +241,11 @@ int subset(const subset_args& args) {
     std::vector<output_file*> outputs = {&gen_out};
     if (sample_out) outputs.push_back(sample_out.get());
     commit_outputs(outputs);
-    log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
-    log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
-    if (!bgen_summary(gen_out).empty()) log.say(bgen_summary(gen_out));
+    log.to_both_flushed("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
+    log.to_both_flushed("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
+    if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
     return 0;
-  } catch (const io_error& e) {
+  } catch (const run_failure& e) {
     return log.fail(e.what());
   }
 }
