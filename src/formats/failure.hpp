@@ -20,11 +20,7 @@ using io_error = run_failure;
 
 // "FILE, line N: ", the start of every message about one line of an input.
 inline std::string at(std::string_view file, std::uint64_t line) {
-  std::string s(file);
-  s += ", line ";
-  s += std::to_string(line);
-  s += ": ";
-  return s;
+  return std::string(file) + ", line " + std::to_string(line) + ": ";
 }
 
 }  // namespace varnex
