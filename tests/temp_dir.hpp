@@ -63,12 +63,12 @@ std::string written(Write write) {
   return read_file(name);
 }
 
-// The message of the io_error that `f` throws ("" when it throws none).
+// The message of the run_failure that `f` throws ("" when it throws none).
 template <typename F>
 std::string error_of(F f) {
   try {
     f();
-  } catch (const io_error& e) {
+  } catch (const run_failure& e) {
     return e.what();
   }
   return "";
@@ -118,7 +118,7 @@ inline std::string gunzip_all(const std::string& data, int* members = nullptr) {
   return out;
 }
 
-// The message of the io_error that `f` throws while files may grow to at most
+// The message of the run_failure that `f` throws while files may grow to at most
 // `bytes` (writes past it fail with EFBIG, SIGXFSZ ignored).
 template <typename F>
 std::string error_under_size_limit(rlim_t bytes, F f) {

@@ -34,6 +34,7 @@
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
 #include "formats/bgen_io.hpp"
+#include "formats/failure.hpp"
 #include "formats/gen.hpp"
 #include "formats/ped_writer.hpp"
 #include "formats/sample.hpp"
@@ -43,11 +44,6 @@
 namespace varnex {
 
 namespace {
-
-// "FILE, line N: ", the start of a message about input that cannot be converted.
-std::string at(const std::string& file, std::uint64_t line) {
-  return file + ", line " + std::to_string(line) + ": ";
-}
 
 std::string quoted(std::string_view field) {
   constexpr std::size_t longest = 40;
@@ -84,7 +80,7 @@ class missing_messages {
   }
   void flush() {
     if (used_ == 0) return;
-    log_.note(std::string_view(text_.data(), used_));
+    log_.to_both(std::string_view(text_.data(), used_));
     used_ = 0;
   }
 
@@ -127,11 +123,11 @@ gen_shape count_gen(const std::string& name, const stream_options& streams) {
     if (shape.snps == 0) {
       shape.fields = count_fields(line);
       if (shape.fields < 5)
-        throw io_error(at(name, 1) + std::to_string(shape.fields) +
-                       " fields; a GEN line has at least 5");
+        throw run_failure(at(name, 1) + std::to_string(shape.fields) +
+                          " fields; a GEN line has at least 5");
       if ((shape.fields - 5) % 3 != 0)
-        throw io_error(at(name, 1) + std::to_string(shape.fields) +
-                       " fields; a GEN line has 5, then 3 per sample");
+        throw run_failure(at(name, 1) + std::to_string(shape.fields) +
+                          " fields; a GEN line has 5, then 3 per sample");
       shape.samples = (shape.fields - 5) / 3;
     }
     ++shape.snps;
@@ -155,11 +151,11 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
   sample_line row;
   while (table.size() < samples && in.next(row)) table.add_row(row.columns);
   if (table.size() < samples)
-    throw io_error(at(name, in.line_number() + 1) + "end of file, but " + genotype_file +
+    throw run_failure(at(name, in.line_number() + 1) + "end of file, but " + genotype_file +
                    " has " + std::to_string(samples) + " samples");
   // A BGEN file's samples are counted by its header: the rows must match.
   if (is_bgen_name(genotype_file) && in.next(row) && !row.columns.empty())
-    throw io_error("SAMPLE file " + name + " has more than " + std::to_string(samples) +
+    throw run_failure("SAMPLE file " + name + " has more than " + std::to_string(samples) +
                    " rows, but BGEN file " + genotype_file + " has " + std::to_string(samples) +
                    " samples");
   return table;
@@ -167,8 +163,8 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
 
 [[noreturn]] void wrong_field_count(const std::string& name, std::uint64_t line_number,
                                     std::string_view line, std::size_t expected) {
-  throw io_error(at(name, line_number) + std::to_string(count_fields(line)) +
-                 " fields, line 1 has " + std::to_string(expected));
+  throw run_failure(at(name, line_number) + std::to_string(count_fields(line)) +
+                    " fields, line 1 has " + std::to_string(expected));
 }
 
 // The calling pass: every SNP's MAP line and allele texts, every individual's
@@ -186,14 +182,14 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
   std::string_view line;
   while (lines.next(line)) {
     if (k == shape.snps)
-      throw io_error(at(name, lines.line_number()) +
-                     "more lines than counted before; the file changed while being read");
+      throw run_failure(at(name, lines.line_number()) +
+                        "more lines than counted before; the file changed while being read");
     gen_line g = split_gen_line(line);
     if (g.leading_fields < 5) wrong_field_count(name, lines.line_number(), line, shape.fields);
     // A MAP line with position 0 would silently lose the SNP's place.
     if (!g.position_ok)
-      throw io_error(at(name, lines.line_number()) + "position " + quoted(g.position_text) +
-                     " is not a 32-bit integer");
+      throw run_failure(at(name, lines.line_number()) + "position " + quoted(g.position_text) +
+                        " is not a 32-bit integer");
     std::string_view chromosome = map_chromosome(g.snp_id, shape.all_chromosomes);
     std::string_view snp_name = map_snp_name(g.snp_id, g.rs_id, shape.all_chromosomes);
     if (with_alleles)
@@ -216,8 +212,9 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
         if (!p) {
           std::string_view text;
           field_cursor(std::string_view(field, end - field)).next(text);
-          throw io_error(at(name, lines.line_number()) + "field " + std::to_string(6 + 3 * j + i) +
-                         ", probability " + quoted(text) + " is not a number");
+          throw run_failure(at(name, lines.line_number()) + "field " +
+                            std::to_string(6 + 3 * j + i) + ", probability " + quoted(text) +
+                            " is not a number");
         }
       }
       genotype_call call = call_genotype(reaches[0], reaches[1], reaches[2]);
@@ -237,7 +234,7 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
     ++k;
   }
   if (k != shape.snps)
-    throw io_error(
+    throw run_failure(
         at(name, lines.line_number() + 1) +
         "end of file before the lines counted before; the file changed while being read");
   return missing_count;
@@ -251,27 +248,27 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   check_readable(genotype_file);
   check_readable(sample_file);
 
-  log.say("Count SNPs and samples...\n");
+  log.to_both_flushed("Count SNPs and samples...\n");
   const gen_shape shape = count_gen(genotype_file, streams);
   const std::uint64_t n = shape.samples;
   const std::uint64_t m = shape.snps;
-  log.say("Number of samples: " + std::to_string(n) + "\n");
-  log.say("Number of SNPs: " + std::to_string(m) + "\n");
+  log.to_both_flushed("Number of samples: " + std::to_string(n) + "\n");
+  log.to_both_flushed("Number of SNPs: " + std::to_string(m) + "\n");
 
-  log.say("Sample...\n");
+  log.to_both_flushed("Sample...\n");
   const sample_table samples =
       read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
 
-  log.say("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
+  log.to_both_flushed("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
   std::unique_ptr<genotype_matrix> calls;
   try {
     calls = std::make_unique<genotype_matrix>(n, m);
   } catch (const std::bad_alloc&) {
-    throw io_error("Not enough memory for the genotypes of " + std::to_string(n) + " samples and " +
-                   std::to_string(m) + " SNPs");
+    throw run_failure("Not enough memory for the genotypes of " + std::to_string(n) +
+                      " samples and " + std::to_string(m) + " SNPs");
   }
 
-  log.say("Gen...\n");
+  log.to_both_flushed("Gen...\n");
   const bool compressed = is_gz_name(genotype_file);
   output_file map(map_file, compressed, streams);
   output_file ped(ped_file, compressed, streams);
@@ -280,9 +277,9 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   std::uint64_t missing_count = call_gen(genotype_file, shape, samples, threshold_test(threshold),
                                          with_alleles, map, alleles, *calls, missing, streams);
   missing.flush();
-  log.say("Number of missing loci: " + std::to_string(missing_count) + "\n");
+  log.to_both_flushed("Number of missing loci: " + std::to_string(missing_count) + "\n");
 
-  log.say("Output...\n");
+  log.to_both_flushed("Output...\n");
   for (std::uint64_t j = 0; j < n; ++j)
     write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
                    samples.phenotype(j), alleles, calls->row(j));
@@ -302,7 +299,7 @@ int gen_to_ped(const gen_to_ped_args& args) {
   try {
     run(args.genotype_file, args.sample_file, args.ped_file, args.map_file, args.phenotype_name,
         args.sex_name, args.threshold, args.alleles, log, missing, args.streams);
-  } catch (const io_error& e) {
+  } catch (const run_failure& e) {
     missing.flush();
     return log.fail(e.what());
   }

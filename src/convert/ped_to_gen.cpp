@@ -22,6 +22,7 @@
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
 #include "formats/bgen_io.hpp"
+#include "formats/failure.hpp"
 #include "formats/gen.hpp"
 #include "formats/ped_reader.hpp"
 #include "formats/records.hpp"
@@ -131,7 +132,7 @@ std::string write_gen_file(const std::string& name, bool compressed,
     for (std::uint64_t k = block * 32; k < last; ++k) {
       const map_snp& snp = snps[k];
       const gen_alleles alleles = order_alleles(snp.allele_a, snp.allele_b, translate_by_first_seen);
-      put_gen_head(out, snp.snp_id, snp.rs_id, snp.position, std::string_view(&alleles.a, 1),
+      put_gen_head(out, snp.chromosome, snp.rs_id, snp.position, std::string_view(&alleles.a, 1),
                    std::string_view(&alleles.b, 1));
       const auto& text = texts[alleles.flipped ? 1 : 0];
       const unsigned shift = static_cast<unsigned>(2 * (k - block * 32));
@@ -179,32 +180,27 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   input_file map_input(map_file, is_gz_name(map_file));
   check_readable(ped_file);
 
-  log.say("MAP...\n");
+  log.to_both_flushed("MAP...\n");
   std::uint64_t map_stop = 0;
   std::vector<map_snp> snps = read_map_file(map_input, &map_stop);
   const std::uint64_t m = snps.size();
-  if (m == 0) {
-    if (map_stop > 0)
-      throw io_error("No SNPs in MAP file " + map_file + ": line " + str(map_stop) +
-                     " is not chromosome, SNP name, genetic distance and position");
-    throw io_error("No SNPs in MAP file " + map_file);
-  }
   // A record that cannot be read (a position beyond 32 bits, a cut last line)
   // would silently drop every SNP after it when the PED lines agree.
   if (map_stop > 0)
-    throw io_error("MAP file " + map_file + ", line " + str(map_stop) +
-                   ": not chromosome, SNP name, genetic distance and position");
-  log.say("Number of SNPs: " + str(m) + "\n");
+    throw run_failure(at(map_file, map_stop) +
+                      "not chromosome, SNP name, genetic distance and position");
+  if (m == 0) throw run_failure("No SNPs in MAP file " + map_file);
+  log.to_both_flushed("Number of SNPs: " + str(m) + "\n");
 
-  log.say("Count Samples...\n");
+  log.to_both_flushed("Count Samples...\n");
   const std::uint64_t n = count_ped_lines(ped_file, ped_gz, streams);
-  log.say("Number of samples: " + str(n) + "\n");
+  log.to_both_flushed("Number of samples: " + str(n) + "\n");
 
-  log.say("memory..." + str(3 * n * m) + "\n");
+  log.to_both_flushed("memory..." + str(3 * n * m) + "\n");
   genotype_matrix genotypes(n, m);
   std::vector<sample> samples(n);
 
-  log.say("PED...\n");
+  log.to_both_flushed("PED...\n");
   std::vector<char> allele_a(m), allele_b(m);
   for (std::uint64_t k = 0; k < m; ++k) {
     allele_a[k] = snps[k].allele_a;
@@ -217,9 +213,9 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
     std::string_view line;
     for (std::uint64_t s = 0; s < n; ++s) {
       // The file shrank between the two readings.
-      if (!lines.next(line)) throw io_error("Can't read " + ped_file);
+      if (!lines.next(line)) throw run_failure("Can't read " + ped_file);
       auto fault = [&](const std::string& what) {
-        return io_error("PED file " + ped_file + ", line " + str(lines.line_number()) + ": " + what);
+        return run_failure(at(ped_file, lines.line_number()) + what);
       };
       if (is_blank_line(line)) throw fault("empty line");
       ped_line fields = read_ped_line(line);
@@ -277,11 +273,11 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
     std::vector<std::size_t> everyone(n);
     for (std::size_t s = 0; s < n; ++s) everyone[s] = s;
     write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done, streams);
-    log.say("Output...\n");
+    log.to_both_flushed("Output...\n");
     const std::string counts =
         write_gen_file(out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false, bgen,
                        done, streams);
-    if (!counts.empty()) log.say(counts);
+    if (!counts.empty()) log.to_both_flushed(counts);
   } else {
     // The group names are known only now; all are checked before the first
     // file is created.
@@ -291,17 +287,17 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       for (const std::string* base : {&out_sample_file, &out_genotype_file})
         names.outputs.push_back(group_file_name(*base, group.first));
     std::string clash = name_clash(log_file, names);
-    if (!clash.empty()) throw io_error(clash);
+    if (!clash.empty()) throw run_failure(clash);
     for (const auto& group : phenotype_groups)
       write_sample_file(group_file_name(out_sample_file, group.first), ped_gz, ostrel1, samples,
                         group.second, m, done, streams);
-    log.say("Output...\n");
-    log.say("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
+    log.to_both_flushed("Output...\n");
+    log.to_both_flushed("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
     for (const auto& group : phenotype_groups) {
       const std::string counts = write_gen_file(group_file_name(out_genotype_file, group.first),
                                                 ped_gz, snps, genotypes, samples, group.second,
                                                 true, bgen, done, streams);
-      if (!counts.empty()) log.say(counts);
+      if (!counts.empty()) log.to_both_flushed(counts);
     }
   }
   done.commit();
@@ -320,7 +316,7 @@ int ped_to_gen(const ped_to_gen_args& args) {
     return convert(log, args.ped_file, args.map_file, args.out_genotype_file,
                    args.out_sample_file, args.discrete_phenotype, args.family, args.ostrel1,
                    args.streams, args.bgen);
-  } catch (const io_error& e) {
+  } catch (const run_failure& e) {
     return log.fail(e.what());
   } catch (const std::bad_alloc&) {
     return log.fail("Not enough memory for the genotypes of " + args.ped_file);

@@ -58,18 +58,18 @@ void tee::close() {
   log_ = nullptr;
 }
 
-void tee::out(std::string_view text) {
+void tee::to_stdout(std::string_view text) {
   if (!data_on_stdout()) print_out(text);
 }
 
-void tee::screen(std::string_view text) {
+void tee::to_screen(std::string_view text) {
   if (data_on_stdout())
-    log(text);
+    to_log(text);
   else
     print_out(text);
 }
 
-void tee::log(std::string_view text) {
+void tee::to_log(std::string_view text) {
   if (log_) std::fwrite(text.data(), 1, text.size(), log_);
 }
 
@@ -79,8 +79,8 @@ void tee::flush() {
 }
 
 int tee::fail(std::string_view message) {
-  note(message);
-  note("\n");
+  to_both(message);
+  to_both("\n");
   flush();
   return 1;
 }

@@ -1,17 +1,18 @@
 // The log and the progress lines of a run.
 //
 // Every message a mode prints goes through one `tee`: standard output first,
-// then the log named by `log_file`. An "end of line" flush is kept where a
-// person watches (standard output on a terminal); otherwise output is flushed
-// at phase markers, count lines (`say`) and when the tee is closed, so a mode
-// that prints one line per missing genotype does not spend its time flushing.
-// Write errors on the log are ignored; a failed standard output is reported by
+// then the log named by `log_file`. Each method is named for where its text
+// goes. An "end of line" flush is kept where a person watches (standard output
+// on a terminal); otherwise output is flushed at phase markers, count lines
+// (`to_both_flushed`) and when the tee is closed, so a mode that prints one
+// line per missing genotype does not spend its time flushing. Write errors on
+// the log are ignored; a failed standard output is reported by
 // `finish_stdout`.
 //
 // When standard output carries an output ("--og -"), the messages stay off it:
 // the log gets what it always gets, text meant for the screen alone goes to
-// the log instead (`screen`) or nowhere (`out`: counters, repeats of logged
-// lines), and a refusal before the log is open goes to standard error.
+// the log instead (`to_screen`) or nowhere (`to_stdout`: counters, repeats of
+// logged lines), and a refusal before the log is open goes to standard error.
 #pragma once
 
 #include <cstdio>
@@ -35,20 +36,21 @@ class tee {
   void close();
 
   // Standard output, then the log; flushed only on a terminal.
-  void note(std::string_view text) {
-    out(text);
-    log(text);
+  void to_both(std::string_view text) {
+    to_stdout(text);
+    to_log(text);
   }
   // Standard output, then the log, then both flushed: phase markers and counts.
-  void say(std::string_view text) {
-    note(text);
+  void to_both_flushed(std::string_view text) {
+    to_both(text);
     flush();
   }
   // Standard output only (counters, screen forms of logged lines).
-  void out(std::string_view text);
+  void to_stdout(std::string_view text);
   // Standard output only, or the log when standard output carries data.
-  void screen(std::string_view text);
-  void log(std::string_view text);
+  void to_screen(std::string_view text);
+  // The log only, unflushed.
+  void to_log(std::string_view text);
   void flush();
 
   // Prints `message` and a line feed to standard output and the log; returns 1

@@ -24,7 +24,7 @@ int update_pheno_cov(const update_args& args) {
       print_out(line);
       print_out("\n\n");
     }
-  } catch (const io_error& e) {
+  } catch (const run_failure& e) {
     tee log;
     log.open(false);
     return log.fail(e.what());

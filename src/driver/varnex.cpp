@@ -232,7 +232,8 @@ int check_mode(command_line& c, mode m, tee& log) {
         return log.fail("Sample subsets require:\n\tsample_id_file or sample_excl_file\n\tgen_sample_file");
       // A threshold of exactly -1 reads as none given.
       if (c.has(opt::missing) && (!c.has(opt::threshold) || *c.real(opt::threshold) == -1.0)) {
-        log.screen("Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n");
+        log.to_screen(
+            "Subset. For missingness SNP exclusions must define calling threshold (--threshold).\n");
         return 1;
       }
       break;
@@ -509,7 +510,7 @@ int varnex_main(int argc, char** argv) {
     echo += ' ';
     echo += argv[i];
   }
-  log.say(echo + "\n");
+  log.to_both_flushed(echo + "\n");
 
   int modes = 0;
   mode chosen = mode::any;

@@ -334,7 +334,7 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_u
   in_->file = std::fopen(name.c_str(), "rb");
   struct stat st;
   if (!in_->file || ::fstat(fileno(in_->file), &st) != 0 || S_ISDIR(st.st_mode))
-    throw io_error("Can't open " + name);
+    throw run_failure("Can't open " + name);
   std::setvbuf(in_->file, nullptr, _IOFBF, 1 << 20);
   if (S_ISREG(st.st_mode)) {
     in_->size = static_cast<std::uint64_t>(st.st_size);
@@ -431,13 +431,13 @@ void bgen_reader::damaged(const std::string& what) const {
     where += ", variant " + std::to_string(index_);
     if (!rsid_.empty()) where += " (rsid " + rsid_ + ")";
   }
-  throw io_error(where + ": " + what);
+  throw run_failure(where + ": " + what);
 }
 
 void bgen_reader::read_exact(void* to, std::size_t n, const char* what) {
   if (n == 0) return;
   const std::size_t got = std::fread(to, 1, n, in_->file);
-  if (std::ferror(in_->file)) throw io_error("Can't read " + name_);
+  if (std::ferror(in_->file)) throw run_failure("Can't read " + name_);
   in_->position += got;
   if (got != n) damaged(std::string("truncated: ") + what + " runs past the end of the file");
   if (keep_ && index_ > 0) block_.append(static_cast<const char*>(to), n);
@@ -447,16 +447,16 @@ bool bgen_reader::next(bgen_variant& v) {
   rsid_.clear();
   if (index_ == layout_.variants) {
     if (std::fgetc(in_->file) != EOF)
-      throw io_error(name_ + ": data after the last of the " + std::to_string(layout_.variants) +
-                     " variants that the header counts");
-    if (std::ferror(in_->file)) throw io_error("Can't read " + name_);
+      throw run_failure(name_ + ": data after the last of the " + std::to_string(layout_.variants) +
+                        " variants that the header counts");
+    if (std::ferror(in_->file)) throw run_failure("Can't read " + name_);
     return false;
   }
   ++index_;
   block_.clear();
   if (std::feof(in_->file) || (in_->size_known && in_->position == in_->size)) {
-    throw io_error(name_ + ": the file ends after " + std::to_string(index_ - 1) +
-                   " variants, the header counts " + std::to_string(layout_.variants));
+    throw run_failure(name_ + ": the file ends after " + std::to_string(index_ - 1) +
+                      " variants, the header counts " + std::to_string(layout_.variants));
   }
   auto fits = [&](std::uint64_t n, const char* what) {
     if (in_->size_known && n > in_->size - in_->position)
@@ -507,7 +507,7 @@ bool bgen_reader::next(bgen_variant& v) {
     fits(size, "the probability data");
     if (in_->size_known) {
       if (size > 0 && std::fseek(in_->file, static_cast<long>(size), SEEK_CUR) != 0)
-        throw io_error("Can't read " + name_);
+        throw run_failure("Can't read " + name_);
       in_->position += size;
     } else {
       compressed_.resize(size);

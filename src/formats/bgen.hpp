@@ -107,7 +107,7 @@ struct bgen_variant {
   std::vector<std::uint32_t> values;  // 3 per sample
 };
 
-// Sequential reader of a BGEN file. Every failure throws io_error naming the
+// Sequential reader of a BGEN file. Every failure throws run_failure naming the
 // file (and the variant's 1-based index and rsid once inside a block).
 class bgen_reader {
  public:

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "formats/failure.hpp"
 #include "formats/gen.hpp"
 #include "formats/text.hpp"
 
@@ -100,17 +101,18 @@ bgen_writer::bgen_writer(const std::string& name, const bgen_options& options,
                          const std::vector<std::string>* ids)
     : name_(name), options_(options) {
   if (name == "-")
-    throw io_error("A BGEN output cannot go to standard output: its header is completed at the end");
+    throw run_failure(
+        "A BGEN output cannot go to standard output: its header is completed at the end");
   if (options_.threads < 1) options_.threads = 1;
   std::string header;
   try {
     header = bgen_header(0, ids ? static_cast<std::uint32_t>(ids->size()) : 0, options_.compression,
                          ids);
   } catch (const std::length_error& e) {
-    throw io_error(name + ": " + e.what());
+    throw run_failure(name + ": " + e.what());
   }
   if (ids) {
-    if (ids->size() > 0xFFFFFFFFu) throw io_error(name + ": more than 4294967295 samples");
+    if (ids->size() > 0xFFFFFFFFu) throw run_failure(name + ": more than 4294967295 samples");
     samples_known_ = true;
     samples_ = static_cast<std::uint32_t>(ids->size());
   }
@@ -132,7 +134,7 @@ void bgen_writer::write(const std::string& bytes) {
   while (left > 0) {
     const ssize_t n = ::write(target_.fd, p, left);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw io_error("Can't write " + name_);
+    if (n <= 0) throw run_failure("Can't write " + name_);
     p += n;
     left -= static_cast<std::size_t>(n);
   }
@@ -216,7 +218,7 @@ void bgen_writer::encode_batch() {
     // No identifiers: the first line decides the sample count.
     const gen_line g = split_gen_line(std::string_view(pending_.data(), lines_[0].size));
     const std::size_t fields = count_fields(g.probabilities);
-    if (fields / 3 > 0xFFFFFFFFu) throw io_error(name_ + ": more than 4294967295 samples");
+    if (fields / 3 > 0xFFFFFFFFu) throw run_failure(name_ + ": more than 4294967295 samples");
     samples_ = static_cast<std::uint32_t>(fields / 3);
     samples_known_ = true;
   }
@@ -234,8 +236,7 @@ void bgen_writer::encode_batch() {
   for (std::size_t t = 0; t < used; ++t) {
     slot& s = *slots_[t];
     if (s.failed_at != SIZE_MAX) {
-      throw io_error(name_ + ", line " + std::to_string(variants_ + s.failed_at + 1) + ": " +
-                     s.failure);
+      throw run_failure(at(name_, variants_ + s.failed_at + 1) + s.failure);
     }
   }
   for (std::size_t t = 0; t < used; ++t) {
@@ -246,7 +247,7 @@ void bgen_writer::encode_batch() {
     s.rescaled = s.without_chromosome = 0;
   }
   variants_ += count;
-  if (variants_ > 0xFFFFFFFFu) throw io_error(name_ + ": more than 4294967295 variants");
+  if (variants_ > 0xFFFFFFFFu) throw run_failure(name_ + ": more than 4294967295 variants");
   pending_.clear();
   lines_.clear();
 }
@@ -256,15 +257,15 @@ void bgen_writer::finish() {
   encode_batch();
   const std::string counts = bgen_counts(static_cast<std::uint32_t>(variants_), samples_);
   if (::pwrite(target_.fd, counts.data(), counts.size(), 8) != static_cast<ssize_t>(counts.size()))
-    throw io_error("Can't write " + name_);
+    throw run_failure("Can't write " + name_);
   const int fd = target_.fd;
   target_.fd = -1;
-  if (::close(fd) != 0) throw io_error("Can't write " + name_);
+  if (::close(fd) != 0) throw run_failure("Can't write " + name_);
   finished_ = true;
 }
 
 void bgen_writer::commit() {
-  if (!finished_) throw io_error("Can't write " + name_);
+  if (!finished_) throw run_failure("Can't write " + name_);
   commit_output_target(target_);
 }
 
@@ -361,8 +362,9 @@ void bgen_line_reader::format_variant() {
   auto field = [&](const std::string& value, const char* what) {
     for (char c : value)
       if (is_blank(c))
-        throw io_error(reader_.name() + ", variant " + std::to_string(index_) + " (rsid " + v.rsid +
-                       "): " + what + " " + quoted(value) + " has white space, which GEN text cannot hold");
+        throw run_failure(reader_.name() + ", variant " + std::to_string(index_) + " (rsid " +
+                          v.rsid + "): " + what + " " + quoted(value) +
+                          " has white space, which GEN text cannot hold");
     // An empty field would shift every later field of the line.
     head += value.empty() ? std::string_view(".") : std::string_view(value);
     head += ' ';

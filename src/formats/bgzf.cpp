@@ -153,7 +153,7 @@ struct bgzf_reader::state {
   bool z_ready = false;
 
   batch& at(std::uint64_t k) { return slots[k % slots.size()]; }
-  [[noreturn]] void fail() { throw io_error("Can't read " + name); }
+  [[noreturn]] void fail() { throw run_failure("Can't read " + name); }
 
   // Makes at least n raw bytes available if the file has them.
   void fill(std::size_t n) {

@@ -29,7 +29,7 @@ bool starts_bgzf(int fd);
 
 // Reads the text of a BGZF file, inflating blocks on `threads` threads
 // (none of its own when threads is 1) and handing out the text in order. A
-// damaged block, a bad CRC or a truncated file is io_error("Can't read " +
+// damaged block, a bad CRC or a truncated file is run_failure("Can't read " +
 // name). Gzip members without the BC field after the blocks (a plain gzip
 // file appended) are read on by an ordinary inflater.
 class bgzf_reader {

@@ -26,15 +26,15 @@ std::atomic<std::uint64_t> meter_bytes{0}, meter_size{0}, meter_lines{0};
 std::atomic<bool> meter_unsized{false};
 
 int open_input_fd(const std::string& name) {
-  if (name.empty()) throw io_error("Can't open " + name);
+  if (name.empty()) throw run_failure("Can't open " + name);
   // A copy of standard input: closing it leaves descriptor 0 alone.
   int fd = is_standard_stream(name) ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
                                     : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw io_error("Can't open " + name);
+  if (fd < 0) throw run_failure("Can't open " + name);
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
-    throw io_error("Can't open " + name);
+    throw run_failure("Can't open " + name);
   }
   return fd;
 }
@@ -139,7 +139,7 @@ std::size_t input_file::read_raw(char* to, std::size_t n) {
       meter_read(static_cast<std::uint64_t>(got));
       return static_cast<std::size_t>(got);
     }
-    if (errno != EINTR) throw io_error("Can't read " + name_);
+    if (errno != EINTR) throw run_failure("Can't read " + name_);
   }
 }
 
@@ -170,14 +170,14 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
     got = c.blocks->read(buffer, n);
   } else {
     auto& s = *c.stream;
-    if (s.bad()) throw io_error("Can't read " + name_);
+    if (s.bad()) throw run_failure("Can't read " + name_);
     if (s.eof()) return 0;
     try {
       s.read(buffer, static_cast<std::streamsize>(n));
     } catch (...) {
-      throw io_error("Can't read " + name_);
+      throw run_failure("Can't read " + name_);
     }
-    if (s.bad()) throw io_error("Can't read " + name_);
+    if (s.bad()) throw run_failure("Can't read " + name_);
     got = static_cast<std::size_t>(s.gcount());
   }
   // The decompressors read ahead on their own: what they took from the file.
@@ -212,7 +212,7 @@ std::size_t input_file::inflate(char* to, std::size_t n) {
       c.in_end = read_raw(c.in.data(), c.in.size());
       if (c.in_end == 0) {
         if (c.member_end) break;                // the end of the last member
-        throw io_error("Can't read " + name_);  // a member cut short
+        throw run_failure("Can't read " + name_);  // a member cut short
       }
     }
     if (c.member_end) {
@@ -227,7 +227,7 @@ std::size_t input_file::inflate(char* to, std::size_t n) {
     if (ret == Z_STREAM_END)
       c.member_end = true;
     else if (ret != Z_OK && ret != Z_BUF_ERROR)
-      throw io_error("Can't read " + name_);
+      throw run_failure("Can't read " + name_);
   }
   return n - z.avail_out;
 }
@@ -235,7 +235,7 @@ std::size_t input_file::inflate(char* to, std::size_t n) {
 void input_file::restart(std::uint64_t offset) {
   chain_->close_decompressor();
   if (::lseek(chain_->fd, static_cast<off_t>(chain_->gzip ? 0 : offset), SEEK_SET) < 0)
-    throw io_error("Can't read " + name_);
+    throw run_failure("Can't read " + name_);
 }
 
 void input_file::rest(std::size_t buffer) {
@@ -309,7 +309,7 @@ void line_reader::seek(std::uint64_t offset) {
   while (produced < offset) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(offset - produced, buffer_.size()));
     const std::size_t got = input_.read(buffer_.data(), want);
-    if (got == 0) throw io_error("Can't read " + input_.name());
+    if (got == 0) throw run_failure("Can't read " + input_.name());
     produced += got;
   }
   buffer_offset_ = offset;

@@ -8,11 +8,11 @@
 // gzip data found by content by zlib, up to the first damage.
 //
 // Contract:
-// - Constructors throw `io_error("Can't open " + name)` when the file cannot
+// - Constructors throw `run_failure("Can't open " + name)` when the file cannot
 //   be opened (missing, a directory, no permission).
 // - Reads that fail (I/O error, damaged or truncated gzip data, and for
 //   gzip chosen by name also plain text or an empty file) throw
-//   `io_error("Can't read " + name)`. Gzip data is a sequence of whole
+//   `run_failure("Can't read " + name)`. Gzip data is a sequence of whole
 //   members: anything after a member that is not another member is damage.
 // - Line views point into the reader's own buffer and are valid until the
 //   next call on that reader. The line feed is removed; a carriage return
@@ -29,7 +29,7 @@
 
 namespace varnex {
 
-// Throws io_error("Can't open " + name) unless `name` can be read as a file.
+// Throws run_failure("Can't open " + name) unless `name` can be read as a file.
 void check_readable(const std::string& name);
 
 // What the input files of this run have read so far:

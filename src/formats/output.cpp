@@ -77,7 +77,7 @@ struct output_file::chain {
       while (n > 0) {
         ssize_t w = ::write(fd, data, n);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) throw io_error("Can't write " + name);
+        if (w <= 0) throw run_failure("Can't write " + name);
         data += w;
         n -= static_cast<std::size_t>(w);
       }
@@ -86,9 +86,9 @@ struct output_file::chain {
     try {
       stream.write(data, static_cast<std::streamsize>(n));
     } catch (...) {
-      throw io_error("Can't write " + name);
+      throw run_failure("Can't write " + name);
     }
-    if (failed) throw io_error("Can't write " + name);
+    if (failed) throw run_failure("Can't write " + name);
   }
 };
 
@@ -224,7 +224,7 @@ output_file::~output_file() {
 }
 
 void output_file::settle() {
-  if (writer_ && !writer_->wait()) throw io_error("Can't write " + name_);
+  if (writer_ && !writer_->wait()) throw run_failure("Can't write " + name_);
 }
 
 void output_file::drain() {
@@ -314,9 +314,9 @@ void output_file::finish() {
       chain_->stream.flush();
       chain_->stream.reset();  // finishes the gzip stream
     } catch (...) {
-      throw io_error("Can't write " + name_);
+      throw run_failure("Can't write " + name_);
     }
-    if (chain_->failed) throw io_error("Can't write " + name_);
+    if (chain_->failed) throw run_failure("Can't write " + name_);
   }
   int fd = chain_->fd;
   chain_->fd = -1;
@@ -324,12 +324,12 @@ void output_file::finish() {
   std::vector<char>().swap(buffer_);  // a run may hold many finished outputs
   if (::close(fd) != 0) {
     discard_output_target(target_);
-    throw io_error("Can't write " + name_);
+    throw run_failure("Can't write " + name_);
   }
 }
 
 void output_file::commit() {
-  if (!finished_) throw io_error("Can't write " + name_);
+  if (!finished_) throw run_failure("Can't write " + name_);
   if (sink_) return sink_->commit();
   commit_output_target(target_);
 }

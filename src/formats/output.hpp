@@ -1,5 +1,5 @@
 // Output files. Writes, flushes and the final close that fail throw
-// `io_error("Can't write " + name)`. A file is written as a temporary file
+// `run_failure("Can't write " + name)`. A file is written as a temporary file
 // (formats/outputs.hpp) renamed over the name only at `close()` or
 // `commit()`; one destroyed before that removes its temporary file and
 // nothing else, so a failed run leaves the name as it found it.
@@ -72,7 +72,7 @@ class output_file {
  private:
   void drain();
   void make_room(std::size_t n);
-  // Waits for the block in flight; throws io_error if it failed.
+  // Waits for the block in flight; throws run_failure if it failed.
   void settle();
   struct chain;
   struct writer;

@@ -248,7 +248,7 @@ void check_read_twice(const std::string& name) {
   struct stat st;
   if (is_standard_stream(name) ||
       (::stat(name.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))))
-    throw io_error(read_twice_refusal(name));
+    throw run_failure(read_twice_refusal(name));
 }
 
 std::string log_refusal(const std::string& log) {
@@ -261,26 +261,26 @@ std::string log_refusal(const std::string& log) {
 output_target open_output_target(const std::string& name) {
   output_target target;
   target.name = name;
-  if (name.empty()) throw io_error("Can't open " + name);
+  if (name.empty()) throw run_failure("Can't open " + name);
   if (is_standard_stream(name)) {
     // A copy of standard output, written in place.
     target.final_name = name;
     target.fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-    if (target.fd < 0) throw io_error("Can't open " + name);
+    if (target.fd < 0) throw run_failure("Can't open " + name);
     return target;
   }
   struct stat st;
   const bool existed = ::stat(name.c_str(), &st) == 0;
-  if (existed && S_ISDIR(st.st_mode)) throw io_error("Can't open " + name);
+  if (existed && S_ISDIR(st.st_mode)) throw run_failure("Can't open " + name);
   const link_end end = follow_links(name);
   if (end.through_proc || (existed && !S_ISREG(st.st_mode))) {
     target.final_name = name;
     target.fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
-    if (target.fd < 0) throw io_error("Can't open " + name);
+    if (target.fd < 0) throw run_failure("Can't open " + name);
     return target;
   }
   // A file the run may not write stays as it is, as when it was opened.
-  if (existed && ::access(name.c_str(), W_OK) != 0) throw io_error("Can't open " + name);
+  if (existed && ::access(name.c_str(), W_OK) != 0) throw run_failure("Can't open " + name);
   target.final_name = end.path;
   target.temp_name = folder_of(end.path) + "." + last_name(end.path) + ".varnex-XXXXXX";
   char* temp = register_temp(target.temp_name);
@@ -289,7 +289,7 @@ output_target open_output_target(const std::string& name) {
   if (target.fd < 0) {
     forget_temp(target.temp_name);
     target.temp_name.clear();
-    throw io_error("Can't open " + name);
+    throw run_failure("Can't open " + name);
   }
   ::fchmod(target.fd, existed ? (st.st_mode & 07777) : new_file_mode());
   return target;
@@ -299,7 +299,7 @@ void commit_output_target(output_target& target) {
   if (target.temp_name.empty()) return;
   if (::rename(target.temp_name.c_str(), target.final_name.c_str()) != 0) {
     discard_output_target(target);
-    throw io_error("Can't write " + target.name);
+    throw run_failure("Can't write " + target.name);
   }
   forget_temp(target.temp_name);
   target.temp_name.clear();

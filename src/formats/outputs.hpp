@@ -56,7 +56,7 @@ std::string name_clash(const std::string& log, const run_names& names);
 
 // "Can't read NAME twice: ..." for a pipe, or for "-" (standard input).
 std::string read_twice_refusal(const std::string& name);
-// Throws io_error unless `name` can be read twice (a regular file or a
+// Throws run_failure unless `name` can be read twice (a regular file or a
 // character device): a pipe or FIFO would hang or lose the second reading.
 void check_read_twice(const std::string& name);
 // "" or the refusal of a log that is a pipe or FIFO.
@@ -64,7 +64,7 @@ std::string log_refusal(const std::string& log);
 
 // Where an output_file writes. `open_output_target` creates the temporary
 // file (or opens a special file in place) and registers the temporary file
-// for removal on a signal; throws io_error("Can't open NAME").
+// for removal on a signal; throws run_failure("Can't open NAME").
 struct output_target {
   std::string name;       // as given
   std::string final_name; // the file renamed over (a link's target)
@@ -73,7 +73,7 @@ struct output_target {
 };
 output_target open_output_target(const std::string& name);
 // Renames the finished temporary file over the final name (fd already closed);
-// throws io_error("Can't write NAME") when that fails, after removing it.
+// throws run_failure("Can't write NAME") when that fails, after removing it.
 void commit_output_target(output_target& target);
 // Removes the temporary file, if any; never touches anything else.
 void discard_output_target(output_target& target);

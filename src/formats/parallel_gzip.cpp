@@ -189,7 +189,7 @@ struct parallel_gzip_writer::state {
   }
 
   void check() {
-    if (failed) throw io_error("Can't write " + name);
+    if (failed) throw run_failure("Can't write " + name);
   }
 
   // Starts the threads with the first job: a small output that is one job

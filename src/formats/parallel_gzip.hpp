@@ -11,7 +11,7 @@
 // - `bgzf`: blocked gzip, every block a gzip member of its own (see bgzf.hpp).
 //
 // A failed write (of any block) is reported by the next `write` or by
-// `finish` as io_error("Can't write " + name); nothing is written after it.
+// `finish` as run_failure("Can't write " + name); nothing is written after it.
 // The destructor stops and joins every thread without finishing the data.
 #pragma once
 

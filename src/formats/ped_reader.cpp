@@ -82,7 +82,7 @@ std::vector<map_snp> read_map_file(input_file& input, std::uint64_t* stopped_at_
     if (!words.next_word(word)) break;  // the input ended between records
     std::uint64_t start_line = words.line_number();
     map_snp snp;
-    snp.snp_id.assign(word);
+    snp.chromosome.assign(word);
     bool complete = false;
     if (words.next_word(word)) {
       snp.rs_id.assign(word);

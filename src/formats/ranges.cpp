@@ -24,7 +24,7 @@ std::size_t read_at(int fd, std::uint64_t offset, char* to, std::size_t n, const
   while (got < n) {
     ssize_t r = ::pread(fd, to + got, n - got, static_cast<off_t>(offset + got));
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) throw io_error("Can't read " + name);
+    if (r < 0) throw run_failure("Can't read " + name);
     if (r == 0) break;
     got += static_cast<std::size_t>(r);
   }
@@ -69,7 +69,7 @@ std::string_view range_reader::get(std::uint64_t offset, std::size_t length) {
   read_ += got;
   start_ = offset;
   size_ = got;
-  if (got < length) throw io_error("Can't read " + name_);
+  if (got < length) throw run_failure("Can't read " + name_);
   return std::string_view(buffer_.get(), length);
 }
 
@@ -88,7 +88,7 @@ void spill_file::create() {
     fd_ = ::mkstemp(pattern.data());
     if (fd_ >= 0) ::unlink(pattern.c_str());
   }
-  if (fd_ < 0) throw io_error("Can't open " + description());
+  if (fd_ < 0) throw run_failure("Can't open " + description());
   buffer_.reserve(block);
 }
 
@@ -96,7 +96,7 @@ bool spill_file::usable() {
   if (fd_ < 0) {
     try {
       create();
-    } catch (const io_error&) {
+    } catch (const run_failure&) {
       return false;
     }
   }
@@ -122,7 +122,7 @@ void spill_file::drain() {
   while (done < buffer_.size()) {
     ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw io_error("Can't write " + description());
+    if (n <= 0) throw run_failure("Can't write " + description());
     done += static_cast<std::size_t>(n);
   }
   buffer_.clear();

@@ -12,7 +12,7 @@
 namespace varnex {
 
 // Up to n bytes at `offset` of the file open on `fd` into `to`; returns how
-// many the file held. Throws io_error("Can't read " + name) on a failed read.
+// many the file held. Throws run_failure("Can't read " + name) on a failed read.
 std::size_t read_at(int fd, std::uint64_t offset, char* to, std::size_t n, const std::string& name);
 
 // Reads byte ranges of one open file descriptor. A range that jumps costs a
@@ -24,7 +24,7 @@ class range_reader {
  public:
   range_reader(int fd, std::string name, std::size_t max_block = std::size_t{1} << 20)
       : fd_(fd), name_(std::move(name)), max_block_(max_block) {}
-  // The `length` bytes at `offset`; throws io_error("Can't read " + name) when
+  // The `length` bytes at `offset`; throws run_failure("Can't read " + name) when
   // the file holds fewer.
   std::string_view get(std::uint64_t offset, std::size_t length);
 

@@ -8,8 +8,8 @@
 namespace varnex {
 
 struct map_snp {
-  std::string snp_id;       // GEN column 1, or the MAP chromosome
-  std::string rs_id;        // GEN column 2, or the MAP SNP name
+  std::string chromosome;   // MAP column 1, written as the GEN snp_id
+  std::string rs_id;        // MAP column 2, the SNP name
   std::int32_t position = 0;
   char allele_a = '-';      // '-' until seen
   char allele_b = '-';

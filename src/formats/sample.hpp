@@ -93,7 +93,7 @@ class id_set {
 };
 
 // Every token of the file `name`, gzip-decompressed when it is a gz name. An
-// empty name gives an empty set; a file that cannot be opened throws io_error.
+// empty name gives an empty set; a file that cannot be opened throws run_failure.
 id_set read_id_list(const std::string& name);
 
 }  // namespace varnex

@@ -78,12 +78,12 @@ class line_feed::source {
   std::size_t read_at(std::uint64_t offset, char* to, std::size_t n) {
     return varnex::read_at(input_.fd(), offset, to, n, input_.name());
   }
-  void missing_bytes() const { throw io_error("Can't read " + input_.name()); }
+  void missing_bytes() const { throw run_failure("Can't read " + input_.name()); }
 
   std::string_view check(const position_entry& e, std::string_view text) const {
     gen_line f = split_gen_line(text);
     if (f.leading_fields < 5 || !f.position_ok || f.position != e.pos)
-      throw io_error("Can't read " + input_.name() + ": it changed during the merge");
+      throw run_failure("Can't read " + input_.name() + ": it changed during the merge");
     return f.probabilities;
   }
 

@@ -122,8 +122,8 @@ struct merge_run {
     tail.append(text(c[0])).append(" ").append(text(c[1]));
     tail.append(" ").append(text(c[2])).append("\n");
     // The column goes to the screen only.
-    log.out(head + " col: " + std::to_string(j) + tail);
-    log.log(head + tail);
+    log.to_stdout(head + " col: " + std::to_string(j) + tail);
+    log.to_log(head + tail);
     ++mismatch_loci;
   }
 
@@ -346,40 +346,40 @@ int merge(const merge_args& args) {
       gen_inputs.push_back(std::make_unique<input_file>(name, compression::by_content, streams));
     for (const std::string& name : sample_files) check_readable(name);
 
-    log.say("Organise Samples...\n");
+    log.to_both_flushed("Organise Samples...\n");
     sample_union samples;
     samples.organise(sample_files, log);
 
-    log.say("Create ordered list of positions...\n");
+    log.to_both_flushed("Create ordered list of positions...\n");
     position_index index;
     spill_file spill(directory_of(out_genotype_file));
     for (std::size_t g = 0; g < k; ++g) {
-      log.out(gen_files[g] + "\n");
+      log.to_stdout(gen_files[g] + "\n");
       std::fflush(stdout);
       line_reader reader(*gen_inputs[g]);
       input_counts counts =
           index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
                           samples.rows_of(g).size(), sample_files[g], spill, log);
       gen_inputs[g]->rest(0);
-      log.say("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
+      log.to_both_flushed("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
       // The later line of a repeated position is the one merged.
       if (counts.repeated > 0)
-        log.say("Number of repeated positions in " + gen_files[g] + ": " +
-                std::to_string(counts.repeated) + "\n");
+        log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
+                            std::to_string(counts.repeated) + "\n");
     }
-    log.say("Number of SNPs with mismatched alleles: " + std::to_string(index.mismatched_alleles()) +
-            "\n");
+    log.to_both_flushed("Number of SNPs with mismatched alleles: " +
+                        std::to_string(index.mismatched_alleles()) + "\n");
     spill.finish();
     std::vector<position_entry> entries = index.take_sorted_entries();
     const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_inputs, spill);
 
-    log.say("Open all GEN files for reading...\n");
+    log.to_both_flushed("Open all GEN files for reading...\n");
     // With a threshold above 0 an individual that one line alone supplies
     // gets that line's triple unchanged, so a split line can be copied.
     const bool copy_text = threshold > 0.0;
     line_feed feed(entries, index, gen_inputs, spill, runs, samples, copy_text);
 
-    log.say("Merge...\n");
+    log.to_both_flushed("Merge...\n");
     std::vector<std::string> ids;
     for (std::size_t s = 0; s < samples.size(); ++s)
       ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), bgen.ids));
@@ -428,7 +428,7 @@ int merge(const merge_args& args) {
         }
         gen_out.put('\n');
         if (written % 1000 == 0) {
-          log.out(std::to_string(written) + "\r");
+          log.to_stdout(std::to_string(written) + "\r");
           std::fflush(stdout);
         }
         ++written;
@@ -436,14 +436,15 @@ int merge(const merge_args& args) {
       i = end;
     }
     gen_out.finish();
-    log.say("Number of mismatched overlapping loci: " + std::to_string(run.mismatch_loci) + "\n");
-    log.say("Number of merged SNPs: " + std::to_string(written) + "\n");
+    log.to_both_flushed("Number of mismatched overlapping loci: " +
+                        std::to_string(run.mismatch_loci) + "\n");
+    log.to_both_flushed("Number of merged SNPs: " + std::to_string(written) + "\n");
 
     samples.write(sample_out, run.missing);
     // A merged GEN file without its SAMPLE file is no result.
     commit_outputs({&gen_out, &sample_out});
-    if (!bgen_summary(gen_out).empty()) log.say(bgen_summary(gen_out));
-  } catch (const io_error& e) {
+    if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
+  } catch (const run_failure& e) {
     return log.fail(e.what());
   }
   return 0;

@@ -97,18 +97,18 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     gen_line f = split_gen_line(line);
     if (f.leading_fields == 0) continue;
     if (f.leading_fields < 5 || !f.position_ok)
-      throw io_error("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
+      throw run_failure("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
                      reader.name() +
                      ": it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B");
     // Probabilities beyond the individuals of the SAMPLE file mean the two
     // files are not a pair.
     if (more_fields_than(f.probabilities, max_probabilities))
-      throw io_error("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
+      throw run_failure("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
                      reader.name() + ": " + std::to_string(count_fields(f.probabilities)) +
                      " probabilities, more than 3 for each of the " + std::to_string(rows) +
                      " individuals in SAMPLE file " + sample_name);
     if (line.size() > std::numeric_limits<std::uint32_t>::max())
-      throw io_error("Line " + std::to_string(reader.line_number()) + " of GEN file " +
+      throw run_failure("Line " + std::to_string(reader.line_number()) + " of GEN file " +
                      reader.name() + " is too long");
 
     std::uint64_t where = reader.offset();
@@ -158,14 +158,14 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
       if (d.snp_id != f.snp_id && d.rs_id != f.snp_id) {
         message = "Mismatched overlap SNP snp_id: ";
         message.append(f.snp_id).append(" ").append(d.snp_id).append("\n");
-        log.note(message);
+        log.to_both(message);
         sl.flags |= snp_unknown;
         d.snp_id = "-9";
       }
       if (d.rs_id != f.rs_id && d.snp_id != f.rs_id) {
         message = "Mismatched overlap SNP rs_id: ";
         message.append(f.rs_id).append(" ").append(d.rs_id).append("\n");
-        log.note(message);
+        log.to_both(message);
         sl.flags |= rs_unknown;
       }
       if (f.allele_a != d.allele_a || f.allele_b != d.allele_b) {
@@ -175,7 +175,7 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
         message.append(f.allele_a).append(" ").append(f.allele_b).append(" ");
         message.append(d.allele_a).append(" ").append(d.allele_b).append(" ");
         message.append(verdict_word(verdict)).append("\n");
-        log.note(message);
+        log.to_both(message);
         ++mismatched_alleles_;
         if (verdict_flips(verdict)) where |= position_entry::flipped;
         if (verdict == allele_verdict::different) sl.flags |= bad_flag;

@@ -47,7 +47,7 @@ class position_index {
   // Reads GEN input `input` to its end. Lines of white space only are
   // skipped; any other line without five fields and a 32-bit position, or
   // with more probabilities than 3 for each of the `rows` individuals of
-  // SAMPLE file `sample_name`, stops the run (io_error naming file and
+  // SAMPLE file `sample_name`, stops the run (run_failure naming file and
   // line). A gzip input (`compressed`) goes to `spill` from its first
   // backward step in position order on; one that is small, or steps back
   // early, goes there whole, so that its gzip reader is not needed again.

@@ -66,7 +66,7 @@ std::vector<std::vector<std::uint64_t>> order_inputs(std::vector<position_entry>
       const position_entry& last = entries[order[end - 1]];
       text.resize(static_cast<std::size_t>(last.offset() + last.length - start));
       if (read_at(fd, start, text.data(), text.size(), name) != text.size())
-        throw io_error("Can't read " + name);
+        throw run_failure("Can't read " + name);
       std::sort(order.begin() + static_cast<std::ptrdiff_t>(c), order.begin() + static_cast<std::ptrdiff_t>(end));
       for (std::size_t j = c; j < end; ++j) {
         position_entry& e = entries[order[j]];

@@ -74,14 +74,15 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
         if (cell == "-9") {
           cell = value;
         } else if (cell != value) {
-          log.note("Mismatch overlap in samples:  " + cell + " " + std::string(value) + "\n");
+          log.to_both("Mismatch overlap in samples:  " + cell + " " + std::string(value) + "\n");
           cell = "-10";
         }
       }
     }
-    log.say("Number of samples in " + sample_files[g] + ": " + std::to_string(rows.size()) + "\n");
+    log.to_both_flushed("Number of samples in " + sample_files[g] + ": " +
+                        std::to_string(rows.size()) + "\n");
   }
-  log.say("Number of merged samples: " + std::to_string(keys_.size()) + "\n");
+  log.to_both_flushed("Number of merged samples: " + std::to_string(keys_.size()) + "\n");
 }
 
 std::string sample_union::key_text(std::size_t s) const {

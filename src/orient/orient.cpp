@@ -160,8 +160,8 @@ char* copy_triples(std::string_view text, bool swap, char* out) {
 
 // "Can't open" of the GEN input and of the output: the log hears it first.
 int fail_log_first(tee& log, const std::string& message) {
-  log.log(message + "\n");
-  log.out(message + "\n");
+  log.to_log(message + "\n");
+  log.to_stdout(message + "\n");
   log.flush();
   return 1;
 }
@@ -210,7 +210,7 @@ int orient_to_strand(const orient_args& args) {
     return 1;
   }
   try {
-    log.say("Processing strand file...\n");
+    log.to_both_flushed("Processing strand file...\n");
     strand_map strand;
     {
       input_file input(strand_file, is_gz_name(strand_file));
@@ -223,11 +223,11 @@ int orient_to_strand(const orient_args& args) {
           continue;
         }
         std::string shown = s.position_ok ? std::to_string(s.position) : std::string(s.position_text);
-        log.note("Unknown orientation: " + std::string(s.token) + " " + shown + "\n");
+        log.to_both("Unknown orientation: " + std::string(s.token) + " " + shown + "\n");
       }
       strand.finish();
     }
-    log.say("Processing GEN file...\n");
+    log.to_both_flushed("Processing GEN file...\n");
 
     // The input is opened before the output is created, so that a missing
     // GEN file leaves no empty output behind.
@@ -237,7 +237,7 @@ int orient_to_strand(const orient_args& args) {
       gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file), streams);
       // Orient has no SAMPLE file: a BGEN output has no identifier block.
       out = open_gen_output(out_genotype_file, compress_out, streams, bgen, nullptr);
-    } catch (const io_error& e) {
+    } catch (const run_failure& e) {
       return fail_log_first(log, e.what());
     }
 
@@ -253,8 +253,8 @@ int orient_to_strand(const orient_args& args) {
       if (!orientation) {
         std::string message = "No orientation for SNP: " + position_shown(g) + " " +
                               std::string(g.snp_id) + " " + std::string(g.rs_id) + "\n";
-        log.log(message);
-        log.out(message);
+        log.to_log(message);
+        log.to_stdout(message);
         if (readable && !excl) orientation = '+';
       }
       if (orientation) {
@@ -264,14 +264,14 @@ int orient_to_strand(const orient_args& args) {
         out->advance(p - start);
         ++n_out_snps;
       }
-      if (n_in_snps % 1000 == 0) log.out(std::to_string(n_in_snps) + "\n");
+      if (n_in_snps % 1000 == 0) log.to_stdout(std::to_string(n_in_snps) + "\n");
       ++n_in_snps;
     }
     out->close();
-    log.screen("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
+    log.to_screen("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
               std::to_string(n_out_snps) + "\n");
-    if (!bgen_summary(*out).empty()) log.say(bgen_summary(*out));
-  } catch (const io_error& e) {
+    if (!bgen_summary(*out).empty()) log.to_both_flushed(bgen_summary(*out));
+  } catch (const run_failure& e) {
     return log.fail(e.what());
   }
   return 0;

@@ -61,7 +61,7 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
     const std::string_view id_1 = row.columns[0], id_2 = row.columns[1];
     bool selected;
     if (by_id) {
-      log.log("sample_file: " + std::string(id_2) + "\n");
+      log.to_log("sample_file: " + std::string(id_2) + "\n");
       selected = id_list.contains(id_2) || id_list.contains(id_1);
     } else {
       selected = !excl_list.contains(id_2) && !excl_list.contains(id_1);
@@ -73,7 +73,7 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
     ids.push_back(bgen_sample_id(id_1, id_2, choice));
     ++selected_rows;
     if (by_id) {
-      log.log(std::string(id_2) + " " + std::to_string(i) + " " + std::string(row.text) + "\n");
+      log.to_log(std::string(id_2) + " " + std::to_string(i) + " " + std::string(row.text) + "\n");
     }
   }
   return selected_rows;
@@ -172,7 +172,7 @@ int subset(const subset_args& args) {
     return 1;
   }
   try {
-    log.say("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
+    log.to_both_flushed("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
 
     // Every input is opened, and the lists read, before anything is created:
     // a misspelt name stops the run instead of silently selecting nothing
@@ -203,7 +203,7 @@ int subset(const subset_args& args) {
     bool have_line = gen_lines && gen_lines->next(line);
     const long n_samples = bgen_in ? static_cast<long>(bgen_in->layout().samples)
                                    : samples_in_first_line(have_line ? line : std::string_view());
-    log.say("Number of input samples: " + std::to_string(n_samples) + "\n");
+    log.to_both_flushed("Number of input samples: " + std::to_string(n_samples) + "\n");
     const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
 
     // keep[i]: sample i's triple goes to the GEN output. Both outputs are
@@ -213,8 +213,8 @@ int subset(const subset_args& args) {
     std::unique_ptr<output_file> sample_out;
     std::vector<std::string> ids;
     if (sample_flag) {
-      log.say("Samples...\n");
-      log.log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
+      log.to_both_flushed("Samples...\n");
+      log.to_log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
       sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
       long rows_read = 0;
@@ -232,7 +232,7 @@ int subset(const subset_args& args) {
                         " rows, but BGEN file " + genotype_file + " has " +
                         std::to_string(n_samples) + " samples");
     }
-    log.say("Number of output samples: " + std::to_string(n_out_samples) + "\n");
+    log.to_both_flushed("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
     snp_filter filter;
     filter.range_flag = args.range();
@@ -242,10 +242,10 @@ int subset(const subset_args& args) {
     filter.end = args.end.value_or(-1);
     filter.inclusion = &incl_snps;
     filter.exclusion = &excl_snps;
-    if (filter.range_flag) log.say("positions...\n");
-    if (filter.inclusion_flag) log.say("Snp_id...\n");
-    if (filter.exclusion_flag) log.say("Exclusion...\n");
-    log.say("Gen...\n");
+    if (filter.range_flag) log.to_both_flushed("positions...\n");
+    if (filter.inclusion_flag) log.to_both_flushed("Snp_id...\n");
+    if (filter.exclusion_flag) log.to_both_flushed("Exclusion...\n");
+    log.to_both_flushed("Gen...\n");
 
     const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
     // BGEN to BGEN keeps the input's compression, bits and (without a SAMPLE
@@ -291,11 +291,11 @@ int subset(const subset_args& args) {
     std::vector<output_file*> outputs = {&gen_out};
     if (sample_out) outputs.push_back(sample_out.get());
     commit_outputs(outputs);
-    log.say("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
-    log.say("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
-    if (!bgen_summary(gen_out).empty()) log.say(bgen_summary(gen_out));
+    log.to_both_flushed("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
+    log.to_both_flushed("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
+    if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
     return 0;
-  } catch (const io_error& e) {
+  } catch (const run_failure& e) {
     return log.fail(e.what());
   }
 }

@@ -167,8 +167,8 @@ TEST(OutputFile, RemovedWhenNotClosed) {
   try {
     output_file out(dir / "thrown", false);
     out.put("x");
-    throw io_error("Can't read input");
-  } catch (const io_error&) {
+    throw run_failure("Can't read input");
+  } catch (const run_failure&) {
   }
   EXPECT_FALSE(exists(dir / "thrown"));
 }

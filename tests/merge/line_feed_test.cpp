@@ -81,7 +81,7 @@ std::size_t feed_all(const merge_inputs& in, const std::function<void()>& betwee
     const fed_line* lines;
     try {
       lines = feed.position(i);
-    } catch (const io_error& e) {
+    } catch (const run_failure& e) {
       message = e.what();
       failed_pos = entries[i].pos;
       return read;
