@@ -60,8 +60,8 @@ inline block_masks scan_block_bytewise(const char* p, unsigned classes) {
 // Adds the classes of the `sizeof(V)` bytes at `p` to `m`: `bits` turns a
 // vector of 0/-1 bytes into its mask, already moved to the bytes' place.
 // Written with the compiler's vector types, so that it becomes SSE2 or AVX2
-// code by the caller it is inlined into.
-// (U: V's bytes unsigned.)
+// code by the caller it is inlined into; vectors never pass by value, whose
+// calling convention differs between the two. (U: V's bytes unsigned.)
 template <unsigned classes, class V, class U, class Bits>
 inline void add_lane(const char* p, Bits bits, block_masks& m) {
   V b;
@@ -83,7 +83,7 @@ inline block_masks scan_block(const char* p) {
   using u16 = unsigned char __attribute__((vector_size(16)));
   block_masks m;
   for (int k = 0; k < 4; ++k)
-    add_lane<classes, v16, u16>(p + 16 * k, [k](v16 x) {
+    add_lane<classes, v16, u16>(p + 16 * k, [k](const v16& x) {
       return std::uint64_t(static_cast<std::uint16_t>(_mm_movemask_epi8(__m128i(x)))) << (16 * k);
     }, m);
   return m;
@@ -101,7 +101,7 @@ template <unsigned classes>
   using u32 = unsigned char __attribute__((vector_size(32)));
   block_masks m;
   for (int k = 0; k < 2; ++k)
-    add_lane<classes, v32, u32>(p + 32 * k, [k](v32 x) __attribute__((target("avx2"))) {
+    add_lane<classes, v32, u32>(p + 32 * k, [k](const v32& x) __attribute__((target("avx2"))) {
       return std::uint64_t(static_cast<std::uint32_t>(_mm256_movemask_epi8(__m256i(x)))) << (32 * k);
     }, m);
   return m;

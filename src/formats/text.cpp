@@ -51,8 +51,9 @@ namespace {
 // byte counters (0 - matches) summed by `sum` before any can wrap: 63 rounds
 // add at most 252 to each. p is left where fewer than sizeof(V) bytes remain.
 // Written with the compiler's vector types, so that it becomes SSE2 or AVX2
-// code by the caller it is inlined into.
-// (U: V's bytes unsigned, which wrap.)
+// code by the caller it is inlined into; vectors never pass by value, whose
+// calling convention differs between the two. (U: V's bytes unsigned, which
+// wrap.)
 template <class V, class U, class Sum>
 inline std::size_t low_bytes(const char*& p, const char* end, Sum sum) {
   constexpr std::ptrdiff_t w = sizeof(V);
@@ -84,7 +85,7 @@ inline std::size_t low_bytes(const char*& p, const char* end, Sum sum) {
 using bytes32 = signed char __attribute__((vector_size(32)));
 using ubytes32 = unsigned char __attribute__((vector_size(32)));
 [[gnu::target("avx2")]] std::size_t low_bytes_avx2(const char*& p, const char* end) {
-  return low_bytes<bytes32, ubytes32>(p, end, [](ubytes32 counts) __attribute__((target("avx2"))) {
+  return low_bytes<bytes32, ubytes32>(p, end, [](const ubytes32& counts) __attribute__((target("avx2"))) {
     const __m256i sums = _mm256_sad_epu8(__m256i(counts), _mm256_setzero_si256());
     return static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
                                     _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
@@ -103,7 +104,7 @@ std::size_t field_bound(std::string_view text) {
 #if defined(__SSE2__)
   using bytes16 = signed char __attribute__((vector_size(16)));
   using ubytes16 = unsigned char __attribute__((vector_size(16)));
-  n += low_bytes<bytes16, ubytes16>(p, end, [](ubytes16 counts) {
+  n += low_bytes<bytes16, ubytes16>(p, end, [](const ubytes16& counts) {
     const __m128i sums = _mm_sad_epu8(__m128i(counts), _mm_setzero_si128());
     return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
            static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
