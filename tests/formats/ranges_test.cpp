@@ -49,19 +49,23 @@ range_reader read_in_order(const lines_file& f, const std::vector<std::size_t>& 
   return reader;
 }
 
+// Read at random offsets, a range costs about itself; in file order the reads
+// grow into large blocks, never more than twice what was returned.
 TEST(RangeReader, RandomOrderReadsAboutTheLinesInOrderReadsInBlocks) {
   lines_file f;
   std::vector<std::size_t> order(f.lines.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  range_reader all = read_in_order(f, order);
+  EXPECT_LE(all.bytes_read(), f.text.size() + (1u << 20));
+  // A range beyond the end of the file is a read error.
+  EXPECT_THROW(all.get(f.text.size() - 5, 10), run_failure);
 
-  // In file order (every other line left out, as a merge skips lines): large
-  // reads, and no more than twice what was returned.
+  // Every other line, as a merge skips lines.
   std::vector<std::size_t> every_other;
   for (std::size_t i = 0; i < order.size(); i += 2) every_other.push_back(i);
   range_reader forward = read_in_order(f, every_other);
   EXPECT_LE(forward.bytes_read(), 2 * forward.bytes_returned());
 
-  // Shuffled: each line costs about itself, whatever the distances between.
   std::shuffle(order.begin(), order.end(), std::mt19937(11));
   range_reader shuffled = read_in_order(f, order);
   EXPECT_EQ(shuffled.bytes_returned(), f.text.size() - f.lines.size());
@@ -69,7 +73,7 @@ TEST(RangeReader, RandomOrderReadsAboutTheLinesInOrderReadsInBlocks) {
   // Between jumps the reader keeps about one line, not a block.
   EXPECT_LE(shuffled.buffer_capacity(), 64u << 10);
 
-  // Runs of a few neighbouring lines at random places: never more than twice.
+  // Runs of a few neighbouring lines at random places.
   std::vector<std::size_t> runs;
   std::mt19937 random(3);
   while (runs.size() < 40000) {
@@ -78,18 +82,6 @@ TEST(RangeReader, RandomOrderReadsAboutTheLinesInOrderReadsInBlocks) {
   }
   range_reader bursts = read_in_order(f, runs);
   EXPECT_LE(bursts.bytes_read(), 2 * bursts.bytes_returned());
-}
-
-TEST(RangeReader, SequentialReadsUseFewCallsAndShortFilesStopAtTheirEnd) {
-  lines_file f;
-  std::vector<std::size_t> all(f.lines.size());
-  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-  range_reader reader = read_in_order(f, all);
-  // The run grows to 1 MiB blocks: the whole file in a few dozen reads at
-  // most, i.e. little more than its size.
-  EXPECT_LE(reader.bytes_read(), f.text.size() + (1u << 20));
-  // A range beyond the end of the file is a read error.
-  EXPECT_THROW(reader.get(f.text.size() - 5, 10), run_failure);
 }
 
 }  // namespace
