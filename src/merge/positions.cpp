@@ -97,19 +97,17 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     gen_line f = split_gen_line(line);
     if (f.leading_fields == 0) continue;
     if (f.leading_fields < 5 || !f.position_ok)
-      throw run_failure("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
-                     reader.name() +
-                     ": it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B");
+      throw run_failure(at(reader.name(), reader.line_number()) +
+                        "it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B");
     // Probabilities beyond the individuals of the SAMPLE file mean the two
     // files are not a pair.
     if (more_fields_than(f.probabilities, max_probabilities))
-      throw run_failure("Damaged line " + std::to_string(reader.line_number()) + " in GEN file " +
-                     reader.name() + ": " + std::to_string(count_fields(f.probabilities)) +
-                     " probabilities, more than 3 for each of the " + std::to_string(rows) +
-                     " individuals in SAMPLE file " + sample_name);
+      throw run_failure(at(reader.name(), reader.line_number()) +
+                        std::to_string(count_fields(f.probabilities)) +
+                        " probabilities, more than 3 for each of the " + std::to_string(rows) +
+                        " individuals in SAMPLE file " + sample_name);
     if (line.size() > std::numeric_limits<std::uint32_t>::max())
-      throw run_failure("Line " + std::to_string(reader.line_number()) + " of GEN file " +
-                     reader.name() + " is too long");
+      throw run_failure(at(reader.name(), reader.line_number()) + "too long");
 
     std::uint64_t where = reader.offset();
     if (compressed && f.position < previous && !spilling) {
