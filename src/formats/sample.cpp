@@ -9,21 +9,21 @@ namespace varnex {
 
 namespace {
 
-void split(std::string_view text, sample_line& line) {
+void split(std::string_view text, sample_line& line, std::size_t columns = SIZE_MAX) {
   line.text = text;
   line.columns.clear();
   field_cursor cursor(text);
   std::string_view column;
-  while (cursor.next(column)) line.columns.push_back(column);
+  while (line.columns.size() < columns && cursor.next(column)) line.columns.push_back(column);
 }
 
 }  // namespace
 
-bool sample_reader::next(sample_line& row) {
+bool sample_reader::next(sample_line& row, std::size_t columns) {
   header(0);
   std::string_view text;
   if (!lines_.next(text)) return false;
-  split(text, row);
+  split(text, row, columns);
   return true;
 }
 

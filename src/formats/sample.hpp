@@ -40,8 +40,9 @@ class sample_reader {
   // Header line 1, the column names, and line 2, their type codes.
   const sample_line& names() { return header(0); }
   const sample_line& types() { return header(1); }
-  // The next line after the header lines; false at the end of the file.
-  bool next(sample_line& row);
+  // The next line after the header lines, split into its first `columns`
+  // columns at most; false at the end of the file.
+  bool next(sample_line& row, std::size_t columns = SIZE_MAX);
   // 1-based number of the line last read.
   std::uint64_t line_number() const { return lines_.line_number(); }
 

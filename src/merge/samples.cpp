@@ -53,8 +53,9 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
     sample_reader in(sample_files[g]);
     sample_line row;
     std::vector<std::uint32_t>& rows = file_rows_[g];
-    // A row without its three leading columns ends the file's rows.
-    while (in.next(row) && row.columns.size() >= 3) {
+    // A row without its three leading columns ends the file's rows; values
+    // beyond the columns the header names have no column to go to.
+    while (in.next(row, 3 + column_map.size()) && row.columns.size() >= 3) {
       auto [it, inserted] = index.try_emplace(
           {std::string(row.columns[0]), std::string(row.columns[1])},
           static_cast<std::uint32_t>(keys_.size()));
@@ -66,11 +67,9 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
       }
       rows.push_back(s);
       std::string* cells = &cells_[keys_[s]];
-      // Values beyond the columns the header names have no column to go to.
-      const std::size_t values = std::min(column_map.size(), row.columns.size() - 3);
-      for (std::size_t c = 0; c < values; ++c) {
-        const std::string_view value = row.columns[3 + c];
-        std::string& cell = cells[column_map[c]];
+      for (std::size_t c = 3; c < row.columns.size(); ++c) {
+        const std::string_view value = row.columns[c];
+        std::string& cell = cells[column_map[c - 3]];
         if (cell == "-9") {
           cell = value;
         } else if (cell != value) {

@@ -56,7 +56,7 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
   const bool by_id = !id_list.empty();
   sample_line row;
   // A row without both identifiers ends the rows.
-  for (rows_read = 0; in.next(row) && row.columns.size() >= 2; ++rows_read) {
+  for (rows_read = 0; in.next(row, 2) && row.columns.size() == 2; ++rows_read) {
     const long i = rows_read;
     const std::string_view id_1 = row.columns[0], id_2 = row.columns[1];
     bool selected;
@@ -84,7 +84,7 @@ std::vector<std::string> sample_ids(const std::string& name, bgen_id_choice choi
   sample_reader in(name);
   std::vector<std::string> ids;
   sample_line row;
-  while (in.next(row) && row.columns.size() >= 2)
+  while (in.next(row, 2) && row.columns.size() == 2)
     ids.push_back(bgen_sample_id(row.columns[0], row.columns[1], choice));
   return ids;
 }
