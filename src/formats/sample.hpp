@@ -36,7 +36,8 @@ struct sample_line {
 // are empty when the file has fewer lines, and live as long as the reader.
 class sample_reader {
  public:
-  explicit sample_reader(const std::string& name) : input_(name, is_gz_name(name)), lines_(input_) {}
+  explicit sample_reader(const std::string& name)
+      : input_(name, is_gz_name(name)), lines_(input_) {}
   // Header line 1, the column names, and line 2, their type codes.
   const sample_line& names() { return header(0); }
   const sample_line& types() { return header(1); }

@@ -41,7 +41,7 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
   columns_ = out_names_.size();
   // A name that is both a covariate and a phenotype goes to its phenotype column.
   std::map<std::string, std::uint32_t> column_index;
-  for (std::size_t c = 3; c < columns_; ++c) column_index[out_names_[c]] = static_cast<std::uint32_t>(c);
+  for (std::uint32_t c = 3; c < columns_; ++c) column_index[out_names_[c]] = c;
 
   // Individual union.
   std::map<std::pair<std::string, std::string>, std::uint32_t> index;

@@ -218,8 +218,8 @@ int subset(const subset_args& args) {
       log.flush();
       sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
       long rows_read = 0;
-      n_out_samples = select_samples(log, *sample_in, *sample_out, id_list, excl_list, keep, bgen.ids,
-                                     ids, rows_read);
+      n_out_samples = select_samples(log, *sample_in, *sample_out, id_list, excl_list, keep,
+                                     bgen.ids, ids, rows_read);
       sample_in.reset();
       if (bgen_in && rows_read != n_samples)
         return log.fail("SAMPLE file " + sample_file + " has " + std::to_string(rows_read) +
