@@ -65,13 +65,7 @@ TEST(bgen, quantise_matches_the_plain_rule_and_stays_within_one_unit) {
 TEST(bgen, quantise_rules_for_missing_and_the_rescaling_bound) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  struct row {
-    double p[3];
-    unsigned bits;
-    bool present;
-    std::uint32_t q[3];
-    bool rescaled;
-  } rows[] = {
+  const struct { double p[3]; unsigned bits; bool present; std::uint32_t q[3]; bool rescaled; } rows[] = {
       {{0, 0, 0}, 8, false, {}, false},
       {{-0.1, 0.5, 0.6}, 8, false, {}, false},
       {{nan, 0.5, 0.5}, 8, false, {}, false},
@@ -80,7 +74,7 @@ TEST(bgen, quantise_rules_for_missing_and_the_rescaling_bound) {
       {{0, 0.5, 0.5}, 8, true, {0, 128, 127}, false},
       {{1, 1, 0}, 1, true, {1, 0, 0}, false},  // off by exactly one unit: kept
   };
-  for (const row& r : rows) {
+  for (const auto& r : rows) {
     std::uint32_t q[3] = {9, 9, 9};
     bool rescaled = false;
     EXPECT_EQ(quantise_triple(r.p, r.bits, q, rescaled), r.present) << r.p[0];

@@ -36,7 +36,6 @@ TEST(PutGenHead, SingleSpacedFieldsPositionAsANumber) {
     for (char& c : w) c = alphabet[random() % alphabet.size()];
     return w;
   };
-  // One output file for every round: a file per round made this test slow.
   std::string expected;
   const std::string text = written([&](output_file& out) {
     for (int round = 0; round < 20000; ++round) {
