@@ -59,19 +59,6 @@ const std::set<std::string> input_options[6] = {input_options_of(0), input_optio
                                                 input_options_of(2), input_options_of(3),
                                                 input_options_of(4), input_options_of(5)};
 
-void empty_scratch() {
-  DIR* d = opendir(".");
-  if (!d) std::abort();
-  std::vector<std::string> names;
-  while (dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n != "." && n != "..") names.push_back(n);
-  }
-  closedir(d);
-  for (const std::string& n : names)
-    if (unlink(n.c_str()) != 0) rmdir(n.c_str());
-}
-
 std::set<std::string> listing() {
   std::set<std::string> names;
   DIR* d = opendir(".");
@@ -82,6 +69,11 @@ std::set<std::string> listing() {
   }
   closedir(d);
   return names;
+}
+
+void empty_scratch() {
+  for (const std::string& n : listing())
+    if (unlink(n.c_str()) != 0) rmdir(n.c_str());
 }
 
 bool slurp(const std::string& name, std::string& out) {

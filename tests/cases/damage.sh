@@ -107,14 +107,9 @@ while IFS='|' read -r mode kind args want; do
   mkdir -p "$case_dir" "$tmp"
   cd "$case_dir" || exit 2
   inputs
-  slot=x.gen
-  case $mode in P) slot=x.ped ;; U) slot=x.sample ;; esac
-  # Inputs read twice refuse a FIFO: these modes wait on one they read once
-  # (GEN to PED reads its SAMPLE only as far as it needs, merge reads every
-  # input twice: no signal rows).
-  if [ "$kind" = signal ]; then
-    case $mode in P) slot=x.map ;; esac
-  fi
+  # Inputs read twice refuse a FIFO: signal rows wait on one read once (PED
+  # to GEN's MAP; GEN to PED and merge have no signal rows).
+  case $mode$kind in Psignal) slot=x.map ;; P*) slot=x.ped ;; U*) slot=x.sample ;; *) slot=x.gen ;; esac
   in=""
   [[ $args == *IN* ]] && in=$(damaged "$kind" "$slot")
   out=nodir/out
@@ -143,12 +138,9 @@ while IFS='|' read -r mode kind args want; do
     fi
     status=$?
     [ "$status" = 1 ] || problems+=("exit status $status, expected 1")
-    if [ -f stdout.txt ] && [ "$(tail -n 1 stdout.txt)" != "$want" ]; then
-      problems+=("last line of standard output: '$(tail -n 1 stdout.txt)', expected '$want'")
-    fi
-    if [ -f varnex.log ] && [ "$(tail -n 1 varnex.log)" != "$want" ]; then
-      problems+=("last line of the log: '$(tail -n 1 varnex.log)', expected '$want'")
-    fi
+    for f in stdout.txt varnex.log; do
+      [ -f $f ] && [ "$(tail -n 1 $f)" != "$want" ] && problems+=("last line of $f: '$(tail -n 1 $f)', expected '$want'")
+    done
   fi
   [ -s stderr.txt ] && problems+=("standard error: $(head -c 200 stderr.txt)")
   rm -f stdout.txt stderr.txt

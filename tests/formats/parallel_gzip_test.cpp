@@ -1,12 +1,9 @@
 // Gzip output on several threads and BGZF input and output, against zlib as
 // the plain reference.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <zlib.h>
 
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
-#include <csignal>
 #include <random>
 #include <sstream>
 #include <string>

@@ -1,15 +1,8 @@
 #include "formats/streams.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
-#include <zlib.h>
 
-#include <csignal>
-#include <cstring>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "temp_dir.hpp"

@@ -68,24 +68,6 @@ TEST(LeadingInt32, ReadsLikeStrtolHeldTo32Bits) {
 
 // The two number styles, written through an output_file, match what printf
 // makes of the same values.
-std::vector<std::string> written(void (output_file::*style)(double), const std::vector<double>& v) {
-  testing::temp_dir dir;
-  {
-    output_file out(dir / "numbers", false);
-    for (double x : v) {
-      (out.*style)(x);
-      out.put('\n');
-    }
-    out.close();
-  }
-  std::vector<std::string> lines;
-  std::string text = testing::read_file(dir / "numbers");
-  std::size_t start = 0;
-  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-    lines.push_back(text.substr(start, nl - start));
-  return lines;
-}
-
 std::string printed(const char* format, double x) {
   char buffer[512];
   std::snprintf(buffer, sizeof buffer, format, x);
@@ -113,7 +95,15 @@ TEST(NumberStyles, Fixed4AndGeneral6MatchPrintf) {
   for (int i = 0; i < 10000; ++i) v.push_back((unit(random) - 0.5) * std::pow(10.0, exponent(random)));
   for (bool fixed : {true, false}) {
     SCOPED_TRACE(fixed ? "fixed4" : "general6");
-    std::vector<std::string> got = written(fixed ? &output_file::put_fixed4 : &output_file::put_general6, v);
+    const std::string text = testing::written([&](output_file& out) {
+      for (double x : v) {
+        (out.*(fixed ? &output_file::put_fixed4 : &output_file::put_general6))(x);
+        out.put('\n');
+      }
+    });
+    std::vector<std::string> got;
+    for (std::size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
+      got.push_back(text.substr(at, nl - at));
     ASSERT_EQ(got.size(), v.size());
     int mismatches = 0;
     for (std::size_t i = 0; i < v.size() && mismatches < 10; ++i) {

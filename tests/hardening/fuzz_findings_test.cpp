@@ -15,24 +15,16 @@ namespace {
 // empty default view ({}), and memcpy from a null pointer is undefined even
 // for zero bytes.
 TEST(FuzzFindings, EmptyViewWithoutDataIsWrittenAsNothing) {
+  EXPECT_EQ(testing::written([](output_file& out) {
+              out.put(std::string_view{});
+              out.put('\n');
+              out.put(std::string_view{});
+            }),
+            "\n");
   testing::temp_dir dir;
-  const std::string name = dir / "out";
-  {
-    output_file out(name, false);
-    out.put(std::string_view{});
-    out.put('\n');
-    out.put(std::string_view{});
-    out.close();
-  }
-  {
-    output_file out(name + ".gz", true);
-    out.put(std::string_view{});
-    out.close();
-  }
-  input_file in(name, false);
-  char buffer[8];
-  EXPECT_EQ(in.read(buffer, sizeof buffer), 1u);
-  EXPECT_EQ(buffer[0], '\n');
+  output_file gz(dir / "out.gz", true);
+  gz.put(std::string_view{});
+  gz.close();
 }
 
 }  // namespace
