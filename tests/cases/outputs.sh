@@ -21,7 +21,7 @@ fail() { echo "FAIL [$case_name]: $*"; case_failed=1; }
 case_end() { if [ "$case_failed" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi; }
 # run ARGS...: varnex's output in stdout.txt, its status in STATUS; stderr must stay empty.
 run() {
-  varnex "$@" > stdout.txt 2> stderr.txt
+  timeout 60 varnex "$@" > stdout.txt 2> stderr.txt  # a refusal that waits on a pipe fails, not hangs
   STATUS=$?
   [ ! -s stderr.txt ] || fail "wrote to standard error: $(head -c 200 stderr.txt)"
 }
