@@ -51,6 +51,12 @@ bool tee::open(bool truncate) {
   return log_ != nullptr;
 }
 
+bool tee::open_or_report(bool truncate) {
+  if (open(truncate)) return true;
+  print_out("Can't open log file: " + log_file + "\n");
+  return false;
+}
+
 void tee::close() {
   if (!log_) return;
   std::fflush(stdout);

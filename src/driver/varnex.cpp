@@ -501,10 +501,7 @@ int varnex_main(int argc, char** argv) {
   }
 
   tee log;
-  if (!log.open(true)) {
-    print_out("Can't open log file: " + log_file + "\n");
-    return 1;
-  }
+  if (!log.open_or_report(true)) return 1;
   std::string echo = argv[0];
   for (int i = 1; i < argc; ++i) {
     echo += ' ';

@@ -17,12 +17,6 @@ namespace varnex {
 
 namespace {
 
-std::string quoted(std::string_view field) {
-  constexpr std::size_t longest = 40;
-  if (field.size() > longest) return "\"" + std::string(field.substr(0, longest)) + "...\"";
-  return "\"" + std::string(field) + "\"";
-}
-
 // A line that cannot become a variant block.
 struct line_error {
   std::string what;
