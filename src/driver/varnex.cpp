@@ -17,6 +17,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/log.hpp"
@@ -129,11 +130,24 @@ std::string default_output(const std::string& input, std::string_view tag) {
   return input.substr(0, input.size() - 5) + std::string(tag) + ".bgen";
 }
 
+// Sets `value` to what `text` names in `names`; false when it names nothing.
+template <class T, std::size_t N>
+bool named(const std::pair<std::string_view, T> (&names)[N], std::string_view text, T& value) {
+  for (const auto& [name, v] : names)
+    if (text == name) return value = v, true;
+  return false;
+}
+
+constexpr std::pair<std::string_view, bgen_compression> compression_names[] = {
+    {"zlib", bgen_compression::zlib}, {"zstd", bgen_compression::zstd}, {"none", bgen_compression::none}};
+constexpr std::pair<std::string_view, bgen_id_choice> id_names[] = {
+    {"ID_1", bgen_id_choice::id_1}, {"ID_2", bgen_id_choice::id_2}, {"ID_1_ID_2", bgen_id_choice::id_1_id_2}};
+
 // The BGEN options of the command line; false, with the refusal printed,
 // when one of them has no meaning.
 bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
   const std::string compression = c.text(opt::bgen_compression);
-  if (c.has(opt::bgen_compression) && !parse_bgen_compression(compression, bgen.compression)) {
+  if (c.has(opt::bgen_compression) && !named(compression_names, compression, bgen.compression)) {
     log.fail("Unknown BGEN compression: " + compression + " (zlib, zstd or none)");
     return false;
   }
@@ -143,7 +157,7 @@ bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
     return false;
   }
   const std::string ids = c.text(opt::bgen_ids);
-  if (!ids.empty() && !parse_bgen_ids(ids, bgen.ids)) {
+  if (!ids.empty() && !named(id_names, ids, bgen.ids)) {
     log.fail("Unknown BGEN identifiers: " + ids + " (ID_1, ID_2 or ID_1_ID_2)");
     return false;
   }

@@ -59,18 +59,6 @@ bool next_probability(const char*& p, const char* end, double& value) {
 
 }  // namespace
 
-bool parse_bgen_ids(std::string_view text, bgen_id_choice& value) {
-  if (text == "ID_1")
-    value = bgen_id_choice::id_1;
-  else if (text == "ID_2")
-    value = bgen_id_choice::id_2;
-  else if (text == "ID_1_ID_2")
-    value = bgen_id_choice::id_1_id_2;
-  else
-    return false;
-  return true;
-}
-
 std::string bgen_sample_id(std::string_view id_1, std::string_view id_2, bgen_id_choice choice) {
   switch (choice) {
     case bgen_id_choice::id_1: return std::string(id_1);
