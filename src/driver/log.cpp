@@ -37,9 +37,7 @@ void print_out(std::string_view text) {
     return;
   }
   // The progress line may share the terminal: it makes way for this text.
-  progress_pause pause;
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  if (!text.empty() && text.back() == '\n') std::fflush(stdout);
+  print_over_progress(text);
 }
 
 bool finish_stdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
