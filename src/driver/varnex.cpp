@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <string>
@@ -176,6 +177,16 @@ std::string derived_name(const std::string& input, std::string_view tag) {
   return is_standard_stream(input) ? input : default_output(input, tag);
 }
 
+// Output names left empty become `input` with their tags, gzip when it is.
+void tag_outputs(command_line& c, opt input,
+                 std::initializer_list<std::pair<opt, std::string_view>> outputs) {
+  const std::string name = c.text(input);
+  if (name.empty()) return;
+  for (const auto& [o, tag] : outputs) c.default_name(o, tagged_name(name, tag));
+  if (is_gz_name(name))
+    for (const auto& [o, tag] : outputs) c.append_gz_to(o);
+}
+
 // Fills in the default output names of mode `m` and applies the ".gz" rules,
 // so that every name is final before the log or any output is opened. Names
 // a refusal will not need are left alone.
@@ -192,22 +203,10 @@ void settle_names(command_line& c, mode m) {
       }
       break;
     case mode::ped_to_gen:
-      if (c.text(opt::ped).empty()) break;
-      c.default_name(opt::out_genotype, tagged_name(c.text(opt::ped), ".gen"));
-      c.default_name(opt::out_sample, tagged_name(c.text(opt::ped), ".sample"));
-      if (is_gz_name(c.text(opt::ped))) {
-        c.append_gz_to(opt::out_genotype);
-        c.append_gz_to(opt::out_sample);
-      }
+      tag_outputs(c, opt::ped, {{opt::out_genotype, ".gen"}, {opt::out_sample, ".sample"}});
       break;
     case mode::gen_to_ped:
-      if (c.text(opt::genotype).empty()) break;
-      c.default_name(opt::ped, tagged_name(c.text(opt::genotype), ".ped"));
-      c.default_name(opt::map, tagged_name(c.text(opt::genotype), ".map"));
-      if (is_gz_name(c.text(opt::genotype))) {
-        c.append_gz_to(opt::ped);
-        c.append_gz_to(opt::map);
-      }
+      tag_outputs(c, opt::genotype, {{opt::ped, ".ped"}, {opt::map, ".map"}});
       break;
     case mode::merge:
       if (c.gen_count == 0 || c.gen_count != c.sample_count) break;
