@@ -12,6 +12,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <initializer_list>
@@ -49,11 +50,11 @@ struct command_line {
   std::string text(opt o) const { return get(o).value_or(std::string()); }
   std::optional<std::int32_t> int32(opt o) const {
     if (!has(o)) return std::nullopt;
-    return option_int32(get(o)->c_str());
+    return leading_int32(*get(o));
   }
   std::optional<double> real(opt o) const {
     if (!has(o)) return std::nullopt;
-    return option_double(get(o)->c_str());
+    return std::strtod(get(o)->c_str(), nullptr);
   }
   // An output name left empty gets `name`.
   void default_name(opt o, const std::string& name) {
