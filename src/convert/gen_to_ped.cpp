@@ -45,12 +45,6 @@ namespace varnex {
 
 namespace {
 
-std::string quoted(std::string_view field) {
-  constexpr std::size_t longest = 40;
-  if (field.size() > longest) return "\"" + std::string(field.substr(0, longest)) + "...\"";
-  return "\"" + std::string(field) + "\"";
-}
-
 // One "Missing data at locus: " line per missing call: millions of them in a
 // poorly imputed file, so they are built in a block of memory (the part that
 // names the SNP once per SNP) and handed to the log a block at a time.
@@ -291,10 +285,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
 
 int gen_to_ped(const gen_to_ped_args& args) {
   tee log;
-  if (!log.open(false)) {
-    print_out("Can't open log file: " + log_file + "\n");
-    return 1;
-  }
+  if (!log.open_or_report(false)) return 1;
   missing_messages missing(log);
   try {
     run(args.genotype_file, args.sample_file, args.ped_file, args.map_file, args.phenotype_name,

@@ -1,6 +1,5 @@
 #include "convert/gen_to_ped_rules.hpp"
 
-
 namespace varnex {
 
 bool snp_id_check(std::string_view s) {

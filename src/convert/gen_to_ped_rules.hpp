@@ -39,7 +39,6 @@ inline std::string_view map_snp_name(std::string_view snp_id, std::string_view r
   return snp_id;
 }
 
-
 // The individuals of the SAMPLE file as the PED lines need them: ID (the first
 // column), sex and phenotype text (absent ones -9 and "-9").
 class sample_table {

@@ -308,10 +308,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
 
 int ped_to_gen(const ped_to_gen_args& args) {
   tee log;
-  if (!log.open(false)) {
-    print_out("Can't open log file: " + log_file + "\n");
-    return 1;
-  }
+  if (!log.open_or_report(false)) return 1;
   try {
     return convert(log, args.ped_file, args.map_file, args.out_genotype_file,
                    args.out_sample_file, args.discrete_phenotype, args.family, args.ostrel1,

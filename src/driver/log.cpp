@@ -37,9 +37,7 @@ void print_out(std::string_view text) {
     return;
   }
   // The progress line may share the terminal: it makes way for this text.
-  progress_pause pause;
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  if (!text.empty() && text.back() == '\n') std::fflush(stdout);
+  print_over_progress(text);
 }
 
 bool finish_stdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
@@ -49,6 +47,12 @@ bool tee::open(bool truncate) {
   log_ = std::fopen(log_file.c_str(), truncate ? "w" : "a");
   if (log_) std::setvbuf(log_, nullptr, _IOFBF, 1 << 16);
   return log_ != nullptr;
+}
+
+bool tee::open_or_report(bool truncate) {
+  if (open(truncate)) return true;
+  print_out("Can't open log file: " + log_file + "\n");
+  return false;
 }
 
 void tee::close() {

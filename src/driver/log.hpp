@@ -33,6 +33,8 @@ class tee {
 
   // Opens `log_file` (truncating it, or appending to it).
   bool open(bool truncate);
+  // open(), saying "Can't open log file: NAME" when it fails.
+  bool open_or_report(bool truncate);
   void close();
 
   // Standard output, then the log; flushed only on a terminal.

@@ -20,15 +20,14 @@ constexpr mode S = mode::subset, P = mode::ped_to_gen, G = mode::gen_to_ped, M =
 constexpr role in = role::input, ins = role::inputs, out = role::output, val = role::value,
                flag = role::flag;
 constexpr bool req = true, opt_ = false;
-constexpr const char* bgen_compression_help =
-    "Compression of a .bgen GEN output: zlib, zstd or none (default: zlib)";
-constexpr const char* bgen_bits_help =
-    "Bits per stored probability of a .bgen GEN output, 1 to 32 (default: 8)";
-constexpr const char* bgen_ids_help =
-    "Sample identifiers stored in a .bgen GEN output: ID_1, ID_2 or ID_1_ID_2 (default: ID_1)";
-constexpr const char* chromosome_help =
-    "Chromosome of every SNP of a .bgen GEN output (default: the snp_id when it is a chromosome "
-    "code)";
+// A value option of the modes that write GEN, not listed in their usage.
+constexpr option_row gen_output_option(opt id, const char* name, const char* argument,
+                                       const char* help, bool orient = true) {
+  option_row r{id, name, nullptr, argument,
+               {{S, 0, val, opt_, help}, {P, 0, val, opt_, help}, {M, 0, val, opt_, help}}};
+  if (orient) r.uses[3] = {O, 0, val, opt_, help};
+  return r;
+}
 }  // namespace
 
 // Rows in the order of `opt`; the rank puts each option in its place in a
@@ -103,25 +102,17 @@ const option_row option_table[option_count] = {
     {opt::remove_pheno_cov, "--remove_pheno_cov", nullptr, "FILE",
      {{U, 4, in, opt_, "List of phenotypes to remove from sample file"}}},
     // How the modes that write GEN store a ".bgen" output; no usage lines.
-    {opt::bgen_compression, "--bgen-compression", nullptr, "STRING",
-     {{S, 0, val, opt_, bgen_compression_help},
-      {P, 0, val, opt_, bgen_compression_help},
-      {M, 0, val, opt_, bgen_compression_help},
-      {O, 0, val, opt_, bgen_compression_help}}},
-    {opt::bgen_bits, "--bgen-bits", nullptr, "INTEGER",
-     {{S, 0, val, opt_, bgen_bits_help},
-      {P, 0, val, opt_, bgen_bits_help},
-      {M, 0, val, opt_, bgen_bits_help},
-      {O, 0, val, opt_, bgen_bits_help}}},
-    {opt::bgen_ids, "--bgen-ids", nullptr, "STRING",
-     {{S, 0, val, opt_, bgen_ids_help},
-      {P, 0, val, opt_, bgen_ids_help},
-      {M, 0, val, opt_, bgen_ids_help}}},
-    {opt::chromosome, "--chromosome", nullptr, "STRING",
-     {{S, 0, val, opt_, chromosome_help},
-      {P, 0, val, opt_, chromosome_help},
-      {M, 0, val, opt_, chromosome_help},
-      {O, 0, val, opt_, chromosome_help}}},
+    gen_output_option(opt::bgen_compression, "--bgen-compression", "STRING",
+                      "Compression of a .bgen GEN output: zlib, zstd or none (default: zlib)"),
+    gen_output_option(opt::bgen_bits, "--bgen-bits", "INTEGER",
+                      "Bits per stored probability of a .bgen GEN output, 1 to 32 (default: 8)"),
+    gen_output_option(opt::bgen_ids, "--bgen-ids", "STRING",
+                      "Sample identifiers stored in a .bgen GEN output: ID_1, ID_2 or ID_1_ID_2 "
+                      "(default: ID_1)",
+                      false),
+    gen_output_option(opt::chromosome, "--chromosome", "STRING",
+                      "Chromosome of every SNP of a .bgen GEN output (default: the snp_id when it is "
+                      "a chromosome code)"),
     // Options of every mode. Only the log line is part of the usage text.
     {opt::threads, "--threads", nullptr, "INTEGER",
      {{any, 0, val, opt_,

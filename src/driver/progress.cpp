@@ -114,15 +114,14 @@ void progress_line::run() {
   }
 }
 
-progress_pause::progress_pause() {
-  if (!showing) return;
-  screen.lock();
-  held_ = true;
-  erase_line();
-}
-
-progress_pause::~progress_pause() {
-  if (held_) screen.unlock();
+void print_over_progress(std::string_view text) {
+  std::unique_lock<std::mutex> lock(screen, std::defer_lock);
+  if (showing) {
+    lock.lock();
+    erase_line();
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (!text.empty() && text.back() == '\n') std::fflush(stdout);
 }
 
 }  // namespace varnex

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "formats/streams.hpp"
@@ -39,17 +40,8 @@ class progress_line {
 // the run is too small to show one.
 std::string progress_text(const input_meter& m, double seconds);
 
-// Erases a progress line on the terminal before standard output is written
-// there, and keeps it from being redrawn until the write is done.
-class progress_pause {
- public:
-  progress_pause();
-  ~progress_pause();
-  progress_pause(const progress_pause&) = delete;
-  progress_pause& operator=(const progress_pause&) = delete;
-
- private:
-  bool held_ = false;
-};
+// Writes `text` to standard output on a terminal (flushed at a line end),
+// erasing a progress line first and keeping it from being redrawn meanwhile.
+void print_over_progress(std::string_view text);
 
 }  // namespace varnex

@@ -12,11 +12,14 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/log.hpp"
@@ -47,11 +50,11 @@ struct command_line {
   std::string text(opt o) const { return get(o).value_or(std::string()); }
   std::optional<std::int32_t> int32(opt o) const {
     if (!has(o)) return std::nullopt;
-    return option_int32(get(o)->c_str());
+    return leading_int32(*get(o));
   }
   std::optional<double> real(opt o) const {
     if (!has(o)) return std::nullopt;
-    return option_double(get(o)->c_str());
+    return std::strtod(get(o)->c_str(), nullptr);
   }
   // An output name left empty gets `name`.
   void default_name(opt o, const std::string& name) {
@@ -129,11 +132,24 @@ std::string default_output(const std::string& input, std::string_view tag) {
   return input.substr(0, input.size() - 5) + std::string(tag) + ".bgen";
 }
 
+// Sets `value` to what `text` names in `names`; false when it names nothing.
+template <class T, std::size_t N>
+bool named(const std::pair<std::string_view, T> (&names)[N], std::string_view text, T& value) {
+  for (const auto& [name, v] : names)
+    if (text == name) return value = v, true;
+  return false;
+}
+
+constexpr std::pair<std::string_view, bgen_compression> compression_names[] = {
+    {"zlib", bgen_compression::zlib}, {"zstd", bgen_compression::zstd}, {"none", bgen_compression::none}};
+constexpr std::pair<std::string_view, bgen_id_choice> id_names[] = {
+    {"ID_1", bgen_id_choice::id_1}, {"ID_2", bgen_id_choice::id_2}, {"ID_1_ID_2", bgen_id_choice::id_1_id_2}};
+
 // The BGEN options of the command line; false, with the refusal printed,
 // when one of them has no meaning.
 bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
   const std::string compression = c.text(opt::bgen_compression);
-  if (c.has(opt::bgen_compression) && !parse_bgen_compression(compression, bgen.compression)) {
+  if (c.has(opt::bgen_compression) && !named(compression_names, compression, bgen.compression)) {
     log.fail("Unknown BGEN compression: " + compression + " (zlib, zstd or none)");
     return false;
   }
@@ -143,7 +159,7 @@ bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
     return false;
   }
   const std::string ids = c.text(opt::bgen_ids);
-  if (!ids.empty() && !parse_bgen_ids(ids, bgen.ids)) {
+  if (!ids.empty() && !named(id_names, ids, bgen.ids)) {
     log.fail("Unknown BGEN identifiers: " + ids + " (ID_1, ID_2 or ID_1_ID_2)");
     return false;
   }
@@ -162,6 +178,16 @@ std::string derived_name(const std::string& input, std::string_view tag) {
   return is_standard_stream(input) ? input : default_output(input, tag);
 }
 
+// Output names left empty become `input` with their tags, gzip when it is.
+void tag_outputs(command_line& c, opt input,
+                 std::initializer_list<std::pair<opt, std::string_view>> outputs) {
+  const std::string name = c.text(input);
+  if (name.empty()) return;
+  for (const auto& [o, tag] : outputs) c.default_name(o, tagged_name(name, tag));
+  if (is_gz_name(name))
+    for (const auto& [o, tag] : outputs) c.append_gz_to(o);
+}
+
 // Fills in the default output names of mode `m` and applies the ".gz" rules,
 // so that every name is final before the log or any output is opened. Names
 // a refusal will not need are left alone.
@@ -178,22 +204,10 @@ void settle_names(command_line& c, mode m) {
       }
       break;
     case mode::ped_to_gen:
-      if (c.text(opt::ped).empty()) break;
-      c.default_name(opt::out_genotype, tagged_name(c.text(opt::ped), ".gen"));
-      c.default_name(opt::out_sample, tagged_name(c.text(opt::ped), ".sample"));
-      if (is_gz_name(c.text(opt::ped))) {
-        c.append_gz_to(opt::out_genotype);
-        c.append_gz_to(opt::out_sample);
-      }
+      tag_outputs(c, opt::ped, {{opt::out_genotype, ".gen"}, {opt::out_sample, ".sample"}});
       break;
     case mode::gen_to_ped:
-      if (c.text(opt::genotype).empty()) break;
-      c.default_name(opt::ped, tagged_name(c.text(opt::genotype), ".ped"));
-      c.default_name(opt::map, tagged_name(c.text(opt::genotype), ".map"));
-      if (is_gz_name(c.text(opt::genotype))) {
-        c.append_gz_to(opt::ped);
-        c.append_gz_to(opt::map);
-      }
+      tag_outputs(c, opt::genotype, {{opt::ped, ".ped"}, {opt::map, ".map"}});
       break;
     case mode::merge:
       if (c.gen_count == 0 || c.gen_count != c.sample_count) break;
@@ -317,79 +331,32 @@ stream_options streams_of(const command_line& c) {
 int dispatch(const command_line& c, mode m, bgen_options bgen) {
   const stream_options streams = streams_of(c);
   bgen.threads = static_cast<unsigned>(streams.threads);
+  // Each mode's arguments in the order of its struct's fields.
   switch (m) {
-    case mode::subset: {
-      subset_args a;
-      a.genotype_file = c.text(opt::genotype);
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.sample_file = c.text(opt::sample);
-      a.out_sample_file = c.text(opt::out_sample);
-      a.sample_id_file = c.get(opt::sample_id);
-      a.sample_excl_file = c.get(opt::sample_excl);
-      a.inclusion_file = c.get(opt::inclusion);
-      a.exclusion_file = c.get(opt::exclusion);
-      a.start = c.int32(opt::start);
-      a.end = c.int32(opt::end);
-      a.missing = c.real(opt::missing);
-      a.threshold = c.real(opt::threshold);
-      a.streams = streams;
-      a.bgen = bgen;
-      return subset(a);
-    }
-    case mode::ped_to_gen: {
-      ped_to_gen_args a;
-      a.ped_file = c.text(opt::ped);
-      a.map_file = c.text(opt::map);
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.out_sample_file = c.text(opt::out_sample);
-      a.discrete_phenotype = c.has(opt::discrete_phenotype);
-      a.family = c.has(opt::family);
-      a.ostrel1 = c.has(opt::ostrel1);
-      a.streams = streams;
-      a.bgen = bgen;
-      return ped_to_gen(a);
-    }
-    case mode::gen_to_ped: {
-      gen_to_ped_args a;
-      a.genotype_file = c.text(opt::genotype);
-      a.sample_file = c.text(opt::sample);
-      a.ped_file = c.text(opt::ped);
-      a.map_file = c.text(opt::map);
-      if (c.has(opt::phenotype)) a.phenotype_name = *c.get(opt::phenotype);
-      if (c.has(opt::sex)) a.sex_name = *c.get(opt::sex);
-      a.threshold = threshold_or(c, a.threshold);
-      a.alleles = c.has(opt::alleles);
-      a.streams = streams;
-      return gen_to_ped(a);
-    }
-    case mode::merge: {
-      merge_args a;
-      a.merge_files = c.merge_files;
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.out_sample_file = c.text(opt::out_sample);
-      a.threshold = threshold_or(c, a.threshold);
-      a.streams = streams;
-      a.bgen = bgen;
-      return merge(a);
-    }
-    case mode::orient: {
-      orient_args a;
-      a.genotype_file = c.text(opt::genotype);
-      a.strand_file = c.text(opt::strand);
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.excl = c.has(opt::excl);
-      a.order = c.has(opt::order);
-      a.streams = streams;
-      a.bgen = bgen;
-      return orient_to_strand(a);
-    }
-    default: {
-      update_args a;
-      a.sample_file = c.text(opt::sample);
-      a.add_pheno_cov_file = c.text(opt::add_pheno_cov);
-      a.remove_pheno_cov_file = c.text(opt::remove_pheno_cov);
-      return update_pheno_cov(a);
-    }
+    case mode::subset:
+      return subset({c.text(opt::genotype), c.text(opt::out_genotype), c.text(opt::sample),
+                     c.text(opt::out_sample), c.get(opt::sample_id), c.get(opt::sample_excl),
+                     c.get(opt::inclusion), c.get(opt::exclusion), c.int32(opt::start),
+                     c.int32(opt::end), c.real(opt::missing), c.real(opt::threshold), streams, bgen});
+    case mode::ped_to_gen:
+      return ped_to_gen({c.text(opt::ped), c.text(opt::map), c.text(opt::out_genotype),
+                         c.text(opt::out_sample), c.has(opt::discrete_phenotype), c.has(opt::family),
+                         c.has(opt::ostrel1), streams, bgen});
+    case mode::gen_to_ped:
+      return gen_to_ped({c.text(opt::genotype), c.text(opt::sample), c.text(opt::ped),
+                         c.text(opt::map), c.get(opt::phenotype).value_or("-9"),
+                         c.get(opt::sex).value_or("-9"), threshold_or(c, gen_to_ped_args().threshold),
+                         c.has(opt::alleles), streams});
+    case mode::merge:
+      return merge({c.merge_files, c.text(opt::out_genotype), c.text(opt::out_sample),
+                    threshold_or(c, merge_args().threshold), streams, bgen});
+    case mode::orient:
+      return orient_to_strand({c.text(opt::genotype), c.text(opt::strand),
+                               c.text(opt::out_genotype), c.has(opt::excl), c.has(opt::order),
+                               streams, bgen});
+    default:
+      return update_pheno_cov(
+          {c.text(opt::sample), c.text(opt::add_pheno_cov), c.text(opt::remove_pheno_cov)});
   }
 }
 
@@ -501,10 +468,7 @@ int varnex_main(int argc, char** argv) {
   }
 
   tee log;
-  if (!log.open(true)) {
-    print_out("Can't open log file: " + log_file + "\n");
-    return 1;
-  }
+  if (!log.open_or_report(true)) return 1;
   std::string echo = argv[0];
   for (int i = 1; i < argc; ++i) {
     echo += ' ';

@@ -53,18 +53,6 @@ std::uint32_t get_u16(const unsigned char* p) { return std::uint32_t(p[0]) | std
 
 }  // namespace
 
-bool parse_bgen_compression(std::string_view text, bgen_compression& value) {
-  if (text == "zlib")
-    value = bgen_compression::zlib;
-  else if (text == "zstd")
-    value = bgen_compression::zstd;
-  else if (text == "none")
-    value = bgen_compression::none;
-  else
-    return false;
-  return true;
-}
-
 bool is_chromosome_code(std::string_view text) {
   if (text.size() > 3 && text.substr(0, 3) == "chr") text.remove_prefix(3);
   if (text == "X" || text == "Y" || text == "XY" || text == "MT" || text == "M") return true;

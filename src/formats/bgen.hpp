@@ -22,9 +22,6 @@ namespace varnex {
 
 enum class bgen_compression : unsigned { none = 0, zlib = 1, zstd = 2 };
 
-// "zlib", "zstd", "none"; false for anything else.
-bool parse_bgen_compression(std::string_view text, bgen_compression& value);
-
 // Chromosome codes a BGEN variant takes from the GEN snp_id: 1-26 (leading
 // zeros allowed), X, Y, XY, MT, M, each with or without a "chr" prefix.
 bool is_chromosome_code(std::string_view text);

@@ -24,8 +24,6 @@ namespace varnex {
 // Which SAMPLE identifier names a sample in the BGEN file.
 enum class bgen_id_choice { id_1, id_2, id_1_id_2 };
 
-// "ID_1", "ID_2", "ID_1_ID_2"; false for anything else.
-bool parse_bgen_ids(std::string_view text, bgen_id_choice& value);
 // The identifier of one SAMPLE row: ID_1, ID_2, or both joined with "_".
 std::string bgen_sample_id(std::string_view id_1, std::string_view id_2, bgen_id_choice choice);
 

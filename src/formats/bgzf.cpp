@@ -212,9 +212,8 @@ struct bgzf_reader::state {
       if (stopping) break;
       batch& b = at(taken++);
       lock.unlock();
-      bool ok = d && inflate_batch(d, b);
+      b.ok = d && inflate_batch(d, b);  // read once `done` is seen under the lock
       lock.lock();
-      b.ok = ok;
       b.done = true;
       changed.notify_all();
     }

@@ -21,4 +21,11 @@ inline std::string at(std::string_view file, std::uint64_t line) {
   return std::string(file) + ", line " + std::to_string(line) + ": ";
 }
 
+// A field as a message quotes it: in double quotes, cut after 40 characters.
+inline std::string quoted(std::string_view field) {
+  constexpr std::size_t longest = 40;
+  if (field.size() > longest) return "\"" + std::string(field.substr(0, longest)) + "...\"";
+  return "\"" + std::string(field) + "\"";
+}
+
 }  // namespace varnex

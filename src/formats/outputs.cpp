@@ -201,11 +201,6 @@ void append_gz(std::string& name) {
   if (!own_name_is_gz(name) && !writes_in_place(name)) name += ".gz";
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  return same_identity(identify(a), identify(b));
-}
-
 bool writes_in_place(const std::string& name) {
   if (is_standard_stream(name)) return true;
   struct stat st;

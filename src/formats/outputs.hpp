@@ -32,9 +32,6 @@ bool own_name_is_gz(std::string_view name);
 // written in place (/dev/null stays /dev/null).
 void append_gz(std::string& name);
 
-// True when the two names designate the same file (see above).
-bool same_file(const std::string& a, const std::string& b);
-
 // True when an output of this name is written in place: it exists and is not
 // a regular file, or it is reached through /proc (/dev/stdout, /dev/fd/N).
 bool writes_in_place(const std::string& name);

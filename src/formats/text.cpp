@@ -234,6 +234,4 @@ std::int32_t leading_int32(std::string_view text) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(v, INT32_MAX));
 }
 
-double option_double(const char* text) { return std::strtod(text, nullptr); }
-
 }  // namespace varnex

@@ -71,7 +71,5 @@ inline bool parse_double(std::string_view field, double& value) {
 // digit, 0 without digits), held to the 32-bit range: command-line numbers
 // and sex codes ("2", "female" -> 0, "1.5" -> 1, "99999999999" -> INT32_MAX).
 std::int32_t leading_int32(std::string_view text);
-inline std::int32_t option_int32(const char* text) { return leading_int32(text); }
-double option_double(const char* text);
 
 }  // namespace varnex

@@ -330,10 +330,7 @@ int merge(const merge_args& args) {
   const stream_options& streams = args.streams;
   const bgen_options& bgen = args.bgen;
   tee log;
-  if (!log.open(false)) {
-    print_out("Can't open log file: " + log_file + "\n");
-    return 1;
-  }
+  if (!log.open_or_report(false)) return 1;
   try {
     const std::size_t k = merge_files.size() / 2;
     const std::vector<std::string> gen_files(merge_files.begin(), merge_files.begin() + k);

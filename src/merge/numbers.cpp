@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string_view>
 
-
 namespace varnex {
 
 namespace {

@@ -205,10 +205,7 @@ int orient_to_strand(const orient_args& args) {
   const bool compress_out = is_gz_name(out_genotype_file) || is_gz_name(genotype_file);
 
   tee log;
-  if (!log.open(false)) {
-    print_out("Can't open log file: " + log_file + "\n");
-    return 1;
-  }
+  if (!log.open_or_report(false)) return 1;
   try {
     log.to_both_flushed("Processing strand file...\n");
     strand_map strand;

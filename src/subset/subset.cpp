@@ -167,10 +167,7 @@ int subset(const subset_args& args) {
   const bgen_options& bgen = args.bgen;
   const bool gz_input = is_gz_name(genotype_file);
   tee log;
-  if (!log.open(false)) {
-    print_out("Can't open log file: " + log_file + "\n");
-    return 1;
-  }
+  if (!log.open_or_report(false)) return 1;
   try {
     log.to_both_flushed("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
 

@@ -225,6 +225,7 @@ TEST(bgen, writer_refuses_lines_it_cannot_store_and_leaves_no_file) {
       {"1 rs1 x A G 1 0 0", "o.bgen, line 2: position \"x\" is not a 32-bit integer"},
       {"1 rs1 5 A G 1 0", "o.bgen, line 2: 2 probabilities; 1 samples need 3"},
       {"1 rs1 5 A G 1 0 z", "o.bgen, line 2: probability \"z\" is not a number"},
+      {"1 rs1 5 A G 1 0.5x 0", "o.bgen, line 2: probability \"0.5x\" is not a number"},
   };
   for (const row& r : rows) {
     EXPECT_EQ(error_of([&] {
