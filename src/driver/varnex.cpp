@@ -331,32 +331,79 @@ stream_options streams_of(const command_line& c) {
 int dispatch(const command_line& c, mode m, bgen_options bgen) {
   const stream_options streams = streams_of(c);
   bgen.threads = static_cast<unsigned>(streams.threads);
-  // Each mode's arguments in the order of its struct's fields.
   switch (m) {
-    case mode::subset:
-      return subset({c.text(opt::genotype), c.text(opt::out_genotype), c.text(opt::sample),
-                     c.text(opt::out_sample), c.get(opt::sample_id), c.get(opt::sample_excl),
-                     c.get(opt::inclusion), c.get(opt::exclusion), c.int32(opt::start),
-                     c.int32(opt::end), c.real(opt::missing), c.real(opt::threshold), streams, bgen});
-    case mode::ped_to_gen:
-      return ped_to_gen({c.text(opt::ped), c.text(opt::map), c.text(opt::out_genotype),
-                         c.text(opt::out_sample), c.has(opt::discrete_phenotype), c.has(opt::family),
-                         c.has(opt::ostrel1), streams, bgen});
-    case mode::gen_to_ped:
-      return gen_to_ped({c.text(opt::genotype), c.text(opt::sample), c.text(opt::ped),
-                         c.text(opt::map), c.get(opt::phenotype).value_or("-9"),
-                         c.get(opt::sex).value_or("-9"), threshold_or(c, gen_to_ped_args().threshold),
-                         c.has(opt::alleles), streams});
-    case mode::merge:
-      return merge({c.merge_files, c.text(opt::out_genotype), c.text(opt::out_sample),
-                    threshold_or(c, merge_args().threshold), streams, bgen});
-    case mode::orient:
-      return orient_to_strand({c.text(opt::genotype), c.text(opt::strand),
-                               c.text(opt::out_genotype), c.has(opt::excl), c.has(opt::order),
-                               streams, bgen});
-    default:
-      return update_pheno_cov(
-          {c.text(opt::sample), c.text(opt::add_pheno_cov), c.text(opt::remove_pheno_cov)});
+    case mode::subset: {
+      subset_args a;
+      a.genotype_file = c.text(opt::genotype);
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.sample_file = c.text(opt::sample);
+      a.out_sample_file = c.text(opt::out_sample);
+      a.sample_id_file = c.get(opt::sample_id);
+      a.sample_excl_file = c.get(opt::sample_excl);
+      a.inclusion_file = c.get(opt::inclusion);
+      a.exclusion_file = c.get(opt::exclusion);
+      a.start = c.int32(opt::start);
+      a.end = c.int32(opt::end);
+      a.missing = c.real(opt::missing);
+      a.threshold = c.real(opt::threshold);
+      a.streams = streams;
+      a.bgen = bgen;
+      return subset(a);
+    }
+    case mode::ped_to_gen: {
+      ped_to_gen_args a;
+      a.ped_file = c.text(opt::ped);
+      a.map_file = c.text(opt::map);
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.out_sample_file = c.text(opt::out_sample);
+      a.discrete_phenotype = c.has(opt::discrete_phenotype);
+      a.family = c.has(opt::family);
+      a.ostrel1 = c.has(opt::ostrel1);
+      a.streams = streams;
+      a.bgen = bgen;
+      return ped_to_gen(a);
+    }
+    case mode::gen_to_ped: {
+      gen_to_ped_args a;
+      a.genotype_file = c.text(opt::genotype);
+      a.sample_file = c.text(opt::sample);
+      a.ped_file = c.text(opt::ped);
+      a.map_file = c.text(opt::map);
+      if (c.has(opt::phenotype)) a.phenotype_name = *c.get(opt::phenotype);
+      if (c.has(opt::sex)) a.sex_name = *c.get(opt::sex);
+      a.threshold = threshold_or(c, a.threshold);
+      a.alleles = c.has(opt::alleles);
+      a.streams = streams;
+      return gen_to_ped(a);
+    }
+    case mode::merge: {
+      merge_args a;
+      a.merge_files = c.merge_files;
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.out_sample_file = c.text(opt::out_sample);
+      a.threshold = threshold_or(c, a.threshold);
+      a.streams = streams;
+      a.bgen = bgen;
+      return merge(a);
+    }
+    case mode::orient: {
+      orient_args a;
+      a.genotype_file = c.text(opt::genotype);
+      a.strand_file = c.text(opt::strand);
+      a.out_genotype_file = c.text(opt::out_genotype);
+      a.excl = c.has(opt::excl);
+      a.order = c.has(opt::order);
+      a.streams = streams;
+      a.bgen = bgen;
+      return orient_to_strand(a);
+    }
+    default: {
+      update_args a;
+      a.sample_file = c.text(opt::sample);
+      a.add_pheno_cov_file = c.text(opt::add_pheno_cov);
+      a.remove_pheno_cov_file = c.text(opt::remove_pheno_cov);
+      return update_pheno_cov(a);
+    }
   }
 }
 
