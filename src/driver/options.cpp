@@ -34,10 +34,8 @@ constexpr option_row gen_output_option(opt id, const char* name, const char* arg
 // mode's usage block, which differs between modes (-S lists --og before --s).
 const option_row option_table[option_count] = {
     {opt::genotype, "--genotype", "--g", "FILE",
-     {{S, 1, in, req, "GEN format genotype file"},
-      {G, 1, in, req, "GEN genotype file"},
-      {M, 1, ins, req, "List of GEN files to merge"},
-      {O, 1, in, req, "GEN genotype file"},
+     {{S, 1, in, req, "GEN format genotype file"}, {G, 1, in, req, "GEN genotype file"},
+      {M, 1, ins, req, "List of GEN files to merge"}, {O, 1, in, req, "GEN genotype file"},
       {U, 1, in, opt_, "GEN genotype file"}}},
     {opt::sample, "--sample", "--s", "FILE",
      {{S, 5, in, opt_, "GEN sample file which accompanies the genotype file"},
@@ -46,8 +44,7 @@ const option_row option_table[option_count] = {
       {U, 2, in, opt_, "List of corresponding SAMPLE files to merge"}}},
     {opt::out_genotype, "--out_genotype", "--og", "FILE",
      {{S, 2, out, opt_, "Output file, GEN subset genotype file"},
-      {P, 3, out, opt_, "GEN genotype file"},
-      {M, 3, out, opt_, "GEN genotype file"},
+      {P, 3, out, opt_, "GEN genotype file"}, {M, 3, out, opt_, "GEN genotype file"},
       {O, 3, out, opt_, "GEN genotype file"}}},
     {opt::out_sample, "--out_sample", "--os", "FILE",
      {{S, 6, out, opt_, "Output file, sample file to accompany genotype file"},
@@ -297,7 +294,7 @@ std::string spellings(Keep keep, const char* separator) {
   for (const option_row& row : option_table) {
     if (!keep(row)) continue;
     for (const char* s : {row.alias, row.name})
-      if (s) list += (list.empty() ? "" : separator) + std::string(s);
+      if (s) list.append(list.empty() ? "" : separator).append(s);
   }
   return list;
 }

@@ -332,78 +332,46 @@ int dispatch(const command_line& c, mode m, bgen_options bgen) {
   const stream_options streams = streams_of(c);
   bgen.threads = static_cast<unsigned>(streams.threads);
   switch (m) {
-    case mode::subset: {
-      subset_args a;
-      a.genotype_file = c.text(opt::genotype);
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.sample_file = c.text(opt::sample);
-      a.out_sample_file = c.text(opt::out_sample);
-      a.sample_id_file = c.get(opt::sample_id);
-      a.sample_excl_file = c.get(opt::sample_excl);
-      a.inclusion_file = c.get(opt::inclusion);
-      a.exclusion_file = c.get(opt::exclusion);
-      a.start = c.int32(opt::start);
-      a.end = c.int32(opt::end);
-      a.missing = c.real(opt::missing);
-      a.threshold = c.real(opt::threshold);
-      a.streams = streams;
-      a.bgen = bgen;
-      return subset(a);
-    }
-    case mode::ped_to_gen: {
-      ped_to_gen_args a;
-      a.ped_file = c.text(opt::ped);
-      a.map_file = c.text(opt::map);
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.out_sample_file = c.text(opt::out_sample);
-      a.discrete_phenotype = c.has(opt::discrete_phenotype);
-      a.family = c.has(opt::family);
-      a.ostrel1 = c.has(opt::ostrel1);
-      a.streams = streams;
-      a.bgen = bgen;
-      return ped_to_gen(a);
-    }
+    case mode::subset:
+      return subset({.genotype_file = c.text(opt::genotype),
+                     .out_genotype_file = c.text(opt::out_genotype),
+                     .sample_file = c.text(opt::sample), .out_sample_file = c.text(opt::out_sample),
+                     .sample_id_file = c.get(opt::sample_id), .sample_excl_file = c.get(opt::sample_excl),
+                     .inclusion_file = c.get(opt::inclusion), .exclusion_file = c.get(opt::exclusion),
+                     .start = c.int32(opt::start), .end = c.int32(opt::end),
+                     .missing = c.real(opt::missing), .threshold = c.real(opt::threshold),
+                     .streams = streams, .bgen = bgen});
+    case mode::ped_to_gen:
+      return ped_to_gen({.ped_file = c.text(opt::ped), .map_file = c.text(opt::map),
+                         .out_genotype_file = c.text(opt::out_genotype),
+                         .out_sample_file = c.text(opt::out_sample),
+                         .discrete_phenotype = c.has(opt::discrete_phenotype),
+                         .family = c.has(opt::family), .ostrel1 = c.has(opt::ostrel1),
+                         .streams = streams, .bgen = bgen});
     case mode::gen_to_ped: {
-      gen_to_ped_args a;
-      a.genotype_file = c.text(opt::genotype);
-      a.sample_file = c.text(opt::sample);
-      a.ped_file = c.text(opt::ped);
-      a.map_file = c.text(opt::map);
-      if (c.has(opt::phenotype)) a.phenotype_name = *c.get(opt::phenotype);
-      if (c.has(opt::sex)) a.sex_name = *c.get(opt::sex);
-      a.threshold = threshold_or(c, a.threshold);
-      a.alleles = c.has(opt::alleles);
-      a.streams = streams;
-      return gen_to_ped(a);
+      const gen_to_ped_args absent;  // what an option not given leaves
+      return gen_to_ped({.genotype_file = c.text(opt::genotype), .sample_file = c.text(opt::sample),
+                         .ped_file = c.text(opt::ped), .map_file = c.text(opt::map),
+                         .phenotype_name = c.get(opt::phenotype).value_or(absent.phenotype_name),
+                         .sex_name = c.get(opt::sex).value_or(absent.sex_name),
+                         .threshold = threshold_or(c, absent.threshold),
+                         .alleles = c.has(opt::alleles), .streams = streams});
     }
-    case mode::merge: {
-      merge_args a;
-      a.merge_files = c.merge_files;
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.out_sample_file = c.text(opt::out_sample);
-      a.threshold = threshold_or(c, a.threshold);
-      a.streams = streams;
-      a.bgen = bgen;
-      return merge(a);
-    }
-    case mode::orient: {
-      orient_args a;
-      a.genotype_file = c.text(opt::genotype);
-      a.strand_file = c.text(opt::strand);
-      a.out_genotype_file = c.text(opt::out_genotype);
-      a.excl = c.has(opt::excl);
-      a.order = c.has(opt::order);
-      a.streams = streams;
-      a.bgen = bgen;
-      return orient_to_strand(a);
-    }
-    default: {
-      update_args a;
-      a.sample_file = c.text(opt::sample);
-      a.add_pheno_cov_file = c.text(opt::add_pheno_cov);
-      a.remove_pheno_cov_file = c.text(opt::remove_pheno_cov);
-      return update_pheno_cov(a);
-    }
+    case mode::merge:
+      return merge({.merge_files = c.merge_files, .out_genotype_file = c.text(opt::out_genotype),
+                    .out_sample_file = c.text(opt::out_sample),
+                    .threshold = threshold_or(c, merge_args{}.threshold), .streams = streams,
+                    .bgen = bgen});
+    case mode::orient:
+      return orient_to_strand({.genotype_file = c.text(opt::genotype),
+                               .strand_file = c.text(opt::strand),
+                               .out_genotype_file = c.text(opt::out_genotype),
+                               .excl = c.has(opt::excl), .order = c.has(opt::order),
+                               .streams = streams, .bgen = bgen});
+    default:
+      return update_pheno_cov({.sample_file = c.text(opt::sample),
+                               .add_pheno_cov_file = c.text(opt::add_pheno_cov),
+                               .remove_pheno_cov_file = c.text(opt::remove_pheno_cov)});
   }
 }
 
