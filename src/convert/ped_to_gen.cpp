@@ -54,12 +54,8 @@ gen_alleles order_alleles(char a, char b, bool translate_by_first_seen) {
 }
 
 std::string group_file_name(std::string_view name, std::string_view value) {
-  std::string tag = "_";
-  tag.append(value);
   // out.bgen and 2 give out_2.bgen, still a BGEN name.
-  if (is_bgen_name(name))
-    return std::string(name.substr(0, name.size() - 5)) + tag + ".bgen";
-  return tagged_name(name, tag);
+  return tagged_gen_name(name, "_" + std::string(value));
 }
 
 namespace {

@@ -125,13 +125,6 @@ bool names_file(const option_row& row) {
   return false;
 }
 
-// The default output of a mode: a BGEN input gives a BGEN output
-// (x.bgen -> x.subset.bgen).
-std::string default_output(const std::string& input, std::string_view tag) {
-  if (!is_bgen_name(input)) return tagged_name(input, tag);
-  return input.substr(0, input.size() - 5) + std::string(tag) + ".bgen";
-}
-
 // Sets `value` to what `text` names in `names`; false when it names nothing.
 template <class T, std::size_t N>
 bool named(const std::pair<std::string_view, T> (&names)[N], std::string_view text, T& value) {
@@ -172,10 +165,10 @@ bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
 
 bool sample_subset(const command_line& c) { return c.has(opt::sample_id) || c.has(opt::sample_excl); }
 
-// The default output of an input: tagged, or standard output for standard
-// input (a filter in a pipe writes where it reads).
+// The default GEN output of an input: tagged (x.bgen gives x.TAG.bgen), or
+// standard output for standard input (a filter in a pipe writes where it reads).
 std::string derived_name(const std::string& input, std::string_view tag) {
-  return is_standard_stream(input) ? input : default_output(input, tag);
+  return is_standard_stream(input) ? input : tagged_gen_name(input, tag);
 }
 
 // Output names left empty become `input` with their tags, gzip when it is.
@@ -379,8 +372,7 @@ int dispatch(const command_line& c, mode m, bgen_options bgen) {
 // name up to its extension dot (the last "." before the first ".gz").
 void append_stem(std::string& result, const std::string& name, const std::string& directory_of,
                  bool first) {
-  std::size_t slash = name.rfind('/');
-  std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t base = own_name_start(name);
   // Only the file's own name counts: a ".gz" or a dot in a folder is no extension.
   std::size_t gz = name.find(".gz", base);
   std::size_t dot = gz == std::string::npos ? name.rfind('.')

@@ -401,11 +401,6 @@ void bgen_line_reader::format_variant() {
   text_[text_size_++] = '\n';
 }
 
-bool is_bgen_name(std::string_view name) {
-  constexpr std::string_view suffix = ".bgen";
-  return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
-}
-
 namespace {
 
 class text_lines : public line_splitter {

@@ -149,10 +149,6 @@ class bgen_line_reader : public line_splitter {
   std::vector<char> table_;  // 16 bytes per value: length, then the text
 };
 
-// A GEN file name that means BGEN: it ends in ".bgen" (x.gz.bgen included;
-// a ".gz" changes nothing for BGEN).
-bool is_bgen_name(std::string_view name);
-
 // The lines of a GEN input: a BGEN file's variants as GEN text, or the text
 // itself (through gzip when `compressed`).
 std::unique_ptr<line_splitter> open_gen_lines(const std::string& name, bool compressed,

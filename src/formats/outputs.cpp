@@ -24,10 +24,7 @@ std::string folder_of(const std::string& name) {
   return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
 }
 
-std::string last_name(const std::string& name) {
-  std::size_t slash = name.rfind('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
+std::string last_name(const std::string& name) { return name.substr(own_name_start(name)); }
 
 bool real_folder(const std::string& name, std::string& resolved) {
   std::string folder = folder_of(name);
@@ -182,9 +179,7 @@ const int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 std::string tagged_name(std::string_view name, std::string_view tag) {
   std::string result(name);
-  std::size_t base = name.rfind('/');
-  base = base == std::string_view::npos ? 0 : base + 1;
-  std::size_t p = name.find(".gz", base);
+  std::size_t p = name.find(".gz", own_name_start(name));
   if (p == std::string_view::npos)
     result.append(tag);
   else
@@ -192,9 +187,13 @@ std::string tagged_name(std::string_view name, std::string_view tag) {
   return result;
 }
 
+std::string tagged_gen_name(std::string_view name, std::string_view tag) {
+  if (!is_bgen_name(name)) return tagged_name(name, tag);
+  return std::string(name.substr(0, name.size() - 5)).append(tag).append(".bgen");
+}
+
 bool own_name_is_gz(std::string_view name) {
-  std::size_t slash = name.rfind('/');
-  return name.find(".gz", slash == std::string_view::npos ? 0 : slash + 1) != std::string_view::npos;
+  return name.find(".gz", own_name_start(name)) != std::string_view::npos;
 }
 
 void append_gz(std::string& name) {

@@ -25,6 +25,10 @@ namespace varnex {
 // or appended without one.
 std::string tagged_name(std::string_view name, std::string_view tag);
 
+// A GEN output name with `tag`: a BGEN name keeps ".bgen" last (x.bgen and
+// ".subset" give x.subset.bgen), any other is tagged as `tagged_name` does.
+std::string tagged_gen_name(std::string_view name, std::string_view tag);
+
 // ".gz" in the last component of the name (a folder run.gz does not count).
 bool own_name_is_gz(std::string_view name);
 
