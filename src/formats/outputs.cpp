@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include "formats/streams.hpp"
@@ -64,27 +65,11 @@ link_end follow_links(const std::string& name) {
 // "/" + the name's components with "." and ".." worked out by their text, for
 // a name whose folder does not exist (it can only equal such another name).
 std::string lexical_path(const std::string& name) {
-  std::string full = name;
-  if (full.empty() || full[0] != '/') {
-    char buffer[PATH_MAX];
-    if (::getcwd(buffer, sizeof buffer)) full = std::string(buffer) + "/" + full;
-  }
-  std::vector<std::string> parts;
-  std::size_t i = 0;
-  while (i <= full.size()) {
-    std::size_t j = full.find('/', i);
-    if (j == std::string::npos) j = full.size();
-    std::string part = full.substr(i, j - i);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    i = j + 1;
-  }
-  std::string path;
-  for (const std::string& part : parts) path += "/" + part;
-  return path.empty() ? "/" : path;
+  std::error_code no_working_folder;
+  const std::filesystem::path full = std::filesystem::absolute(name, no_working_folder);
+  std::string path = (no_working_folder ? std::filesystem::path(name) : full).lexically_normal();
+  if (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
 }
 
 struct identity {

@@ -98,6 +98,7 @@ for row in "${table[@]}"; do
     refused_alone "Output file ./o is the same file as o" $(args "$good" o ./o)
     mkdir d
     refused_alone "Output file d/../d/o is the same file as $PWD/d/o" $(args "$good" "$PWD/d/o" d/../d/o)
+    refused_alone "Output file nd/./x/../o is the same file as nd/o" $(args "$good" nd/o nd/./x/../o)
     echo old > o
     ln -s o lo
     refused_alone "Output file lo is the same file as o" $(args "$good" o lo)
