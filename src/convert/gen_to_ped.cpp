@@ -162,9 +162,8 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
                     " fields, line 1 has " + std::to_string(expected));
 }
 
-// The SNPs of GEN text for the calling pass: `next` splits a line, `call`
-// reads the next sample's three probabilities, `end_snp` checks that none
-// are left over.
+// The SNPs of GEN text for the calling pass: `next` splits a line,
+// `call_each` calls its samples in turn and checks that no field is left over.
 class gen_text_snps {
  public:
   gen_text_snps(const std::string& name, const gen_shape& shape, const threshold_test& threshold,
@@ -175,29 +174,32 @@ class gen_text_snps {
     if (!lines_->next(line_)) return false;
     g = split_gen_line(line_);
     if (g.leading_fields < 5) wrong_field_count(name_, line_number(), line_, fields_);
-    p_ = g.probabilities.data();
-    end_ = p_ + g.probabilities.size();
+    probabilities_ = g.probabilities;
     return true;
   }
-  genotype_call call(std::uint64_t j) {
-    bool reaches[3];
-    for (int i = 0; i < 3; ++i) {
-      while (p_ != end_ && is_blank(*p_)) ++p_;
-      if (p_ == end_) wrong_field_count(name_, line_number(), line_, fields_);
-      const char* field = p_;
-      p_ = threshold_.read(field, end_, reaches[i]);
-      if (!p_) {
-        std::string_view text;
-        field_cursor(std::string_view(field, end_ - field)).next(text);
-        throw run_failure(at(name_, line_number()) + "field " + std::to_string(6 + 3 * j + i) +
-                          ", probability " + quoted(text) + " is not a number");
+  template <class F>
+  void call_each(std::uint64_t n, F&& f) {
+    const char* p = probabilities_.data();
+    const char* const end = p + probabilities_.size();
+    const threshold_test& threshold = threshold_;  // held in a register across the calls of f
+    for (std::uint64_t j = 0; j < n; ++j) {
+      bool reaches[3];
+      for (int i = 0; i < 3; ++i) {
+        while (p != end && is_blank(*p)) ++p;
+        if (p == end) wrong_field_count(name_, line_number(), line_, fields_);
+        const char* field = p;
+        p = threshold.read(field, end, reaches[i]);
+        if (!p) {
+          std::string_view text;
+          field_cursor(std::string_view(field, end - field)).next(text);
+          throw run_failure(at(name_, line_number()) + "field " + std::to_string(6 + 3 * j + i) +
+                            ", probability " + quoted(text) + " is not a number");
+        }
       }
+      f(j, call_genotype(reaches[0], reaches[1], reaches[2]));
     }
-    return call_genotype(reaches[0], reaches[1], reaches[2]);
-  }
-  void end_snp() {
-    while (p_ != end_ && is_blank(*p_)) ++p_;
-    if (p_ != end_) wrong_field_count(name_, line_number(), line_, fields_);
+    while (p != end && is_blank(*p)) ++p;
+    if (p != end) wrong_field_count(name_, line_number(), line_, fields_);
   }
   std::uint64_t line_number() const { return lines_->line_number(); }
 
@@ -206,9 +208,7 @@ class gen_text_snps {
   std::size_t fields_;
   const threshold_test& threshold_;
   const std::unique_ptr<line_splitter> lines_;
-  std::string_view line_;
-  const char* p_ = nullptr;
-  const char* end_ = nullptr;
+  std::string_view line_, probabilities_;
 };
 
 // The SNPs of a BGEN file, called as the GEN text that bgen_line_reader
@@ -229,11 +229,12 @@ class bgen_snps {
     }
     return true;
   }
-  genotype_call call(std::uint64_t j) const {
-    const std::uint32_t* t = v_.values.data() + 3 * j;
-    return call_genotype(t[0] >= least_, t[1] >= least_, t[2] >= least_);
+  template <class F>
+  void call_each(std::uint64_t n, F&& f) const {
+    const std::uint32_t* t = v_.values.data();
+    for (std::uint64_t j = 0; j < n; ++j, t += 3)
+      f(j, call_genotype(t[0] >= least_, t[1] >= least_, t[2] >= least_));
   }
-  void end_snp() const {}
   std::uint64_t line_number() const { return index_; }
 
  private:
@@ -275,16 +276,14 @@ std::uint64_t call_gen(snps& in, const std::string& name, const gen_shape& shape
 
     const unsigned shift = 2 * (k % 32);
     const std::uint64_t missing_before = missing_count;
-    for (std::uint64_t j = 0; j < n; ++j) {
-      genotype_call call = in.call(j);
+    in.call_each(n, [&](std::uint64_t j, genotype_call call) {
       pending[j] |= std::uint64_t(call) << shift;
       if (call == call_missing) {
         if (missing_count == missing_before) missing.snp(g.rs_id, g.position);
         ++missing_count;
         missing.add(samples.id(j));
       }
-    }
-    in.end_snp();
+    });
     if (k % 32 == 31 || k + 1 == shape.snps) {
       for (std::uint64_t j = 0; j < n; ++j) calls.put_word(j, k / 32, pending[j]);
       std::fill(pending.begin(), pending.end(), 0);
