@@ -91,25 +91,34 @@ TEST(BgenCalls, SameAsCallingTheGenTextOfTheFile) {
     return ::testing::internal::GetCapturedStdout() + testing::read_file(args.ped_file) +
            testing::read_file(args.map_file);
   };
-  for (unsigned bits : {8u, 16u, 1u, 5u, 12u, 24u, 32u}) {
+  auto u32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  // Bits 0: a layout-1 file, each value out of 32768 on its own.
+  for (unsigned bits : {8u, 16u, 1u, 5u, 12u, 24u, 32u, 0u}) {
     bgen_options options;
-    options.bits = bits;
+    options.bits = bits ? bits : 8;
     options.compression = bits % 2 ? bgen_compression::none : bgen_compression::zlib;
+    std::string layout_1 = u32(20) + u32(20) + u32(12) + u32(n) + "bgen" + u32(4);
     {
       bgen_writer writer(dir / "x.bgen", options, nullptr);
       for (int k = 0; k < 12; ++k) {
-        std::string line = (k % 3 ? "1" : "snp") + std::to_string(k) + " rs" + std::to_string(k) +
-                           " " + std::to_string(100 * k) + " A G";
+        const std::string snp_id = (k % 3 ? "1" : "snp") + std::to_string(k);
+        std::string line = snp_id + " rs" + std::to_string(k) + " " + std::to_string(100 * k) + " A G";
+        layout_1 += u32(n) + '\x01' + '\0' + snp_id.back() + std::string("\x01\0r\x01\0c", 6) +
+                    u32(100 * k) + u32(1) + "A" + u32(1) + "G";
         for (std::size_t j = 0; j < n; ++j) {
           double t[3] = {0, 0, 0};  // all zero: missing
           if (random() % 5 == 0) t[random() % 3] = 1;
           else if (random() % 6) for (double& x : t) x = uniform(random) * uniform(random);
-          for (double x : t) line += " " + std::to_string(x);
+          for (double x : t) {
+            line += " " + std::to_string(x);
+            layout_1 += u32(static_cast<std::uint32_t>(x * 32768)).substr(0, 2);
+          }
         }
         writer.add_line(line);
       }
       writer.close();
     }
+    if (bits == 0) testing::write_file(dir / "x.bgen", layout_1);
     {
       const std::unique_ptr<line_splitter> lines = open_gen_lines(dir / "x.bgen", false);
       std::string text;
