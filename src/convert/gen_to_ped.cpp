@@ -217,8 +217,13 @@ class gen_text_snps {
 // it is at least the least one whose text does.
 class bgen_snps {
  public:
-  bgen_snps(const std::string& name, const threshold_test& threshold)
-      : reader_(name), threshold_(threshold) {}
+  bgen_snps(const std::string& name, const gen_shape& shape, const threshold_test& threshold)
+      : reader_(name), threshold_(threshold) {
+    if (reader_.layout().samples != shape.samples)
+      throw run_failure(name + ": " + std::to_string(reader_.layout().samples) + " samples, " +
+                        std::to_string(shape.samples) +
+                        " when counted; the file changed while being read");
+  }
   bool next(gen_line& g) {
     if (!reader_.next(v_)) return false;
     bgen_gen_head(v_, reader_.name(), ++index_, head_);
@@ -334,7 +339,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   const threshold_test test(threshold);
   std::uint64_t missing_count;
   if (is_bgen_name(genotype_file)) {
-    bgen_snps in(genotype_file, test);
+    bgen_snps in(genotype_file, shape, test);
     missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, *calls,
                              missing);
   } else {
