@@ -11,6 +11,7 @@
 #   orient      -O gzip in and out                [<= 0.55x zfloor]
 #   merge       -M two sorted gzip inputs, gzip out [<= 0.6x zfloor]
 #   gen-to-ped  -G gzip in and out                [<= plain run + zfloor-out / N]
+#   gen-to-ped-bgen -G from 8-bit zlib BGEN, one thread [cpu <= 1.3x -G from plain GEN]
 #   ped-to-gen  -P gzip in and out                [<= plain run + zfloor-out / N]
 #   bgzf-input  -S reading BGZF, almost no output [<= 0.7x the one-member input]
 # Every row also runs --threads 1 (today's one-thread figures). zfloor =
@@ -19,7 +20,7 @@ source "$(dirname "$0")/lib.sh"
 reps=${REPS:-1}
 all_cores=${THREADS:+--threads $THREADS}
 rows=("$@")
-[ ${#rows[@]} -gt 0 ] || rows=(subset subset-bgzf orient merge gen-to-ped ped-to-gen bgzf-input)
+[ ${#rows[@]} -gt 0 ] || rows=(subset subset-bgzf orient merge gen-to-ped gen-to-ped-bgen ped-to-gen bgzf-input)
 shape=(--samples 2000 --snps 20000 --uncertain 0.2)
 log="--log threads.log"
 echo "load: $(cut -d' ' -f1-3 /proc/loadavg), CPUs: $(nproc)"
@@ -70,6 +71,14 @@ for row in "${rows[@]}"; do
         zfloor-out "zfloor plain.ped floor.ped.gz" \
         one-thread "varnex -G --g big.gen.gz --s big.sample --ped out.ped.gz --map out.map.gz --threads 1 $log" \
         every-core "varnex -G --g big.gen.gz --s big.sample --ped out.ped.gz --map out.map.gz $all_cores $log"
+      ;;
+    gen-to-ped-bgen)
+      gen_inputs
+      bench_gen sample big.sample --samples 2000
+      [ big.bgen -nt big.gen ] || varnex -S --g big.gen --start 0 --og big.bgen $log > /dev/null
+      bench_run -n "$reps" \
+        plain "varnex -G --g big.gen --s big.sample --ped plain.ped --map plain.map $log" \
+        bgen "varnex -G --g big.bgen --s big.sample --ped bgen.ped --map bgen.map $log"
       ;;
     ped-to-gen)
       bench_gen ped big.ped "${shape[@]}"

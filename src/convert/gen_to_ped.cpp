@@ -33,6 +33,7 @@
 #include "convert/gen_to_ped_rules.hpp"
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
+#include "formats/bgen.hpp"
 #include "formats/bgen_io.hpp"
 #include "formats/failure.hpp"
 #include "formats/gen.hpp"
@@ -161,28 +162,114 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
                     " fields, line 1 has " + std::to_string(expected));
 }
 
+// The SNPs of GEN text for the calling pass: `next` splits a line,
+// `call_each` calls its samples in turn and checks that no field is left over.
+class gen_text_snps {
+ public:
+  gen_text_snps(const std::string& name, const gen_shape& shape, const threshold_test& threshold,
+                const stream_options& streams)
+      : name_(name), fields_(shape.fields), threshold_(threshold),
+        lines_(open_gen_lines(name, is_gz_name(name), streams)) {}
+  bool next(gen_line& g) {
+    if (!lines_->next(line_)) return false;
+    g = split_gen_line(line_);
+    if (g.leading_fields < 5) wrong_field_count(name_, line_number(), line_, fields_);
+    probabilities_ = g.probabilities;
+    return true;
+  }
+  template <class F>
+  void call_each(std::uint64_t n, F&& f) {
+    const char* p = probabilities_.data();
+    const char* const end = p + probabilities_.size();
+    const threshold_test& threshold = threshold_;  // held in a register across the calls of f
+    for (std::uint64_t j = 0; j < n; ++j) {
+      bool reaches[3];
+      for (int i = 0; i < 3; ++i) {
+        while (p != end && is_blank(*p)) ++p;
+        if (p == end) wrong_field_count(name_, line_number(), line_, fields_);
+        const char* field = p;
+        p = threshold.read(field, end, reaches[i]);
+        if (!p) {
+          std::string_view text;
+          field_cursor(std::string_view(field, end - field)).next(text);
+          throw run_failure(at(name_, line_number()) + "field " + std::to_string(6 + 3 * j + i) +
+                            ", probability " + quoted(text) + " is not a number");
+        }
+      }
+      f(j, call_genotype(reaches[0], reaches[1], reaches[2]));
+    }
+    while (p != end && is_blank(*p)) ++p;
+    if (p != end) wrong_field_count(name_, line_number(), line_, fields_);
+  }
+  std::uint64_t line_number() const { return lines_->line_number(); }
+
+ private:
+  const std::string& name_;
+  std::size_t fields_;
+  const threshold_test& threshold_;
+  const std::unique_ptr<line_splitter> lines_;
+  std::string_view line_, probabilities_;
+};
+
+// The SNPs of a BGEN file, called as the GEN text that bgen_line_reader
+// makes of them would be, but straight from the stored integers: the text of
+// a stored value grows with it, so a value reaches the threshold exactly when
+// it is at least the least one whose text does.
+class bgen_snps {
+ public:
+  bgen_snps(const std::string& name, const gen_shape& shape, const threshold_test& threshold)
+      : reader_(name), threshold_(threshold) {
+    if (reader_.layout().samples != shape.samples)
+      throw run_failure(name + ": " + std::to_string(reader_.layout().samples) + " samples, " +
+                        std::to_string(shape.samples) +
+                        " when counted; the file changed while being read");
+  }
+  bool next(gen_line& g) {
+    if (!reader_.next(v_)) return false;
+    bgen_gen_head(v_, reader_.name(), ++index_, head_);
+    g = split_gen_line(head_);
+    if (v_.scale != scale_) {
+      scale_ = v_.scale;
+      least_ = threshold_.least_reaching(scale_);
+    }
+    return true;
+  }
+  template <class F>
+  void call_each(std::uint64_t n, F&& f) const {
+    const std::uint32_t* t = v_.values.data();
+    for (std::uint64_t j = 0; j < n; ++j, t += 3)
+      f(j, call_genotype(t[0] >= least_, t[1] >= least_, t[2] >= least_));
+  }
+  std::uint64_t line_number() const { return index_; }
+
+ private:
+  bgen_reader reader_;
+  const threshold_test& threshold_;
+  bgen_variant v_;
+  std::string head_;
+  std::uint64_t index_ = 0;
+  std::uint32_t scale_ = 0;
+  std::uint64_t least_ = 0;
+};
+
 // The calling pass: every SNP's MAP line and allele texts, every individual's
 // call. Returns the number of missing calls.
-std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sample_table& samples,
-                       const threshold_test& threshold, bool with_alleles, output_file& map,
-                       snp_alleles& alleles, genotype_matrix& calls, missing_messages& missing,
-                       const stream_options& streams) {
-  const std::unique_ptr<line_splitter> gen_lines = open_gen_lines(name, is_gz_name(name), streams);
-  line_splitter& lines = *gen_lines;
+template <class snps>
+std::uint64_t call_gen(snps& in, const std::string& name, const gen_shape& shape,
+                       const sample_table& samples, bool with_alleles, output_file& map,
+                       snp_alleles& alleles, genotype_matrix& calls, missing_messages& missing) {
   const std::uint64_t n = shape.samples;
   std::uint64_t missing_count = 0;
   std::uint64_t k = 0;
   std::vector<std::uint64_t> pending(n);  // the calls of up to 32 SNPs per individual
-  std::string_view line;
-  while (lines.next(line)) {
+  gen_line g;
+  while (in.next(g)) {
     if (k == shape.snps)
-      throw run_failure(at(name, lines.line_number()) +
+      throw run_failure(at(name, in.line_number()) +
                         "more lines than counted before; the file changed while being read");
-    gen_line g = split_gen_line(line);
-    if (g.leading_fields < 5) wrong_field_count(name, lines.line_number(), line, shape.fields);
     // A MAP line with position 0 would silently lose the SNP's place.
     if (!g.position_ok)
-      throw run_failure(at(name, lines.line_number()) + "position " + quoted(g.position_text) +
+      throw run_failure(at(name, in.line_number()) + "position " + quoted(g.position_text) +
                         " is not a 32-bit integer");
     std::string_view chromosome = map_chromosome(g.snp_id, shape.all_chromosomes);
     std::string_view snp_name = map_snp_name(g.snp_id, g.rs_id, shape.all_chromosomes);
@@ -194,33 +281,14 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
 
     const unsigned shift = 2 * (k % 32);
     const std::uint64_t missing_before = missing_count;
-    const char* p = g.probabilities.data();
-    const char* const end = p + g.probabilities.size();
-    for (std::uint64_t j = 0; j < n; ++j) {
-      bool reaches[3];
-      for (int i = 0; i < 3; ++i) {
-        while (p != end && is_blank(*p)) ++p;
-        if (p == end) wrong_field_count(name, lines.line_number(), line, shape.fields);
-        const char* field = p;
-        p = threshold.read(field, end, reaches[i]);
-        if (!p) {
-          std::string_view text;
-          field_cursor(std::string_view(field, end - field)).next(text);
-          throw run_failure(at(name, lines.line_number()) + "field " +
-                            std::to_string(6 + 3 * j + i) + ", probability " + quoted(text) +
-                            " is not a number");
-        }
-      }
-      genotype_call call = call_genotype(reaches[0], reaches[1], reaches[2]);
+    in.call_each(n, [&](std::uint64_t j, genotype_call call) {
       pending[j] |= std::uint64_t(call) << shift;
       if (call == call_missing) {
         if (missing_count == missing_before) missing.snp(g.rs_id, g.position);
         ++missing_count;
         missing.add(samples.id(j));
       }
-    }
-    while (p != end && is_blank(*p)) ++p;
-    if (p != end) wrong_field_count(name, lines.line_number(), line, shape.fields);
+    });
     if (k % 32 == 31 || k + 1 == shape.snps) {
       for (std::uint64_t j = 0; j < n; ++j) calls.put_word(j, k / 32, pending[j]);
       std::fill(pending.begin(), pending.end(), 0);
@@ -229,7 +297,7 @@ std::uint64_t call_gen(const std::string& name, const gen_shape& shape, const sa
   }
   if (k != shape.snps)
     throw run_failure(
-        at(name, lines.line_number() + 1) +
+        at(name, in.line_number() + 1) +
         "end of file before the lines counted before; the file changed while being read");
   return missing_count;
 }
@@ -268,8 +336,17 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   output_file ped(ped_file, compressed, streams);
   snp_alleles alleles;
   alleles.reserve(m);
-  std::uint64_t missing_count = call_gen(genotype_file, shape, samples, threshold_test(threshold),
-                                         with_alleles, map, alleles, *calls, missing, streams);
+  const threshold_test test(threshold);
+  std::uint64_t missing_count;
+  if (is_bgen_name(genotype_file)) {
+    bgen_snps in(genotype_file, shape, test);
+    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, *calls,
+                             missing);
+  } else {
+    gen_text_snps in(genotype_file, shape, test, streams);
+    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, *calls,
+                             missing);
+  }
   missing.flush();
   log.to_both_flushed("Number of missing loci: " + std::to_string(missing_count) + "\n");
 

@@ -1,5 +1,7 @@
 #include "convert/gen_to_ped_rules.hpp"
 
+#include "formats/bgen_io.hpp"
+
 namespace varnex {
 
 bool snp_id_check(std::string_view s) {
@@ -48,6 +50,25 @@ threshold_test::threshold_test(double threshold) : threshold_(threshold) {
     }
     least_[d] = low;  // max_mantissa + 1 when none reaches
   }
+}
+
+std::uint64_t threshold_test::least_reaching(std::uint32_t scale) const {
+  // The text of v / scale never falls as v grows: the values that reach form
+  // one range.
+  std::uint64_t low = 0, high = std::uint64_t(scale) + 1;
+  while (low < high) {
+    const std::uint64_t mid = low + (high - low) / 2;
+    char text[32];
+    std::memset(text, ' ', sizeof text);
+    format_fraction(static_cast<std::uint32_t>(mid), scale, text);
+    bool reaches = false;
+    read(text, text + sizeof text, reaches);
+    if (reaches)
+      high = mid;
+    else
+      low = mid + 1;
+  }
+  return low;
 }
 
 }  // namespace varnex

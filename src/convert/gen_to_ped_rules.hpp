@@ -91,6 +91,11 @@ class threshold_test {
  public:
   explicit threshold_test(double threshold);
 
+  // The least stored value of a BGEN variant with this scale (2^B - 1, or
+  // 32768) whose GEN text (the BGEN reader's) reaches the threshold; scale + 1
+  // when none does.
+  std::uint64_t least_reaching(std::uint32_t scale) const;
+
   // Reads the field that starts at `p` (not blank, before `end`). Returns the
   // end of the field, or nullptr when the whole field is not a decimal number.
   const char* read(const char* p, const char* end, bool& reaches) const {

@@ -521,7 +521,11 @@ bool bgen_reader::next(bgen_variant& v) {
       inflate();
     }
     const auto* p = reinterpret_cast<const unsigned char*>(raw_.data());
-    for (std::size_t i = 0; i < 3 * std::size_t(n); ++i) v.values[i] = get_u16(p + 2 * i);
+    for (std::size_t i = 0; i < 3 * std::size_t(n); ++i) {
+      v.values[i] = get_u16(p + 2 * i);
+      if (v.values[i] > 32768)
+        damaged("a probability of sample " + std::to_string(i / 3 + 1) + " is more than 1");
+    }
     v.bits = 16;
     v.scale = 32768;
     return true;

@@ -338,14 +338,14 @@ std::size_t bgen_line_reader::read_block(char* to, std::size_t n) {
   return size;
 }
 
-void bgen_line_reader::format_variant() {
-  const bgen_variant& v = variant_;
-  std::string head;
+void bgen_gen_head(const bgen_variant& v, const std::string& name, std::uint64_t index,
+                   std::string& head) {
+  head.clear();
   auto field = [&](const std::string& value, const char* what) {
     for (char c : value)
       if (is_blank(c))
-        throw run_failure(reader_.name() + ", variant " + std::to_string(index_) + " (rsid " +
-                          v.rsid + "): " + what + " " + quoted(value) +
+        throw run_failure(name + ", variant " + std::to_string(index) + " (rsid " + v.rsid +
+                          "): " + what + " " + quoted(value) +
                           " has white space, which GEN text cannot hold");
     // An empty field would shift every later field of the line.
     head += value.empty() ? std::string_view(".") : std::string_view(value);
@@ -357,7 +357,12 @@ void bgen_line_reader::format_variant() {
   head += ' ';
   field(v.allele_a, "allele A");
   field(v.allele_b, "allele B");
+}
 
+void bgen_line_reader::format_variant() {
+  const bgen_variant& v = variant_;
+  bgen_gen_head(v, reader_.name(), index_, head_);
+  const std::string& head = head_;
   const std::size_t n = v.values.size();
   if (v.scale <= 65535 && table_scale_ != v.scale) {
     table_.assign(16 * (std::size_t(v.scale) + 1), 0);

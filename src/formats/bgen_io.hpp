@@ -141,6 +141,7 @@ class bgen_line_reader : public line_splitter {
   bgen_reader reader_;
   bgen_variant variant_;
   std::uint64_t index_ = 0;
+  std::string head_;
   std::vector<char> text_;  // the variant's GEN line: text_size_ bytes
   std::size_t text_size_ = 0;
   std::size_t at_ = 0;
@@ -148,6 +149,12 @@ class bgen_line_reader : public line_splitter {
   std::uint32_t table_scale_ = 0;
   std::vector<char> table_;  // 16 bytes per value: length, then the text
 };
+
+// The five leading fields of a variant's GEN line, each followed by a space;
+// an empty one becomes "." (it would shift every later field). White space
+// inside a field stops the run with the file, the variant's index and rsid.
+void bgen_gen_head(const bgen_variant& v, const std::string& name, std::uint64_t index,
+                   std::string& head);
 
 // The lines of a GEN input: a BGEN file's variants as GEN text, or the text
 // itself (through gzip when `compressed`).

@@ -114,20 +114,6 @@ TEST(bgen, chromosome_codes) {
     EXPECT_FALSE(is_chromosome_code(no)) << no;
 }
 
-TEST(bgen, fractions_as_text) {
-  char text[32];
-  auto f = [&](std::uint32_t v, std::uint32_t scale) {
-    return std::string(text, format_fraction(v, scale, text));
-  };
-  EXPECT_EQ(f(0, 255), "0");
-  EXPECT_EQ(f(255, 255), "1");
-  EXPECT_EQ(f(1, 255), "0.00392");
-  EXPECT_EQ(f(128, 255), "0.50196");
-  EXPECT_EQ(f(16384, 32768), "0.5");
-  EXPECT_EQ(f(1, 4294967295u), "0.000000000233");
-  EXPECT_EQ(f(4294967294u, 4294967295u), "0.999999999767");
-}
-
 // Random GEN lines: hard calls, uncertain triples, missing ones, unnormalised.
 std::vector<std::string> random_gen_lines(std::size_t snps, std::size_t samples,
                                           std::vector<std::vector<double>>& probs) {
