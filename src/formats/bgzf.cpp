@@ -6,11 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
+#include "formats/crew.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -130,15 +128,11 @@ bool inflate_batch(libdeflate_decompressor* d, batch& b) {
 // Batches live in a ring: batch k in slot k % slots. The caller cuts the file
 // into batches (`cut`), workers inflate those below `cut` from `taken` on,
 // and the caller serves batch `serving` once it is done.
-struct bgzf_reader::state {
+struct bgzf_reader::state : crew {
   int fd;
   std::string name;
   std::vector<batch> slots;
   std::uint64_t cut = 0, taken = 0, serving = 0;
-  bool stopping = false;
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::thread> threads;
   libdeflate_decompressor* own = nullptr;  // one thread: inflated by the caller
 
   // The raw file, read ahead in large pieces.
@@ -206,18 +200,10 @@ struct bgzf_reader::state {
 
   void work() {
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait(lock, [this] { return stopping || taken < cut; });
-      if (stopping) break;
-      batch& b = at(taken++);
-      lock.unlock();
-      b.ok = d && inflate_batch(d, b);  // read once `done` is seen under the lock
-      lock.lock();
-      b.done = true;
-      changed.notify_all();
-    }
-    lock.unlock();
+    // `ok` is read once `done` is seen under the lock.
+    serve(
+        taken, cut, [&](std::uint64_t k) { return at(k).ok = d && inflate_batch(d, at(k)); },
+        [this](std::uint64_t k, bool) { at(k).done = true; });
     if (d) libdeflate_free_decompressor(d);
   }
 
@@ -288,23 +274,13 @@ bgzf_reader::bgzf_reader(int fd, const std::string& name, int threads) : s_(std:
   try {
     for (int i = 0; i < threads; ++i) s_->threads.emplace_back([this] { s_->work(); });
   } catch (...) {
-    {
-      std::lock_guard<std::mutex> lock(s_->mutex);
-      s_->stopping = true;
-    }
-    s_->changed.notify_all();
-    for (std::thread& t : s_->threads) t.join();
+    s_->stop();
     throw;
   }
 }
 
 bgzf_reader::~bgzf_reader() {
-  {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->stopping = true;
-  }
-  s_->changed.notify_all();
-  for (std::thread& t : s_->threads) t.join();
+  s_->stop();
   if (s_->own) libdeflate_free_decompressor(s_->own);
   if (s_->z_ready) inflateEnd(&s_->z);
 }

@@ -5,15 +5,13 @@
 #include <zlib.h>
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "formats/bgzf.hpp"
+#include "formats/crew.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -107,23 +105,19 @@ void put_le32(std::vector<unsigned char>& out, std::uint32_t v) {
 // `filling`; workers take jobs below `submitted`; the writer stores job
 // `written` once it is done. A slot is reused only after its job is written,
 // which bounds the memory.
-struct parallel_gzip_writer::state {
+struct parallel_gzip_writer::state : crew {
   int fd;
   std::string name;
   format fmt;
   std::size_t block;
   std::vector<job> slots;
-  std::mutex mutex;
-  std::condition_variable changed;
   std::uint64_t filling = 0, submitted = 0, taken = 0, written = 0;
   bool failed = false;
-  bool stopping = false;
   bool finished = false;
   std::uint32_t crc = 0;     // of the text written so far (member format)
   std::uint64_t length = 0;  // its length
   int wanted = 1;  // worker threads
   std::vector<char> next_dictionary;
-  std::vector<std::thread> threads;
 
   job& at(std::uint64_t k) { return slots[k % slots.size()]; }
 
@@ -144,18 +138,12 @@ struct parallel_gzip_writer::state {
       deflater = std::make_unique<block_deflater>(fmt);
     } catch (...) {
     }
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait(lock, [this] { return stopping || taken < submitted; });
-      if (stopping) return;
-      job& j = at(taken++);
-      lock.unlock();
-      bool ok = deflater && deflater->compress(j);
-      lock.lock();
-      j.done = true;
-      failed |= !ok;
-      changed.notify_all();
-    }
+    serve(
+        taken, submitted, [&](std::uint64_t k) { return deflater && deflater->compress(at(k)); },
+        [this](std::uint64_t k, bool ok) {
+          at(k).done = true;
+          failed |= !ok;
+        });
   }
 
   void store() {
@@ -238,14 +226,7 @@ parallel_gzip_writer::parallel_gzip_writer(int fd, const std::string& name, int 
   s_->slots.resize(2 * static_cast<std::size_t>(threads) + 2);
 }
 
-parallel_gzip_writer::~parallel_gzip_writer() {
-  {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->stopping = true;
-  }
-  s_->changed.notify_all();
-  for (std::thread& t : s_->threads) t.join();
-}
+parallel_gzip_writer::~parallel_gzip_writer() { s_->stop(); }
 
 void parallel_gzip_writer::write(const char* data, std::size_t n) {
   while (n > 0) {
