@@ -273,10 +273,8 @@ std::uint64_t call_gen(snps& in, const std::string& name, const gen_shape& shape
                         " is not a 32-bit integer");
     std::string_view chromosome = map_chromosome(g.snp_id, shape.all_chromosomes);
     std::string_view snp_name = map_snp_name(g.snp_id, g.rs_id, shape.all_chromosomes);
-    if (with_alleles)
-      write_map_line(map, chromosome, snp_name, g.position, g.allele_a, g.allele_b);
-    else
-      write_map_line(map, chromosome, snp_name, g.position);
+    const std::string_view both[2] = {g.allele_a, g.allele_b};
+    write_map_line(map, chromosome, snp_name, g.position, with_alleles ? both : nullptr);
     alleles.add(g.allele_a, g.allele_b);
 
     const unsigned shift = 2 * (k % 32);

@@ -61,26 +61,16 @@ std::string_view snp_alleles::b(std::size_t k) const {
 }
 
 void write_map_line(output_file& out, std::string_view chromosome, std::string_view snp_name,
-                    std::int32_t position) {
+                    std::int32_t position, const std::string_view* alleles) {
   out.put(chromosome);
   out.put('\t');
   out.put(snp_name);
   out.put("\t0\t");
   out.put_int(position);
-  out.put('\n');
-}
-
-void write_map_line(output_file& out, std::string_view chromosome, std::string_view snp_name,
-                    std::int32_t position, std::string_view allele_a, std::string_view allele_b) {
-  out.put(chromosome);
-  out.put('\t');
-  out.put(snp_name);
-  out.put("\t0\t");
-  out.put_int(position);
-  out.put('\t');
-  out.put(allele_a);
-  out.put('\t');
-  out.put(allele_b);
+  for (int i = 0; alleles && i < 2; ++i) {
+    out.put('\t');
+    out.put(alleles[i]);
+  }
   out.put('\n');
 }
 

@@ -47,10 +47,9 @@ class snp_alleles {
   std::vector<long_pair> long_;  // in SNP order
 };
 
+// One MAP line; with `alleles` (allele A, then allele B) two columns more.
 void write_map_line(output_file& out, std::string_view chromosome, std::string_view snp_name,
-                    std::int32_t position);
-void write_map_line(output_file& out, std::string_view chromosome, std::string_view snp_name,
-                    std::int32_t position, std::string_view allele_a, std::string_view allele_b);
+                    std::int32_t position, const std::string_view* alleles = nullptr);
 
 // One PED line; `calls` is the packed row of this individual (a
 // genotype_matrix row), one call per SNP of `alleles`.
