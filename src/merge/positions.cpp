@@ -145,11 +145,14 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     p.pos = f.position;
     p.length = static_cast<std::uint32_t>(line.size());
     p.where = where;
+    // The leading fields in one piece, position and blanks included.
+    const char* const lead = f.snp_id.data();
     p.text = static_cast<std::uint32_t>(pending_text_.size());
-    std::uint32_t* length = p.field_length;
-    for (std::string_view field : {f.snp_id, f.rs_id, f.allele_a, f.allele_b}) {
-      pending_text_.append(field);
-      *length++ = static_cast<std::uint32_t>(field.size());
+    pending_text_.append(lead, static_cast<std::size_t>(f.allele_b.data() + f.allele_b.size() - lead));
+    const std::string_view fields[4] = {f.snp_id, f.rs_id, f.allele_a, f.allele_b};
+    for (int i = 0; i < 4; ++i) {
+      p.field_at[i] = static_cast<std::uint32_t>(fields[i].data() - lead);
+      p.field_length[i] = static_cast<std::uint32_t>(fields[i].size());
     }
     pending_.push_back(p);
     if (pending_.size() == pending_lines || pending_text_.size() > (1u << 20))
@@ -180,11 +183,9 @@ void position_index::index_pending(std::uint32_t input, input_counts& counts, te
       sl.text = text_.size();
       sl.pos = p.pos;
       sl.last_input = sl.repeated_in = std::numeric_limits<std::uint32_t>::max();
-      const char* field = pending_text_.data() + p.text;
-      for (std::uint32_t length : p.field_length) {
-        if (text_.size() != sl.text) text_ += ' ';
-        text_.append(field, length);
-        field += length;
+      for (int i = 0; i < 4; ++i) {
+        if (i) text_ += ' ';
+        text_.append(pending_text_, p.text + p.field_at[i], p.field_length[i]);
       }
       sl.text_length = static_cast<std::uint32_t>(text_.size() - sl.text);
       slots_.push_back(sl);
@@ -201,11 +202,8 @@ void position_index::index_pending(std::uint32_t input, input_counts& counts, te
     std::uint64_t where = p.where;
     if (!p.inserted) {
       std::string_view f[4];
-      const char* field = pending_text_.data() + p.text;
-      for (int i = 0; i < 4; ++i) {
-        f[i] = std::string_view(field, p.field_length[i]);
-        field += p.field_length[i];
-      }
+      for (int i = 0; i < 4; ++i)
+        f[i] = std::string_view(pending_text_.data() + p.text + p.field_at[i], p.field_length[i]);
       const std::string_view snp_id = f[0], rs_id = f[1], allele_a = f[2], allele_b = f[3];
       // The reference as views, without building a descriptor per line.
       struct {

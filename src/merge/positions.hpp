@@ -92,7 +92,8 @@ class position_index {
     std::int32_t pos;
     std::uint32_t length;
     std::uint64_t where;
-    std::uint32_t text;             // snp_id, rs_id, allele A, allele B in pending_text_
+    std::uint32_t text;             // the leading fields in pending_text_
+    std::uint32_t field_at[4];      // snp_id, rs_id, allele A, allele B in them
     std::uint32_t field_length[4];
     std::uint32_t slot;
     bool inserted;
