@@ -11,7 +11,7 @@ namespace {
 
 // The file range read at once for one run: large enough that a run costs
 // little to read back, small enough to hold.
-constexpr std::uint64_t run_span = 8 << 20;
+constexpr std::uint64_t run_span = 2 << 20;
 // Lines this long on average are read one by one where they stand.
 constexpr std::uint64_t long_line = 2048;
 
@@ -70,26 +70,31 @@ std::vector<std::vector<std::uint64_t>> order_inputs(std::vector<position_entry>
     for (std::size_t i = 0; i < entries.size(); ++i)
       if (unordered[entries[i].input] && wanted(entries[i])) order[fill[run_of(entries[i])]++] = static_cast<std::uint32_t>(i);
   }
-  std::vector<char> text;
+  std::unique_ptr<char[]> text;  // not zeroed
+  std::size_t room = 0;
   for (std::size_t g = 0; g < k; ++g) {
     const int fd = gzip[g] ? spill.fd() : inputs[g]->fd();
     const std::string name = gzip[g] ? spill.description() : inputs[g]->name();
     for (std::size_t r = first_run[g]; r < first_run[g + 1]; ++r) {
       if (run_start[r] == run_start[r + 1]) continue;
       const std::uint64_t start = low[r];
-      text.resize(static_cast<std::size_t>(high[r] - start));
-      if (read_at(fd, start, text.data(), text.size(), name) != text.size())
-        throw run_failure("Can't read " + name);
+      const std::size_t size = static_cast<std::size_t>(high[r] - start);
+      if (size > room) {
+        text.reset();
+        text.reset(new char[size]);
+        room = size;
+      }
+      if (read_at(fd, start, text.get(), size, name) != size) throw run_failure("Can't read " + name);
       for (std::size_t j = run_start[r]; j < run_start[r + 1]; ++j) {
         position_entry& e = entries[order[j]];
         const std::uint64_t at =
-            spill.append(std::string_view(text.data() + (e.offset() - start), e.length));
+            spill.append(std::string_view(text.get() + (e.offset() - start), e.length));
         if (j == run_start[r]) runs[g].push_back(at);
         e.where = at | position_entry::in_spill | (e.where & position_entry::flipped);
       }
     }
   }
-  std::vector<char>().swap(text);
+  text.reset();
   spill.finish();
   return runs;
 }
