@@ -39,16 +39,8 @@ class line_feed::source {
   std::string_view probabilities(const position_entry& e) {
     std::string_view text;
     if (e.spilled()) {
-      // A run is read front to back by a reader of its own.
-      auto run = std::upper_bound(run_starts_.begin(), run_starts_.end(), e.offset());
-      std::unique_ptr<range_reader>* reader = &spilled_;
-      std::size_t size = block_;
-      if (run != run_starts_.begin()) {
-        reader = &run_readers_[static_cast<std::size_t>(run - run_starts_.begin()) - 1];
-        size = run_block_;
-      }
-      if (!*reader) *reader = std::make_unique<range_reader>(spill_.fd(), spill_.description(), size);
-      text = (*reader)->get(e.offset(), e.length);
+      if (!spilled_) spilled_ = std::make_unique<range_reader>(spill_.fd(), spill_.description(), block_);
+      text = spilled_->get(e.offset(), e.length);
     } else if (plain_) {
       text = plain_->get(e.offset(), e.length);
     } else {
@@ -64,12 +56,6 @@ class line_feed::source {
       }
     }
     return check(e, text);
-  }
-
-  void set_runs(const std::vector<std::uint64_t>& starts, std::size_t block) {
-    run_starts_ = starts;
-    run_readers_.resize(starts.size());
-    run_block_ = block;
   }
 
   bool plain() const { return plain_ != nullptr; }
@@ -94,9 +80,7 @@ class line_feed::source {
   std::unique_ptr<range_reader> spilled_;
   spill_file& spill_;
   std::uint64_t gz_lines_;
-  std::size_t block_, gz_block_, run_block_ = 0;
-  std::vector<std::uint64_t> run_starts_;
-  std::vector<std::unique_ptr<range_reader>> run_readers_;
+  std::size_t block_, gz_block_;
   std::string gz_text_;
 };
 
@@ -115,14 +99,8 @@ line_feed::line_feed(const std::vector<position_entry>& entries, const position_
   const std::size_t block = std::clamp<std::size_t>((4u << 20) / k, 32u << 10, 1u << 20);
   const std::size_t gz_block = std::clamp<std::size_t>((1u << 20) / k, 8u << 10, 256u << 10);
   const std::size_t chain = std::clamp<std::size_t>((512u << 10) / k, 4u << 10, 256u << 10);
-  std::size_t all_runs = 0;
-  for (const auto& r : runs) all_runs += r.size();
-  const std::size_t run_block =
-      std::clamp<std::size_t>((16u << 20) / std::max<std::size_t>(all_runs, 1), 16u << 10, 1u << 20);
-  for (std::size_t g = 0; g < inputs.size(); ++g) {
+  for (std::size_t g = 0; g < inputs.size(); ++g)
     sources_.push_back(std::make_unique<source>(*inputs[g], spill, gz_lines[g], block, gz_block, chain));
-    if (g < runs.size()) sources_.back()->set_runs(runs[g], run_block);
-  }
   // Streams: each plain input, then each run in the spill, then each input's
   // spilled lines outside any run.
   first_run_.assign(inputs.size() + 1, 0);
