@@ -187,8 +187,11 @@ void line_feed::fill(batch& b, std::size_t first) {
   }
   try {
     if (b.capacity < room) {
-      b.text.reset(new char[room]);  // not zeroed
-      b.capacity = room;
+      // With room to spare, so that batches a little larger than the last
+      // do not each take (and fault in) fresh memory.
+      b.text.reset();
+      b.capacity = room + room / 4;
+      b.text.reset(new char[b.capacity]);  // not zeroed
     }
     b.lines.assign(end - first, fed_line{{}, false, nullptr});
     if (b.triples.size() < end - first) b.triples.resize(end - first);
