@@ -39,16 +39,8 @@ class line_feed::source {
   std::string_view probabilities(const position_entry& e) {
     std::string_view text;
     if (e.spilled()) {
-      // A run is read front to back by a reader of its own.
-      auto run = std::upper_bound(run_starts_.begin(), run_starts_.end(), e.offset());
-      std::unique_ptr<range_reader>* reader = &spilled_;
-      std::size_t size = block_;
-      if (run != run_starts_.begin()) {
-        reader = &run_readers_[static_cast<std::size_t>(run - run_starts_.begin()) - 1];
-        size = run_block_;
-      }
-      if (!*reader) *reader = std::make_unique<range_reader>(spill_.fd(), spill_.description(), size);
-      text = (*reader)->get(e.offset(), e.length);
+      if (!spilled_) spilled_ = std::make_unique<range_reader>(spill_.fd(), spill_.description(), block_);
+      text = spilled_->get(e.offset(), e.length);
     } else if (plain_) {
       text = plain_->get(e.offset(), e.length);
     } else {
@@ -64,12 +56,6 @@ class line_feed::source {
       }
     }
     return check(e, text);
-  }
-
-  void set_runs(const std::vector<std::uint64_t>& starts, std::size_t block) {
-    run_starts_ = starts;
-    run_readers_.resize(starts.size());
-    run_block_ = block;
   }
 
   bool plain() const { return plain_ != nullptr; }
@@ -94,9 +80,7 @@ class line_feed::source {
   std::unique_ptr<range_reader> spilled_;
   spill_file& spill_;
   std::uint64_t gz_lines_;
-  std::size_t block_, gz_block_, run_block_ = 0;
-  std::vector<std::uint64_t> run_starts_;
-  std::vector<std::unique_ptr<range_reader>> run_readers_;
+  std::size_t block_, gz_block_;
   std::string gz_text_;
 };
 
@@ -104,7 +88,7 @@ line_feed::line_feed(const std::vector<position_entry>& entries, const position_
                      const std::vector<std::unique_ptr<input_file>>& inputs, spill_file& spill,
                      const std::vector<std::vector<std::uint64_t>>& runs,
                      const sample_union& samples, bool copy_text)
-    : entries_(entries), index_(index), samples_(samples), copy_text_(copy_text) {
+    : entries_(entries), index_(index), samples_(samples), copy_text_(copy_text), spill_(spill) {
   std::vector<std::uint64_t> gz_lines(inputs.size(), 0);
   for (const position_entry& e : entries)
     if (!e.spilled() && !index.bad(e.slot)) ++gz_lines[e.input];
@@ -115,15 +99,16 @@ line_feed::line_feed(const std::vector<position_entry>& entries, const position_
   const std::size_t block = std::clamp<std::size_t>((4u << 20) / k, 32u << 10, 1u << 20);
   const std::size_t gz_block = std::clamp<std::size_t>((1u << 20) / k, 8u << 10, 256u << 10);
   const std::size_t chain = std::clamp<std::size_t>((512u << 10) / k, 4u << 10, 256u << 10);
-  std::size_t all_runs = 0;
-  for (const auto& r : runs) all_runs += r.size();
-  const std::size_t run_block =
-      std::clamp<std::size_t>((16u << 20) / std::max<std::size_t>(all_runs, 1), 16u << 10, 1u << 20);
-  for (std::size_t g = 0; g < inputs.size(); ++g) {
+  for (std::size_t g = 0; g < inputs.size(); ++g)
     sources_.push_back(std::make_unique<source>(*inputs[g], spill, gz_lines[g], block, gz_block, chain));
-    if (g < runs.size()) sources_.back()->set_runs(runs[g], run_block);
-  }
-  spans_.resize(sources_.size());
+  // Streams: each plain input, then each run in the spill, then each input's
+  // spilled lines outside any run.
+  first_run_.assign(inputs.size() + 1, 0);
+  for (std::size_t g = 0; g < inputs.size(); ++g)
+    first_run_[g + 1] = first_run_[g] + (g < runs.size() ? runs[g].size() : 0);
+  runs_ = runs;
+  runs_.resize(inputs.size());
+  spans_.resize(inputs.size() + first_run_.back() + inputs.size());
   thread_ = std::thread([this] { read_all(); });
 }
 
@@ -134,6 +119,14 @@ line_feed::~line_feed() {
   }
   changed_.notify_all();
   thread_.join();
+}
+
+std::size_t line_feed::stream_of(const position_entry& e) const {
+  if (!e.spilled()) return sources_[e.input]->plain() ? e.input : SIZE_MAX;
+  const std::vector<std::uint64_t>& starts = runs_[e.input];
+  const auto run = std::upper_bound(starts.begin(), starts.end(), e.offset());
+  if (run == starts.begin()) return sources_.size() + first_run_.back() + e.input;
+  return sources_.size() + first_run_[e.input] + static_cast<std::size_t>(run - starts.begin()) - 1;
 }
 
 void line_feed::read_all() {
@@ -169,13 +162,17 @@ void line_feed::fill(batch& b, std::size_t first) {
   }
   b.end = end;
 
-  // The lines a plain input gives this batch usually follow each other in
-  // the file: they are then read in one piece straight into the batch.
+  // The lines a plain input or a run of the spill gives this batch usually
+  // follow each other: they are then read in one piece straight into the batch.
   for (span& s : spans_) s = span{};
+  streams_.assign(end - first, SIZE_MAX);
   for (std::size_t k = first; k < end; ++k) {
     const position_entry& e = entries_[k];
-    if (e.spilled() || !sources_[e.input]->plain() || index_.bad(e.slot)) continue;
-    span& s = spans_[e.input];
+    if (index_.bad(e.slot)) continue;
+    const std::size_t id = stream_of(e);
+    streams_[k - first] = id;
+    if (id == SIZE_MAX) continue;
+    span& s = spans_[id];
     if (s.lines && e.offset() < s.end) s.ordered = false;
     s.start = std::min(s.start, e.offset());
     s.end = std::max(s.end, e.offset() + e.length);
@@ -190,8 +187,11 @@ void line_feed::fill(batch& b, std::size_t first) {
   }
   try {
     if (b.capacity < room) {
-      b.text.reset(new char[room]);  // not zeroed
-      b.capacity = room;
+      // With room to spare, so that batches a little larger than the last
+      // do not each take (and fault in) fresh memory.
+      b.text.reset();
+      b.capacity = room + room / 4;
+      b.text.reset(new char[b.capacity]);  // not zeroed
     }
     b.lines.assign(end - first, fed_line{{}, false, nullptr});
     if (b.triples.size() < end - first) b.triples.resize(end - first);
@@ -208,7 +208,10 @@ void line_feed::fill(batch& b, std::size_t first) {
     s.at = used;
     used += s.end - s.start;
     try {
-      s.got = sources_[g]->read_at(s.start, b.text.get() + s.at, s.end - s.start);
+      s.got = g < sources_.size()
+                  ? sources_[g]->read_at(s.start, b.text.get() + s.at, s.end - s.start)
+                  : read_at(spill_.fd(), s.start, b.text.get() + s.at, s.end - s.start,
+                            spill_.description());
     } catch (...) {
       s.got = 0;  // reported at the first line it should have given
     }
@@ -222,10 +225,14 @@ void line_feed::fill(batch& b, std::size_t first) {
         for (std::size_t k = i; k < group_end; ++k) {
           const position_entry& e = entries_[k];
           source& from = *sources_[e.input];
-          const span& s = spans_[e.input];
+          const std::size_t id = streams_[k - first];
           fed_line& line = b.lines[k - first];
-          if (!e.spilled() && s.whole) {
-            if (e.offset() + e.length > s.start + s.got) from.missing_bytes();
+          if (id != SIZE_MAX && spans_[id].whole) {
+            const span& s = spans_[id];
+            if (e.offset() + e.length > s.start + s.got) {
+              if (id < sources_.size()) from.missing_bytes();
+              throw run_failure("Can't read " + spill_.description());
+            }
             line.probabilities =
                 from.check(e, std::string_view(b.text.get() + s.at + (e.offset() - s.start), e.length));
           } else {

@@ -65,7 +65,7 @@ class line_feed {
     std::exception_ptr failure;
   };
   class source;
-  // The lines one plain input gives a batch.
+  // The lines one stream (a plain input, or a stretch of the spill) gives a batch.
   struct span {
     std::uint64_t start = UINT64_MAX, end = 0;  // file offsets they cover
     std::uint64_t bytes = 0;                    // their own length
@@ -76,6 +76,10 @@ class line_feed {
     std::size_t got = 0;  // bytes the file held
   };
   std::vector<span> spans_;
+  std::vector<std::size_t> streams_;  // per entry of the batch filled; SIZE_MAX: a gzip reader's
+  std::vector<std::vector<std::uint64_t>> runs_;
+  std::vector<std::size_t> first_run_;  // per input: its first run among all
+  std::size_t stream_of(const position_entry& e) const;
 
   void read_all();
   void fill(batch& b, std::size_t first);
@@ -84,6 +88,7 @@ class line_feed {
   const position_index& index_;
   const sample_union& samples_;
   const bool copy_text_;
+  spill_file& spill_;
   std::vector<std::unique_ptr<source>> sources_;
   token_verdicts verdicts_;
 

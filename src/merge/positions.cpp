@@ -32,6 +32,10 @@ constexpr std::size_t head_limit = 1 << 20;
 
 }  // namespace
 
+std::size_t position_index::cell_of(std::uint32_t key) const {
+  return cells_.empty() ? 0 : (key * 0x9E3779B97F4A7C15ull >> 20) & (cells_.size() - 1);
+}
+
 std::uint32_t position_index::slot_of(std::int32_t position, std::uint32_t fresh, bool& inserted) {
   if (2 * (used_cells_ + 1) > cells_.size()) {
     std::vector<std::uint64_t> old;
@@ -40,14 +44,14 @@ std::uint32_t position_index::slot_of(std::int32_t position, std::uint32_t fresh
     const std::size_t mask = cells_.size() - 1;
     for (std::uint64_t c : old) {
       if (!c) continue;
-      std::size_t i = (static_cast<std::uint32_t>(c >> 32) * 0x9E3779B97F4A7C15ull >> 20) & mask;
+      std::size_t i = cell_of(static_cast<std::uint32_t>(c >> 32));
       while (cells_[i]) i = (i + 1) & mask;
       cells_[i] = c;
     }
   }
   const std::size_t mask = cells_.size() - 1;
   const std::uint32_t key = static_cast<std::uint32_t>(position);
-  std::size_t i = (key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+  std::size_t i = cell_of(key);
   for (;; i = (i + 1) & mask) {
     const std::uint64_t c = cells_[i];
     if (!c) break;
@@ -83,7 +87,9 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
   const std::size_t first_entry = entries_.size();
   const std::size_t max_probabilities = 3 * rows;
   std::string_view line;
-  std::string message;
+  std::string failure;
+  pending_.clear();
+  pending_text_.clear();
   while (reader.next(line)) {
     if (keeping) {
       if (head.size() + line.size() + 1 <= head_limit) {
@@ -96,22 +102,30 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     }
     gen_line f = split_gen_line(line);
     if (f.leading_fields == 0) continue;
-    if (f.leading_fields < 5 || !f.position_ok)
-      throw run_failure(at(reader.name(), reader.line_number()) +
-                        "it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B");
+    if (f.leading_fields < 5 || !f.position_ok) {
+      failure = at(reader.name(), reader.line_number()) +
+                "it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B";
+      break;
+    }
     // Probabilities beyond the individuals of the SAMPLE file mean the two
     // files are not a pair.
-    if (more_fields_than(f.probabilities, max_probabilities))
-      throw run_failure(at(reader.name(), reader.line_number()) +
-                        std::to_string(count_fields(f.probabilities)) +
-                        " probabilities, more than 3 for each of the " + std::to_string(rows) +
-                        " individuals in SAMPLE file " + sample_name);
-    if (line.size() > std::numeric_limits<std::uint32_t>::max())
-      throw run_failure(at(reader.name(), reader.line_number()) + "too long");
+    if (more_fields_than(f.probabilities, max_probabilities)) {
+      failure = at(reader.name(), reader.line_number()) +
+                std::to_string(count_fields(f.probabilities)) +
+                " probabilities, more than 3 for each of the " + std::to_string(rows) +
+                " individuals in SAMPLE file " + sample_name;
+      break;
+    }
+    if (line.size() > std::numeric_limits<std::uint32_t>::max()) {
+      failure = at(reader.name(), reader.line_number()) + "too long";
+      break;
+    }
 
     std::uint64_t where = reader.offset();
     if (compressed && f.position < previous && !spilling) {
       spilling = true;
+      // The lines read so far take their places first.
+      index_pending(input, counts, log);
       if (keeping) {
         // Everything so far, this line included, in one piece.
         const std::uint64_t base = spill.append(head);
@@ -127,21 +141,70 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     }
     previous = f.position;
 
+    pending p;
+    p.pos = f.position;
+    p.length = static_cast<std::uint32_t>(line.size());
+    p.where = where;
+    // The leading fields in one piece, position and blanks included.
+    const char* const lead = f.snp_id.data();
+    p.text = static_cast<std::uint32_t>(pending_text_.size());
+    pending_text_.append(lead, static_cast<std::size_t>(f.allele_b.data() + f.allele_b.size() - lead));
+    const std::string_view fields[4] = {f.snp_id, f.rs_id, f.allele_a, f.allele_b};
+    for (int i = 0; i < 4; ++i) {
+      p.field_at[i] = static_cast<std::uint32_t>(fields[i].data() - lead);
+      p.field_length[i] = static_cast<std::uint32_t>(fields[i].size());
+    }
+    pending_.push_back(p);
+    if (pending_.size() == pending_lines || pending_text_.size() > (1u << 20))
+      index_pending(input, counts, log);
+  }
+  // What was read before a bad line counts (and reports) as it would alone.
+  index_pending(input, counts, log);
+  if (!failure.empty()) throw run_failure(failure);
+  // A small gzip input in order: into the spill as well, if one can be made.
+  if (keeping && entries_.size() > first_entry && spill.usable())
+    move_to_spill(first_entry, spill.append(head));
+  return counts;
+}
+
+void position_index::index_pending(std::uint32_t input, input_counts& counts, tee& log) {
+  // Lines out of position order cost a cache miss at each step from the
+  // position to its slot to its text: each step is taken for all the
+  // pending lines before the next, so that the misses overlap.
+  if (!cells_.empty())
+    for (const pending& p : pending_)
+      __builtin_prefetch(cells_.data() + cell_of(static_cast<std::uint32_t>(p.pos)));
+  for (pending& p : pending_) {
     bool inserted = false;
-    const std::uint32_t s = slot_of(f.position, static_cast<std::uint32_t>(slots_.size()), inserted);
+    p.slot = slot_of(p.pos, static_cast<std::uint32_t>(slots_.size()), inserted);
+    p.inserted = inserted;
     if (inserted) {
       slot sl{};
       sl.text = text_.size();
-      sl.pos = f.position;
+      sl.pos = p.pos;
       sl.last_input = sl.repeated_in = std::numeric_limits<std::uint32_t>::max();
-      for (std::string_view field : {f.snp_id, f.rs_id, f.allele_a, f.allele_b}) {
-        if (text_.size() != sl.text) text_ += ' ';
-        text_ += field;
+      for (int i = 0; i < 4; ++i) {
+        if (i) text_ += ' ';
+        text_.append(pending_text_, p.text + p.field_at[i], p.field_length[i]);
       }
       sl.text_length = static_cast<std::uint32_t>(text_.size() - sl.text);
       slots_.push_back(sl);
     } else {
-      slot& sl = slots_[s];
+      __builtin_prefetch(slots_.data() + p.slot);
+    }
+  }
+  for (const pending& p : pending_)
+    if (!p.inserted) __builtin_prefetch(text_.data() + slots_[p.slot].text);
+
+  std::string message;
+  for (const pending& p : pending_) {
+    slot& sl = slots_[p.slot];
+    std::uint64_t where = p.where;
+    if (!p.inserted) {
+      std::string_view f[4];
+      for (int i = 0; i < 4; ++i)
+        f[i] = std::string_view(pending_text_.data() + p.text + p.field_at[i], p.field_length[i]);
+      const std::string_view snp_id = f[0], rs_id = f[1], allele_a = f[2], allele_b = f[3];
       // The reference as views, without building a descriptor per line.
       struct {
         std::string_view snp_id, rs_id, allele_a, allele_b;
@@ -153,24 +216,24 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
       cursor.next(d.allele_b);
       if (sl.flags & snp_unknown) d.snp_id = "-9";
       if (sl.flags & rs_unknown) d.rs_id = "-9";
-      if (d.snp_id != f.snp_id && d.rs_id != f.snp_id) {
+      if (d.snp_id != snp_id && d.rs_id != snp_id) {
         message = "Mismatched overlap SNP snp_id: ";
-        message.append(f.snp_id).append(" ").append(d.snp_id).append("\n");
+        message.append(snp_id).append(" ").append(d.snp_id).append("\n");
         log.to_both(message);
         sl.flags |= snp_unknown;
         d.snp_id = "-9";
       }
-      if (d.rs_id != f.rs_id && d.snp_id != f.rs_id) {
+      if (d.rs_id != rs_id && d.snp_id != rs_id) {
         message = "Mismatched overlap SNP rs_id: ";
-        message.append(f.rs_id).append(" ").append(d.rs_id).append("\n");
+        message.append(rs_id).append(" ").append(d.rs_id).append("\n");
         log.to_both(message);
         sl.flags |= rs_unknown;
       }
-      if (f.allele_a != d.allele_a || f.allele_b != d.allele_b) {
-        allele_verdict verdict = compare_alleles(f.allele_a, f.allele_b, d.allele_a, d.allele_b);
+      if (allele_a != d.allele_a || allele_b != d.allele_b) {
+        allele_verdict verdict = compare_alleles(allele_a, allele_b, d.allele_a, d.allele_b);
         message = "Mismatched alleles: ";
-        message.append(std::to_string(f.position)).append(" ");
-        message.append(f.allele_a).append(" ").append(f.allele_b).append(" ");
+        message.append(std::to_string(p.pos)).append(" ");
+        message.append(allele_a).append(" ").append(allele_b).append(" ");
         message.append(d.allele_a).append(" ").append(d.allele_b).append(" ");
         message.append(verdict_word(verdict)).append("\n");
         log.to_both(message);
@@ -182,8 +245,6 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
 
     // The flip travels with the line it was found on: a repeated position
     // uses its last line, read the way that line's own alleles say.
-    slot& sl = slots_[s];
-    const std::uint32_t length = static_cast<std::uint32_t>(line.size());
     if (sl.last_input == input) {
       if (sl.repeated_in != input) {
         sl.repeated_in = input;
@@ -191,18 +252,16 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
       }
       position_entry& e = entries_[sl.last_entry];
       e.where = where;
-      e.length = length;
+      e.length = p.length;
     } else {
       sl.last_input = input;
       sl.last_entry = static_cast<std::uint32_t>(entries_.size());
-      entries_.push_back({f.position, input, s, length, where});
+      entries_.push_back({p.pos, input, p.slot, p.length, where});
     }
     ++counts.lines;
   }
-  // A small gzip input in order: into the spill as well, if one can be made.
-  if (keeping && entries_.size() > first_entry && spill.usable())
-    move_to_spill(first_entry, spill.append(head));
-  return counts;
+  pending_.clear();
+  pending_text_.clear();
 }
 
 std::vector<position_entry> position_index::take_sorted_entries() {

@@ -87,6 +87,22 @@ class position_index {
   // chain of nodes. A cell holds the position above the slot + 1 (0: empty).
   std::vector<std::uint64_t> cells_;
   std::size_t used_cells_ = 0;
+  // Lines read but not yet indexed: a few at a time.
+  struct pending {
+    std::int32_t pos;
+    std::uint32_t length;
+    std::uint64_t where;
+    std::uint32_t text;             // the leading fields in pending_text_
+    std::uint32_t field_at[4];      // snp_id, rs_id, allele A, allele B in them
+    std::uint32_t field_length[4];
+    std::uint32_t slot;
+    bool inserted;
+  };
+  static constexpr std::size_t pending_lines = 64;
+  std::vector<pending> pending_;
+  std::string pending_text_;
+  void index_pending(std::uint32_t input, input_counts& counts, tee& log);
+  std::size_t cell_of(std::uint32_t key) const;
   // The slot of `position`, made `fresh` when the position is new.
   std::uint32_t slot_of(std::int32_t position, std::uint32_t fresh, bool& inserted);
 };
