@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "formats/bgzf.hpp"
@@ -133,7 +134,7 @@ class read_ahead {
       std::size_t size = 0;
       std::exception_ptr failure;
       try {
-          for (std::size_t got = 1; got && size < b.size(); size += got)
+        for (std::size_t got = 1; got && size < b.size(); size += got)
           got = inflate(b.data() + size, b.size() - size);
       } catch (...) {
         failure = std::current_exception();
@@ -271,10 +272,14 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
   if (!c.by_content && !c.blocks && !c.stream) open_chain();
   // BGZF has threads of its own.
   if (c.threads > 1 && c.regular && !c.blocks) {
-    c.ahead = std::make_unique<read_ahead>(4 * c.buffer, [this](char* to, std::size_t size) {
-      return decompress(to, size);
-    });
-    return c.ahead->read(buffer, n);
+    try {
+      c.ahead = std::make_unique<read_ahead>(4 * c.buffer, [this](char* to, std::size_t size) {
+        return decompress(to, size);
+      });
+      return c.ahead->read(buffer, n);
+    } catch (const std::system_error&) {
+      c.threads = 1;  // no thread to be had: inflated here
+    }
   }
   return decompress(buffer, n);
 }
