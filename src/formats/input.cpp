@@ -276,10 +276,10 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
       c.ahead = std::make_unique<read_ahead>(4 * c.buffer, [this](char* to, std::size_t size) {
         return decompress(to, size);
       });
-      return c.ahead->read(buffer, n);
     } catch (const std::system_error&) {
       c.threads = 1;  // no thread to be had: inflated here
     }
+    if (c.ahead) return c.ahead->read(buffer, n);
   }
   return decompress(buffer, n);
 }
