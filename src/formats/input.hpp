@@ -5,7 +5,11 @@
 // `is_gz_name`), or by content (the gzip magic bytes), where a mode reads
 // gzip and plain text alike. Gzip data chosen by name is decompressed by a
 // Boost.Iostreams chain, BGZF data by `bgzf_reader` on the run's threads;
-// gzip data found by content by zlib, up to the first damage.
+// gzip data found by content by zlib, up to the first damage. With more than
+// one thread, gzip data other than BGZF in a regular file is inflated ahead
+// by a thread of the file's own, into a ring of a few blocks (each four
+// decompression buffers); a failure reaches the caller after the text
+// inflated before it, as without the thread.
 //
 // Contract:
 // - Constructors throw `run_failure("Can't open " + name)` when the file cannot
@@ -79,6 +83,7 @@ class input_file {
  private:
   struct chain;
   void open_chain();
+  std::size_t decompress(char* to, std::size_t n);
   std::size_t inflate(char* to, std::size_t n);
   std::size_t read_raw(char* to, std::size_t n);
   std::string name_;

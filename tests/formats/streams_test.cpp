@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -75,25 +76,79 @@ TEST(LineReader, GzipThroughTheChainMultiMember) {
   EXPECT_EQ(gz_lines(dir / "m.gz"), (lines{"one", "two", "three", "four"}));
 }
 
-TEST(LineReader, DamagedInputIsAReadError) {
+// Gzip input read by one thread, or inflated ahead by a thread of its own,
+// chosen by name (the chain) or by content (zlib), through reads and buffers
+// of random sizes: the whole text; for damaged data (cut, overwritten,
+// followed by text, plain text, empty) the same failure, and before a cut
+// only true text; a reader stopped early or sent back to the start stops its
+// thread.
+TEST(InputFile, InflatingAheadReadsAsOneThread) {
   temp_dir dir;
+  std::mt19937 rng(14);
+  auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += "SNP" + std::to_string(i) + " rs 1 A G 0.25 0.5 0.25\n";
-  std::string gz = gzip_bytes(text);
-  write_file(dir / "half.gz", gz.substr(0, gz.size() / 2));
-  write_file(dir / "notrailer.gz", gz.substr(0, gz.size() - 8));
-  write_file(dir / "plain.gz", text);
-  std::string corrupt = gz;
-  for (std::size_t i = gz.size() / 3; i < gz.size() / 3 + 64; ++i) corrupt[i] = '\x55';
-  write_file(dir / "corrupt.gz", corrupt);
-  write_file(dir / "zero.gz", "");  // no gzip header at all
-  for (const char* name : {"half.gz", "notrailer.gz", "plain.gz", "corrupt.gz", "zero.gz"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(error_of([&] { chain_lines(dir / name, true); }), "Can't read " + (dir / name));
+  while (text.size() < (2 << 20)) {
+    for (std::size_t i = below(3000); i > 0; --i) text += below(6) ? char('0' + below(3)) : ' ';
+    text += '\n';
   }
-  for (const char* name : {"half.gz", "notrailer.gz", "corrupt.gz"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(error_of([&] { gz_lines(dir / name); }), "Can't read " + (dir / name));
+  const std::string gz = gzip_bytes(text.substr(0, 70000)) + gzip_bytes(text.substr(70000));
+  struct outcome {
+    std::string error, text;
+  };
+  auto read_all = [&](const std::string& name, compression policy, int threads) {
+    outcome o;
+    o.error = error_of([&] {
+      stream_options options;
+      options.threads = threads;
+      input_file in(name, policy, options, 1024 + below(64 << 10));
+      std::vector<char> buffer(1 << 20);
+      for (std::size_t n; (n = in.read(buffer.data(), 1 + below(buffer.size()))) > 0;)
+        o.text.append(buffer.data(), n);
+    });
+    return o;
+  };
+  const std::string name = dir / "in.gen.gz";
+  for (int trial = 0; trial < 16; ++trial) {
+    std::string damaged = gz;
+    if (trial == 1) damaged.resize(below(gz.size()));
+    if (trial == 2) damaged += "trailing text\n";
+    if (trial == 3) damaged = text;
+    if (trial == 4) damaged.clear();
+    if (trial > 4 && trial % 2) damaged.resize(below(gz.size()));
+    if (trial > 4 && trial % 2 == 0)
+      for (std::size_t at = 10 + below(gz.size() - 40), i = 0; i < 16; ++i) damaged[at + i] = char(rng());
+    SCOPED_TRACE(trial);
+    write_file(name, damaged);
+    for (compression policy : {compression::gzip, compression::by_content}) {
+      const outcome one = read_all(name, policy, 1), ahead = read_all(name, policy, 2);
+      EXPECT_EQ(ahead.error, one.error);
+      const bool whole = trial == 0 || (trial == 3 && policy == compression::by_content);
+      const bool empty = trial == 4 && policy == compression::by_content;  // plain, empty
+      EXPECT_EQ(one.error, whole || empty ? "" : "Can't read " + name);
+      if (whole) {
+        EXPECT_TRUE(ahead.text == text);
+      } else if (trial == 1 || trial == 2 || (trial > 4 && trial % 2)) {
+        // Before a cut (or trailing text) only true text.
+        EXPECT_TRUE(text.compare(0, ahead.text.size(), ahead.text) == 0);
+      }
+    }
+  }
+
+  // Left after a few lines, or sent back to the start while the thread waits.
+  write_file(name, gz);
+  stream_options two;
+  two.threads = 2;
+  for (int i = 0; i < 20; ++i) {
+    input_file in(name, i % 2 ? compression::gzip : compression::by_content, two, 4096);
+    line_reader lines(in, 1 + below(1 << 16));
+    std::string_view line;
+    for (std::size_t n = below(50); n > 0 && lines.next(line);) --n;
+    if (i % 4 < 2) continue;
+    in.rest(1024 + below(1 << 16));
+    std::string again(text.size() + 1, '\0');
+    std::size_t got = 0;
+    for (std::size_t n; (n = in.read(again.data() + got, again.size() - got)) > 0;) got += n;
+    EXPECT_TRUE(again.substr(0, got) == text);
   }
 }
 
