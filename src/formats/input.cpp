@@ -11,14 +11,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 #include "formats/bgzf.hpp"
+#include "formats/crew.hpp"
 #include "formats/streams.hpp"
 
 namespace io = boost::iostreams;
@@ -78,24 +77,16 @@ class read_ahead {
   // `inflate`: the decompressor, called on the thread only.
   template <typename Inflate>
   read_ahead(std::size_t block, Inflate inflate) : blocks_(depth, std::vector<char>(block)) {
-    thread_ = std::thread([this, inflate] { run(inflate); });
-  }
-  ~read_ahead() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
+    crew_.threads.emplace_back([this, inflate] { run(inflate); });
   }
 
   std::size_t read(char* to, std::size_t n) {
     std::size_t copied = 0;
     while (copied < n) {
       {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(crew_.mutex);
         if (copied > 0 && produced_ == consumed_) break;  // hand out what there is
-        changed_.wait(lock, [this] { return produced_ > consumed_ || done_; });
+        crew_.changed.wait(lock, [this] { return produced_ > consumed_ || done_; });
         if (produced_ == consumed_) {
           if (failure_) std::rethrow_exception(failure_);
           break;
@@ -110,10 +101,10 @@ class read_ahead {
       if (at_ == sizes_[i]) {
         at_ = 0;
         {
-          std::lock_guard<std::mutex> lock(mutex_);
+          std::lock_guard<std::mutex> lock(crew_.mutex);
           ++consumed_;
         }
-        changed_.notify_all();
+        crew_.changed.notify_all();
       }
     }
     return copied;
@@ -126,9 +117,9 @@ class read_ahead {
   void run(Inflate inflate) {
     for (std::size_t n = 0;; ++n) {
       {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || n < consumed_ + depth; });
-        if (stopping_) return;
+        std::unique_lock<std::mutex> lock(crew_.mutex);
+        crew_.changed.wait(lock, [&] { return crew_.stopping || n < consumed_ + depth; });
+        if (crew_.stopping) return;
       }
       std::vector<char>& b = blocks_[n % depth];
       std::size_t size = 0;
@@ -141,13 +132,13 @@ class read_ahead {
       }
       const bool done = failure || size < b.size();
       {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(crew_.mutex);
         sizes_[n % depth] = size;
         if (size > 0) produced_ = n + 1;
         done_ = done;
         failure_ = failure;
       }
-      changed_.notify_all();
+      crew_.changed.notify_all();
       if (done) return;
     }
   }
@@ -155,12 +146,10 @@ class read_ahead {
   std::vector<std::vector<char>> blocks_;
   std::size_t sizes_[depth] = {};
   std::size_t at_ = 0;  // handed out of block consumed_
-  std::mutex mutex_;
-  std::condition_variable changed_;
   std::size_t produced_ = 0, consumed_ = 0;  // blocks
-  bool done_ = false, stopping_ = false;
+  bool done_ = false;
   std::exception_ptr failure_;
-  std::thread thread_;
+  crew crew_;  // last: stopped and joined before the blocks go
 };
 
 // Plain text is read straight from the descriptor: a chain would only add a
