@@ -77,7 +77,8 @@ run_case() {
   local args=() input=/dev/null status expected=0
   mapfile -t args < "$case/args"
   [ -f "$case/stdin" ] && input=$case/stdin
-  TMPDIR="$scratch/tmp" varnex "${args[@]}" < "$input" > "$scratch/stdout" 2> "$scratch/stderr"
+  # A run that hangs (a thread waiting for work that never comes) fails.
+  TMPDIR="$scratch/tmp" timeout 120 varnex "${args[@]}" < "$input" > "$scratch/stdout" 2> "$scratch/stderr"
   status=$?
   entries after
   cd "$root" || exit 2
