@@ -261,7 +261,6 @@ std::uint64_t call_gen(snps& in, const std::string& name, const gen_shape& shape
   const std::uint64_t n = shape.samples;
   std::uint64_t missing_count = 0;
   std::uint64_t k = 0;
-  std::vector<std::uint64_t> pending(n);  // the calls of up to 32 SNPs per individual
   gen_line g;
   while (in.next(g)) {
     if (k == shape.snps)
@@ -278,19 +277,16 @@ std::uint64_t call_gen(snps& in, const std::string& name, const gen_shape& shape
     alleles.add(g.allele_a, g.allele_b);
 
     const unsigned shift = 2 * (k % 32);
+    std::uint64_t* block = calls.row(k / 32);  // the calls of 32 SNPs, a word per individual
     const std::uint64_t missing_before = missing_count;
     in.call_each(n, [&](std::uint64_t j, genotype_call call) {
-      pending[j] |= std::uint64_t(call) << shift;
+      block[j] |= std::uint64_t(call) << shift;
       if (call == call_missing) {
         if (missing_count == missing_before) missing.snp(g.rs_id, g.position);
         ++missing_count;
         missing.add(samples.id(j));
       }
     });
-    if (k % 32 == 31 || k + 1 == shape.snps) {
-      for (std::uint64_t j = 0; j < n; ++j) calls.put_word(j, k / 32, pending[j]);
-      std::fill(pending.begin(), pending.end(), 0);
-    }
     ++k;
   }
   if (k != shape.snps)
@@ -320,9 +316,9 @@ void run(const std::string& genotype_file, const std::string& sample_file,
       read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
 
   log.to_both_flushed("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
-  std::unique_ptr<genotype_matrix> calls;
+  genotype_matrix calls(n);
   try {
-    calls = std::make_unique<genotype_matrix>(n, m);
+    for (std::uint64_t b = 0; b < (m + 31) / 32; ++b) calls.add_row();
   } catch (const std::bad_alloc&) {
     throw run_failure("Not enough memory for the genotypes of " + std::to_string(n) +
                       " samples and " + std::to_string(m) + " SNPs");
@@ -338,20 +334,23 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   std::uint64_t missing_count;
   if (is_bgen_name(genotype_file)) {
     bgen_snps in(genotype_file, shape, test);
-    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, *calls,
+    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, calls,
                              missing);
   } else {
     gen_text_snps in(genotype_file, shape, test, streams);
-    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, *calls,
+    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, calls,
                              missing);
   }
   missing.flush();
   log.to_both_flushed("Number of missing loci: " + std::to_string(missing_count) + "\n");
 
   log.to_both_flushed("Output...\n");
-  for (std::uint64_t j = 0; j < n; ++j)
+  std::vector<std::uint64_t> row(calls.rows());  // one individual's calls, gathered
+  for (std::uint64_t j = 0; j < n; ++j) {
+    for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
     write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
-                   samples.phenotype(j), alleles, calls->row(j));
+                   samples.phenotype(j), alleles, reinterpret_cast<const std::uint8_t*>(row.data()));
+  }
   // Neither output may replace its name alone when the other fails.
   commit_outputs({&map, &ped});
 }

@@ -123,7 +123,7 @@ std::string write_gen_file(const std::string& name, bool compressed,
   std::vector<std::uint64_t> words(members.size());
   const std::uint64_t m = snps.size();
   for (std::uint64_t block = 0; block * 32 < m; ++block) {
-    for (std::size_t i = 0; i < members.size(); ++i) words[i] = genotypes.word(members[i], block);
+    for (std::size_t i = 0; i < members.size(); ++i) words[i] = genotypes.row(members[i])[block];
     const std::uint64_t last = std::min<std::uint64_t>(m, block * 32 + 32);
     for (std::uint64_t k = block * 32; k < last; ++k) {
       const map_snp& snp = snps[k];
@@ -193,7 +193,8 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   log.to_both_flushed("Number of samples: " + str(n) + "\n");
 
   log.to_both_flushed("memory..." + str(3 * n * m) + "\n");
-  genotype_matrix genotypes(n, m);
+  genotype_matrix genotypes((m + 31) / 32);
+  for (std::uint64_t s = 0; s < n; ++s) genotypes.add_row();
   std::vector<sample> samples(n);
 
   log.to_both_flushed("PED...\n");
@@ -217,7 +218,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       ped_line fields = read_ped_line(line);
       if (fields.fields < 6) throw fault("fewer than six fields");
 
-      genotype_matrix::row_writer row(genotypes, s);
+      genotype_matrix::row_writer row(genotypes.row(s));
       std::uint64_t missing = 0;
       std::uint64_t k = 0;
       char first, second;
@@ -232,7 +233,6 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       if (k < m || left > 0)
         throw fault(str(2 * k + left) + " alleles, expected " + str(2 * m) +
                     " (two for each SNP of " + map_file + ")");
-      row.finish();
 
       sample& r = samples[s];
       if (family) {

@@ -7,42 +7,46 @@
 #include <vector>
 
 namespace varnex {
+
 namespace {
 
-// Random calls written row by row (as PED to GEN fills it) or a word of 32
-// at a time (as GEN to PED does), against a plain array of calls; read back
-// one by one, by row and by word, across word and byte edges.
+// Random calls written call by call (as PED to GEN fills a row) or a word at
+// a time (as GEN to PED does), against a plain array of calls; read back by
+// word and as bytes, across word, byte and chunk edges (wide rows put only a
+// few in a chunk).
 TEST(GenotypeMatrix, AgreesWithAPlainArrayOfCalls) {
   std::mt19937_64 random(29);
   for (int round = 0; round < 300; ++round) {
-    const std::uint64_t n = 1 + random() % 6, m = random() % 4 ? random() % 140 : 32 * (random() % 5);
-    std::vector<genotype_call> plain(n * m);
+    const std::uint64_t rows = random() % 9;
+    const std::uint64_t calls = round % 10 == 0 ? 32 * 400'000 + random() % 64
+                                : random() % 4 ? random() % 140
+                                               : 32 * (random() % 5);
+    std::vector<genotype_call> plain(rows * calls);
     for (genotype_call& c : plain) c = static_cast<genotype_call>(random() % 4);
-    genotype_matrix matrix(n, m);
-    for (std::uint64_t s = 0; s < n; ++s) {
+    genotype_matrix matrix((calls + 31) / 32);
+    for (std::uint64_t r = 0; r < rows; ++r) {
       if (round % 2) {
-        genotype_matrix::row_writer row(matrix, s);
-        for (std::uint64_t k = 0; k < m; ++k) row.put(plain[s * m + k]);
-        row.finish();
+        genotype_matrix::row_writer row(matrix.add_row());
+        for (std::uint64_t k = 0; k < calls; ++k) row.put(plain[r * calls + k]);
         continue;
       }
-      for (std::uint64_t w = 0; 32 * w < m; ++w) {
-        std::uint64_t word = random() & 0xAAAAAAAAAAAAAAAAull;  // past the last SNP: anything
-        for (std::uint64_t k = 32 * w; k < m && k < 32 * w + 32; ++k)
-          word = (word & ~(3ull << (2 * (k % 32)))) | std::uint64_t(plain[s * m + k]) << (2 * (k % 32));
-        matrix.put_word(s, w, word);
-      }
+      std::uint64_t* words = matrix.add_row();
+      for (std::uint64_t k = 0; k < calls; ++k) words[k / 32] |= std::uint64_t(plain[r * calls + k]) << (2 * (k % 32));
     }
-    for (std::uint64_t s = 0; s < n; ++s)
-      for (std::uint64_t k = 0; k < m; ++k) {
-        ASSERT_EQ(matrix.get(s, k), plain[s * m + k]) << round << " " << s << " " << k;
-        ASSERT_EQ(packed_call(matrix.row(s), k), plain[s * m + k]);
-        ASSERT_EQ((matrix.word(s, k / 32) >> (2 * (k % 32))) & 3, plain[s * m + k]);
+    ASSERT_EQ(matrix.rows(), rows);
+    for (std::uint64_t r = 0; r < rows; ++r) {
+      const std::uint64_t* words = matrix.row(r);
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(words);
+      for (std::uint64_t k = 0; k < calls; ++k) {
+        ASSERT_EQ(packed_call(bytes, k), plain[r * calls + k]) << round << " " << r << " " << k;
+        ASSERT_EQ((words[k / 32] >> (2 * (k % 32))) & 3, plain[r * calls + k]);
       }
+      for (std::uint64_t k = calls; k % 32; ++k) ASSERT_EQ(packed_call(bytes, k), call_aa);
+    }
   }
-  // Empty and impossible sizes.
-  genotype_matrix none(0, 1000), no_snps(1000, 0);
-  EXPECT_THROW(genotype_matrix(std::uint64_t(1) << 40, std::uint64_t(1) << 40), std::bad_alloc);
+  genotype_matrix no_calls(0);
+  no_calls.add_row();
+  EXPECT_THROW(genotype_matrix(std::uint64_t(1) << 62).add_row(), std::bad_alloc);
 }
 
 }  // namespace
