@@ -13,10 +13,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "driver/log.hpp"
@@ -43,6 +48,68 @@ std::string directory_of(const std::string& name) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return name.substr(0, slash);
+}
+
+// Runs index(g, turn) for inputs g = 0 .. k - 1 on two threads, the even
+// inputs on this one: input g + 1 is read while input g is indexed (the first
+// pass is bound by one thread's gzip inflation), and waits for g to finish
+// before it touches the index or says anything. The first failure in input
+// order is rethrown; later inputs are left unread.
+template <class Index>
+void index_in_turns(std::size_t k, Index& index) {
+  struct abandoned {};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t done = 0;  // inputs indexed
+  std::atomic<bool> failed = false;
+  std::exception_ptr failure;
+  auto lane = [&](std::size_t first) {
+    for (std::size_t g = first; g < k; g += 2) {
+      bool waited = false;
+      const index_turn turn{[&] {
+                              std::unique_lock<std::mutex> lock(mutex);
+                              changed.wait(lock, [&] { return done == g || failed; });
+                              waited = true;
+                              if (failed) throw abandoned{};
+                            },
+                            [&] {
+                              if (failed) throw abandoned{};
+                            }};
+      try {
+        index(g, turn);
+        std::lock_guard<std::mutex> lock(mutex);
+        ++done;
+      } catch (const abandoned&) {
+        return;
+      } catch (...) {
+        // A failure met before the turn comes after every earlier input's.
+        try {
+          if (!waited) turn.wait();
+        } catch (const abandoned&) {
+          return;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        failure = std::current_exception();
+        failed = true;
+      }
+      changed.notify_all();
+      if (failed) return;
+    }
+  };
+  {
+    std::thread second;
+    try {
+      second = std::thread(lane, 1);
+    } catch (const std::system_error&) {
+      // No second thread: each input in turn on this one.
+      const index_turn at_once{[] {}, nullptr};
+      for (std::size_t g = 0; g < k; ++g) index(g, at_once);
+      return;
+    }
+    lane(0);
+    second.join();
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 // Phase 4: the merged triples of the current position and what they add up to.
@@ -350,19 +417,37 @@ int merge(const merge_args& args) {
     log.to_both_flushed("Create ordered list of positions...\n");
     position_index index;
     spill_file spill(directory_of(out_genotype_file));
-    for (std::size_t g = 0; g < k; ++g) {
-      log.to_stdout(gen_files[g] + "\n");
-      std::fflush(stdout);
-      line_reader reader(*gen_inputs[g]);
-      input_counts counts =
-          index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
-                          samples.rows_of(g).size(), sample_files[g], spill, log);
+    auto index_input = [&](std::size_t g, const index_turn& turn) {
+      bool named = false;
+      const index_turn gate{[&] {
+                              turn.wait();
+                              named = true;
+                              log.to_stdout(gen_files[g] + "\n");
+                              std::fflush(stdout);
+                            },
+                            turn.check};
+      input_counts counts;
+      try {
+        line_reader reader(*gen_inputs[g]);
+        counts = index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
+                                 samples.rows_of(g).size(), sample_files[g], spill, log, gate);
+      } catch (...) {
+        // Every failure comes in its turn, after the input's name.
+        if (!named) gate.wait();
+        throw;
+      }
       gen_inputs[g]->rest(0);
       log.to_both_flushed("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
       // The later line of a repeated position is the one merged.
       if (counts.repeated > 0)
         log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
                             std::to_string(counts.repeated) + "\n");
+    };
+    if (streams.threads > 1 && k > 1) {
+      index_in_turns(k, index_input);
+    } else {
+      const index_turn at_once{[] {}, nullptr};
+      for (std::size_t g = 0; g < k; ++g) index_input(g, at_once);
     }
     log.to_both_flushed("Number of SNPs with mismatched alleles: " +
                         std::to_string(index.mismatched_alleles()) + "\n");

@@ -30,6 +30,11 @@ namespace {
 // spill in one piece.
 constexpr std::size_t head_limit = 1 << 20;
 
+// Lines indexed at once; and the room of the lines an input reads before
+// its turn (their leading fields and places: about 100 bytes a line).
+constexpr std::size_t batch_lines = 64;
+constexpr std::size_t read_ahead_limit = 16 << 20;
+
 }  // namespace
 
 std::size_t position_index::cell_of(std::uint32_t key) const {
@@ -77,20 +82,36 @@ void position_index::move_to_spill(std::size_t first_entry, std::uint64_t base) 
 input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
                                        bool compressed, std::size_t rows,
                                        const std::string& sample_name, spill_file& spill,
-                                       tee& log) {
+                                       tee& log, const index_turn& gate) {
   input_counts counts;
   std::int32_t previous = std::numeric_limits<std::int32_t>::min();
   bool spilling = false;
   // The text so far, line for line, so that offsets in it are offsets in the input.
   std::string head;
   bool keeping = compressed;
-  const std::size_t first_entry = entries_.size();
+  bool my_turn = false;
+  std::size_t first_entry = 0;
+  auto turn = [&] {
+    if (my_turn) return;
+    gate.wait();
+    my_turn = true;
+    first_entry = entries_.size();
+  };
   const std::size_t max_probabilities = 3 * rows;
   std::string_view line;
   std::string failure;
-  pending_.clear();
-  pending_text_.clear();
-  while (reader.next(line)) {
+  pending_lines waiting;
+  if (!gate.check) turn();  // no reading ahead
+  for (;;) {
+    try {
+      if (!reader.next(line)) break;
+    } catch (...) {
+      // A failure to read: what was read before it counts as a bad line's would.
+      turn();
+      index_pending(input, waiting, counts, log);
+      throw;
+    }
+    if (!my_turn && waiting.lines.size() % batch_lines == 0) gate.check();
     if (keeping) {
       if (head.size() + line.size() + 1 <= head_limit) {
         head.append(line);
@@ -125,7 +146,8 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     if (compressed && f.position < previous && !spilling) {
       spilling = true;
       // The lines read so far take their places first.
-      index_pending(input, counts, log);
+      turn();
+      index_pending(input, waiting, counts, log);
       if (keeping) {
         // Everything so far, this line included, in one piece.
         const std::uint64_t base = spill.append(head);
@@ -147,19 +169,26 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     p.where = where;
     // The leading fields in one piece, position and blanks included.
     const char* const lead = f.snp_id.data();
-    p.text = static_cast<std::uint32_t>(pending_text_.size());
-    pending_text_.append(lead, static_cast<std::size_t>(f.allele_b.data() + f.allele_b.size() - lead));
+    p.text = waiting.text.size();
+    waiting.text.append(lead, static_cast<std::size_t>(f.allele_b.data() + f.allele_b.size() - lead));
     const std::string_view fields[4] = {f.snp_id, f.rs_id, f.allele_a, f.allele_b};
     for (int i = 0; i < 4; ++i) {
       p.field_at[i] = static_cast<std::uint32_t>(fields[i].data() - lead);
       p.field_length[i] = static_cast<std::uint32_t>(fields[i].size());
     }
-    pending_.push_back(p);
-    if (pending_.size() == pending_lines || pending_text_.size() > (1u << 20))
-      index_pending(input, counts, log);
+    waiting.lines.push_back(p);
+    // Before its turn an input reads ahead until its waiting lines fill
+    // their room; after, they are indexed a few at a time.
+    const std::size_t held = waiting.lines.size() * sizeof(pending) + waiting.text.size();
+    if (my_turn ? waiting.lines.size() == batch_lines || waiting.text.size() > (1u << 20)
+                : held > read_ahead_limit) {
+      turn();
+      index_pending(input, waiting, counts, log);
+    }
   }
   // What was read before a bad line counts (and reports) as it would alone.
-  index_pending(input, counts, log);
+  turn();
+  index_pending(input, waiting, counts, log);
   if (!failure.empty()) throw run_failure(failure);
   // A small gzip input in order: into the spill as well, if one can be made.
   if (keeping && entries_.size() > first_entry && spill.usable())
@@ -167,43 +196,55 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
   return counts;
 }
 
-void position_index::index_pending(std::uint32_t input, input_counts& counts, tee& log) {
+void position_index::index_pending(std::uint32_t input, pending_lines& waiting,
+                                   input_counts& counts, tee& log) {
+  for (std::size_t i = 0; i < waiting.lines.size(); i += batch_lines)
+    index_batch(input, waiting.lines.data() + i, std::min(batch_lines, waiting.lines.size() - i),
+                waiting.text, counts, log);
+  waiting.lines.clear();
+  waiting.text.clear();
+}
+
+void position_index::index_batch(std::uint32_t input, pending* lines, std::size_t n,
+                                 const std::string& pending_text, input_counts& counts, tee& log) {
+  pending* const end = lines + n;
   // Lines out of position order cost a cache miss at each step from the
   // position to its slot to its text: each step is taken for all the
-  // pending lines before the next, so that the misses overlap.
+  // lines of the batch before the next, so that the misses overlap.
   if (!cells_.empty())
-    for (const pending& p : pending_)
-      __builtin_prefetch(cells_.data() + cell_of(static_cast<std::uint32_t>(p.pos)));
-  for (pending& p : pending_) {
+    for (const pending* p = lines; p != end; ++p)
+      __builtin_prefetch(cells_.data() + cell_of(static_cast<std::uint32_t>(p->pos)));
+  for (pending* p = lines; p != end; ++p) {
     bool inserted = false;
-    p.slot = slot_of(p.pos, static_cast<std::uint32_t>(slots_.size()), inserted);
-    p.inserted = inserted;
+    p->slot = slot_of(p->pos, static_cast<std::uint32_t>(slots_.size()), inserted);
+    p->inserted = inserted;
     if (inserted) {
       slot sl{};
       sl.text = text_.size();
-      sl.pos = p.pos;
+      sl.pos = p->pos;
       sl.last_input = sl.repeated_in = std::numeric_limits<std::uint32_t>::max();
       for (int i = 0; i < 4; ++i) {
         if (i) text_ += ' ';
-        text_.append(pending_text_, p.text + p.field_at[i], p.field_length[i]);
+        text_.append(pending_text, p->text + p->field_at[i], p->field_length[i]);
       }
       sl.text_length = static_cast<std::uint32_t>(text_.size() - sl.text);
       slots_.push_back(sl);
     } else {
-      __builtin_prefetch(slots_.data() + p.slot);
+      __builtin_prefetch(slots_.data() + p->slot);
     }
   }
-  for (const pending& p : pending_)
-    if (!p.inserted) __builtin_prefetch(text_.data() + slots_[p.slot].text);
+  for (const pending* p = lines; p != end; ++p)
+    if (!p->inserted) __builtin_prefetch(text_.data() + slots_[p->slot].text);
 
   std::string message;
-  for (const pending& p : pending_) {
+  for (const pending* q = lines; q != end; ++q) {
+    const pending& p = *q;
     slot& sl = slots_[p.slot];
     std::uint64_t where = p.where;
     if (!p.inserted) {
       std::string_view f[4];
       for (int i = 0; i < 4; ++i)
-        f[i] = std::string_view(pending_text_.data() + p.text + p.field_at[i], p.field_length[i]);
+        f[i] = std::string_view(pending_text.data() + p.text + p.field_at[i], p.field_length[i]);
       const std::string_view snp_id = f[0], rs_id = f[1], allele_a = f[2], allele_b = f[3];
       // The reference as views, without building a descriptor per line.
       struct {
@@ -260,8 +301,6 @@ void position_index::index_pending(std::uint32_t input, input_counts& counts, te
     }
     ++counts.lines;
   }
-  pending_.clear();
-  pending_text_.clear();
 }
 
 std::vector<position_entry> position_index::take_sorted_entries() {

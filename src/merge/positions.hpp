@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,14 @@ struct input_counts {
   std::uint64_t repeated = 0;  // positions held by more than one line of the input
 };
 
+// When an input may use the index: `wait` blocks until its turn and is
+// called once; `check`, called now and then before, throws when the input is
+// no longer wanted (an earlier one failed). Without `check` the input takes
+// its turn at once and reads nothing ahead.
+struct index_turn {
+  std::function<void()> wait, check;
+};
+
 class position_index {
  public:
   // Reads GEN input `input` to its end. Lines of white space only are
@@ -51,9 +60,14 @@ class position_index {
   // line). A gzip input (`compressed`) goes to `spill` from its first
   // backward step in position order on; one that is small, or steps back
   // early, goes there whole, so that its gzip reader is not needed again.
+  //
+  //
+  // Nothing of the index, the spill or the log is touched before `turn.wait`
+  // has returned, so the next input can be read on another thread while this
+  // one is indexed, its lines waiting (leading fields only) for their turn.
   input_counts add_input(std::uint32_t input, line_reader& reader, bool compressed,
                          std::size_t rows, const std::string& sample_name, spill_file& spill,
-                         tee& log);
+                         tee& log, const index_turn& turn);
 
   std::uint64_t mismatched_alleles() const { return mismatched_alleles_; }
   // Every recorded line, sorted by position and then input; consumes the index
@@ -87,21 +101,26 @@ class position_index {
   // chain of nodes. A cell holds the position above the slot + 1 (0: empty).
   std::vector<std::uint64_t> cells_;
   std::size_t used_cells_ = 0;
-  // Lines read but not yet indexed: a few at a time.
+  // Lines read but not yet indexed.
   struct pending {
     std::int32_t pos;
     std::uint32_t length;
     std::uint64_t where;
-    std::uint32_t text;             // the leading fields in pending_text_
+    std::uint64_t text;             // the leading fields in pending_lines::text
     std::uint32_t field_at[4];      // snp_id, rs_id, allele A, allele B in them
     std::uint32_t field_length[4];
     std::uint32_t slot;
     bool inserted;
   };
-  static constexpr std::size_t pending_lines = 64;
-  std::vector<pending> pending_;
-  std::string pending_text_;
-  void index_pending(std::uint32_t input, input_counts& counts, tee& log);
+  struct pending_lines {
+    std::vector<pending> lines;
+    std::string text;  // their leading fields
+  };
+  // Indexes `waiting` and empties it.
+  void index_pending(std::uint32_t input, pending_lines& waiting, input_counts& counts, tee& log);
+  // Indexes a few lines, so that their cache misses overlap.
+  void index_batch(std::uint32_t input, pending* lines, std::size_t n, const std::string& text,
+                   input_counts& counts, tee& log);
   std::size_t cell_of(std::uint32_t key) const;
   // The slot of `position`, made `fresh` when the position is new.
   std::uint32_t slot_of(std::int32_t position, std::uint32_t fresh, bool& inserted);

@@ -68,7 +68,7 @@ std::size_t feed_all(const merge_inputs& in, const std::function<void()>& betwee
   for (std::uint32_t g = 0; g < 2; ++g) {
     inputs.push_back(std::make_unique<input_file>(in.gen_files[g], compression::by_content));
     line_reader reader(*inputs[g]);
-    index.add_input(g, reader, false, 40, in.sample_files[g], spill, log);
+    index.add_input(g, reader, false, 40, in.sample_files[g], spill, log, {[] {}, nullptr});
   }
   spill.finish();
   between();
