@@ -5,13 +5,15 @@
 // Each SNP's alleles are discovered from the pairs in PED order (or preset by
 // a six-column MAP), so a genotype's code depends on the individuals met
 // before it; the codes are fixed as each line is read and held two bits each.
-// PED is individual-major and GEN SNP-major: the PED file is read twice (count,
-// then code) and the GEN lines are written from the whole matrix at the end.
+// PED is individual-major and GEN SNP-major: the PED file is read once, a row
+// of the matrix per individual, and the GEN lines are written from the whole
+// matrix at the end.
 // With --discrete_phenotype every phenotype text gets its own GEN/SAMPLE pair.
 #include "convert/ped_to_gen.hpp"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
 #include <new>
@@ -155,18 +157,6 @@ std::string write_gen_file(const std::string& name, bool compressed,
          " holds a third allele (alleles so far: " + known + ")";
 }
 
-std::uint64_t count_ped_lines(const std::string& ped_file, bool compressed,
-                              const stream_options& streams) {
-  // Blank lines after the last individual are not individuals.
-  input_file input(ped_file, compressed, streams);
-  line_reader lines(input);
-  std::string_view line;
-  std::uint64_t last_used = 0;
-  while (lines.next(line))
-    if (!is_blank_line(line)) last_used = lines.line_number();
-  return last_used;
-}
-
 int convert(tee& log, const std::string& ped_file, const std::string& map_file,
             const std::string& out_genotype_file, const std::string& out_sample_file,
             bool discrete_phenotype, bool family, bool ostrel1, const stream_options& streams,
@@ -189,73 +179,91 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   log.to_both_flushed("Number of SNPs: " + str(m) + "\n");
 
   log.to_both_flushed("Count Samples...\n");
-  const std::uint64_t n = count_ped_lines(ped_file, ped_gz, streams);
-  log.to_both_flushed("Number of samples: " + str(n) + "\n");
-
-  log.to_both_flushed("memory..." + str(3 * n * m) + "\n");
   genotype_matrix genotypes((m + 31) / 32);
-  for (std::uint64_t s = 0; s < n; ++s) genotypes.add_row();
-  std::vector<sample> samples(n);
-
-  log.to_both_flushed("PED...\n");
+  std::vector<sample> samples;
   std::vector<char> allele_a(m), allele_b(m);
   for (std::uint64_t k = 0; k < m; ++k) {
     allele_a[k] = snps[k].allele_a;
     allele_b[k] = snps[k].allele_b;
   }
   std::map<std::string, std::vector<std::size_t>> phenotype_groups;
+  // One reading codes the lines and counts them. The first line that cannot
+  // be coded is held while the rest is only counted: the count is printed
+  // first, then the memory needed, then the failure. A failing read is not
+  // held; it stops the run at once, before the count.
+  std::exception_ptr failure;
+  bool out_of_memory = false;
+  std::uint64_t n = 0;  // the last line that is not blank: blank lines after it are not individuals
   {
     input_file input(ped_file, ped_gz, streams);
     line_reader lines(input);
     std::string_view line;
-    for (std::uint64_t s = 0; s < n; ++s) {
-      // The file shrank between the two readings.
-      if (!lines.next(line)) throw run_failure("Can't read " + ped_file);
+    std::uint64_t blank = 0;  // the first blank line, a failure once a line follows it
+    while (lines.next(line)) {
+      if (is_blank_line(line)) {
+        if (blank == 0) blank = lines.line_number();
+        continue;
+      }
+      n = lines.line_number();
+      if (failure) continue;
       auto fault = [&](const std::string& what) {
         return run_failure(at(ped_file, lines.line_number()) + what);
       };
-      if (is_blank_line(line)) throw fault("empty line");
-      ped_line fields = read_ped_line(line);
-      if (fields.fields < 6) throw fault("fewer than six fields");
+      try {
+        if (blank != 0) throw run_failure(at(ped_file, blank) + "empty line");
+        ped_line fields = read_ped_line(line);
+        if (fields.fields < 6) throw fault("fewer than six fields");
 
-      genotype_matrix::row_writer row(genotypes.row(s));
-      std::uint64_t missing = 0;
-      std::uint64_t k = 0;
-      char first, second;
-      for (; k < m && fields.alleles.next_pair(first, second); ++k) {
-        genotype_call c;
-        if (__builtin_expect(!code_checked_pair(allele_a[k], allele_b[k], first, second, c), 0))
-          throw fault(third_allele_text(first, second, snps[k].rs_id, allele_a[k], allele_b[k]));
-        missing += c == call_missing;
-        row.put(c);
-      }
-      std::uint64_t left = fields.alleles.remaining();
-      if (k < m || left > 0)
-        throw fault(str(2 * k + left) + " alleles, expected " + str(2 * m) +
-                    " (two for each SNP of " + map_file + ")");
+        genotype_matrix::row_writer row(genotypes.add_row());
+        sample& r = samples.emplace_back();
+        std::uint64_t missing = 0;
+        std::uint64_t k = 0;
+        char first, second;
+        for (; k < m && fields.alleles.next_pair(first, second); ++k) {
+          genotype_call c;
+          if (__builtin_expect(!code_checked_pair(allele_a[k], allele_b[k], first, second, c), 0))
+            throw fault(third_allele_text(first, second, snps[k].rs_id, allele_a[k], allele_b[k]));
+          missing += c == call_missing;
+          row.put(c);
+        }
+        std::uint64_t left = fields.alleles.remaining();
+        if (k < m || left > 0)
+          throw fault(str(2 * k + left) + " alleles, expected " + str(2 * m) +
+                      " (two for each SNP of " + map_file + ")");
 
-      sample& r = samples[s];
-      if (family) {
-        r.id_1.assign(fields.family_id);
-        r.id_1 += '_';
-        r.id_1.append(fields.individual_id);
-      } else {
-        r.id_1.assign(fields.individual_id);
-      }
-      r.id_2 = r.id_1;
-      r.gender = fields.sex;
-      r.phenotype.assign(fields.phenotype);
-      r.missing_count = static_cast<double>(missing);
+        if (family) {
+          r.id_1.assign(fields.family_id);
+          r.id_1 += '_';
+          r.id_1.append(fields.individual_id);
+        } else {
+          r.id_1.assign(fields.individual_id);
+        }
+        r.id_2 = r.id_1;
+        r.gender = fields.sex;
+        r.phenotype.assign(fields.phenotype);
+        r.missing_count = static_cast<double>(missing);
 
-      if (discrete_phenotype) {
-        // The value becomes part of two file names: a '/' would send the
-        // group elsewhere (or nowhere), a NUL would cut the name short.
-        if (r.phenotype.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
-          throw fault("phenotype " + r.phenotype + " can't be part of an output file name");
-        phenotype_groups[r.phenotype].push_back(s);
+        if (discrete_phenotype) {
+          // The value becomes part of two file names: a '/' would send the
+          // group elsewhere (or nowhere), a NUL would cut the name short.
+          if (r.phenotype.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+            throw fault("phenotype " + r.phenotype + " can't be part of an output file name");
+          phenotype_groups[r.phenotype].push_back(samples.size() - 1);
+        }
+      } catch (const run_failure&) {
+        failure = std::current_exception();
+      } catch (const std::bad_alloc&) {
+        failure = std::current_exception();
+        out_of_memory = true;
       }
     }
   }
+  log.to_both_flushed("Number of samples: " + str(n) + "\n");
+  log.to_both_flushed("memory..." + str(3 * n * m) + "\n");
+  if (out_of_memory) std::rethrow_exception(failure);
+  log.to_both_flushed("PED...\n");
+  if (failure) std::rethrow_exception(failure);
+
   for (std::uint64_t k = 0; k < m; ++k) {
     settle_second_allele(allele_a[k], allele_b[k]);
     snps[k].allele_a = allele_a[k];
@@ -266,8 +274,8 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
 
   finished_outputs done;
   if (!discrete_phenotype) {
-    std::vector<std::size_t> everyone(n);
-    for (std::size_t s = 0; s < n; ++s) everyone[s] = s;
+    std::vector<std::size_t> everyone(samples.size());
+    for (std::size_t s = 0; s < everyone.size(); ++s) everyone[s] = s;
     write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done, streams);
     log.to_both_flushed("Output...\n");
     const std::string counts =
