@@ -19,9 +19,7 @@
 // counts and the SAMPLE file come first, so a line that cannot be called is
 // reported after them, and the lines after it are still counted.
 
-#include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <initializer_list>
 #include <memory>
@@ -47,44 +45,27 @@ namespace varnex {
 namespace {
 
 // One "Missing data at locus: " line per missing call: millions of them in a
-// poorly imputed file, so they are built in a block of memory (the part that
-// names the SNP once per SNP) and handed to the log a block at a time.
+// poorly imputed file, so they are handed to the log a block at a time.
 class missing_messages {
  public:
-  explicit missing_messages(tee& log) : log_(log), text_(block) {}
+  explicit missing_messages(tee& log) : log_(log) {}
   // The SNP of the calls that follow.
   void snp(std::string_view rs_id, std::int32_t position) {
-    locus_ = "Missing data at locus: ";
-    locus_ += rs_id;
-    locus_ += ' ';
-    char number[16];
-    locus_.append(number, std::to_chars(number, number + sizeof number, position).ptr);
-    locus_ += ' ';
+    ((locus_ = "Missing data at locus: ") += rs_id) += ' ';
+    (locus_ += std::to_string(position)) += ' ';
   }
   void add(std::string_view id) {
-    std::size_t size = locus_.size() + id.size() + 1;
-    if (text_.size() - used_ < size) {
-      flush();
-      if (text_.size() < size) text_.resize(size);
-    }
-    char* p = text_.data() + used_;
-    std::memcpy(p, locus_.data(), locus_.size());
-    std::memcpy(p + locus_.size(), id.data(), id.size());
-    p[size - 1] = '\n';
-    used_ += size;
+    ((text_ += locus_) += id) += '\n';
+    if (text_.size() >= 1 << 16) flush();
   }
   void flush() {
-    if (used_ == 0) return;
-    log_.to_both(std::string_view(text_.data(), used_));
-    used_ = 0;
+    log_.to_both(text_);
+    text_.clear();
   }
 
  private:
-  static constexpr std::size_t block = 1 << 16;
   tee& log_;
-  std::string locus_;
-  std::vector<char> text_;
-  std::size_t used_ = 0;
+  std::string locus_, text_;
 };
 
 // The first `samples` individuals of the SAMPLE file.
@@ -197,7 +178,7 @@ class bgen_snps {
   bool next() {
     try {
       if (!reader_.next(v_)) return false;
-    } catch (const run_failure&) {
+    } catch (...) {
       failure_ = std::current_exception();
     }
     ++index_;
@@ -242,23 +223,21 @@ class bgen_snps {
   std::uint64_t least_ = 0;
 };
 
-// The MAP data of the SNPs read, held until the whole file has been: the
-// MAP columns depend on every SNP's first column.
-struct map_snps {
-  std::string ids;  // snp_id and rs_id of each SNP, each ended by a line feed (no field has one)
-  std::vector<std::int32_t> positions;
-  snp_alleles alleles;
-};
-
-// What the one pass over the GEN file leaves.
+// What the one pass over the GEN file leaves: the calls and MAP columns of
+// the SNPs called (every SNP, unless a line could not be called: then those
+// before it and itself), and the number of lines. The MAP columns wait for
+// the end because the first column of every line decides them.
 struct gen_pass {
   explicit gen_pass(std::uint64_t samples) : calls(samples) {}
   genotype_matrix calls;  // a row per 32 SNPs, a word per individual
-  map_snps snps;          // of the SNPs whose calling began
+  std::string ids;        // snp_id and rs_id, each ended by a line feed (which no field holds)
+  std::vector<std::int32_t> positions;
+  snp_alleles alleles;
   std::uint64_t lines = 0;
   bool all_chromosomes = true;  // every first column a chromosome code
-  // A line that cannot be called stops the calling, not the counting: its
-  // failure is reported after the counts and the missing calls before it.
+  // A line that cannot be called stops the calling but not the counting: it
+  // is reported after the counts, the SAMPLE file and the missing calls
+  // before it.
   std::exception_ptr failure;
   bool out_of_memory = false;
 };
@@ -267,8 +246,6 @@ template <class snps>
 gen_pass call_gen(snps& in, const std::string& name) {
   gen_pass pass(in.samples());
   const std::uint64_t n = in.samples();
-  genotype_matrix& calls = pass.calls;
-  map_snps& map = pass.snps;
   gen_line g;
   for (std::uint64_t k = 0; in.next(); ++k) {
     try {
@@ -279,13 +256,10 @@ gen_pass call_gen(snps& in, const std::string& name) {
                           quoted(g.position_text) + " is not a 32-bit integer");
       pass.all_chromosomes = pass.all_chromosomes && snp_id_check(g.snp_id);
       const unsigned shift = 2 * (k % 32);
-      std::uint64_t* block = shift ? calls.row(k / 32) : calls.add_row();
-      map.ids += g.snp_id;
-      map.ids += '\n';
-      map.ids += g.rs_id;
-      map.ids += '\n';
-      map.positions.push_back(g.position);
-      map.alleles.add(g.allele_a, g.allele_b);
+      std::uint64_t* block = shift ? pass.calls.row(k / 32) : pass.calls.add_row();
+      pass.ids.append(g.snp_id).append(1, '\n').append(g.rs_id).append(1, '\n');
+      pass.positions.push_back(g.position);
+      pass.alleles.add(g.allele_a, g.allele_b);
       in.call_each(n, [block, shift](std::uint64_t j, genotype_call call) {
         block[j] |= std::uint64_t(call) << shift;
       });
@@ -310,9 +284,9 @@ std::uint64_t write_map(const gen_pass& pass, const sample_table& samples, bool 
                         output_file& map, missing_messages& missing) {
   const genotype_matrix& calls = pass.calls;
   const std::uint64_t n = calls.row_words();
-  const std::uint64_t m = pass.snps.positions.size();
+  const std::uint64_t m = pass.positions.size();
   std::uint64_t count = 0;
-  std::string_view ids = pass.snps.ids;
+  std::string_view ids = pass.ids;
   auto take = [&ids] {
     const std::size_t end = ids.find('\n');
     const std::string_view field = ids.substr(0, end);
@@ -327,8 +301,8 @@ std::uint64_t write_map(const gen_pass& pass, const sample_table& samples, bool 
     any &= 0x5555555555555555ull;
     for (std::uint64_t k = 32 * b; k < m && k < 32 * b + 32; ++k) {
       const std::string_view snp_id = take(), rs_id = take();
-      const std::int32_t position = pass.snps.positions[k];
-      const std::string_view both[2] = {pass.snps.alleles.a(k), pass.snps.alleles.b(k)};
+      const std::int32_t position = pass.positions[k];
+      const std::string_view both[2] = {pass.alleles.a(k), pass.alleles.b(k)};
       write_map_line(map, map_chromosome(snp_id, pass.all_chromosomes),
                      map_snp_name(snp_id, rs_id, pass.all_chromosomes), position,
                      with_alleles ? both : nullptr);
@@ -398,7 +372,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   for (std::uint64_t j = 0; j < n; ++j) {
     for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
     write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
-                   samples.phenotype(j), pass.snps.alleles,
+                   samples.phenotype(j), pass.alleles,
                    reinterpret_cast<const std::uint8_t*>(row.data()));
   }
   // Neither output may replace its name alone when the other fails.
