@@ -19,7 +19,9 @@
 // counts and the SAMPLE file come first, so a line that cannot be called is
 // reported after them, and the lines after it are still counted.
 
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <initializer_list>
 #include <memory>
@@ -45,27 +47,44 @@ namespace varnex {
 namespace {
 
 // One "Missing data at locus: " line per missing call: millions of them in a
-// poorly imputed file, so they are handed to the log a block at a time.
+// poorly imputed file, so they are built in a block of memory (the part that
+// names the SNP once per SNP) and handed to the log a block at a time.
 class missing_messages {
  public:
-  explicit missing_messages(tee& log) : log_(log) {}
+  explicit missing_messages(tee& log) : log_(log), text_(block) {}
   // The SNP of the calls that follow.
   void snp(std::string_view rs_id, std::int32_t position) {
-    ((locus_ = "Missing data at locus: ") += rs_id) += ' ';
-    (locus_ += std::to_string(position)) += ' ';
+    locus_ = "Missing data at locus: ";
+    locus_ += rs_id;
+    locus_ += ' ';
+    char number[16];
+    locus_.append(number, std::to_chars(number, number + sizeof number, position).ptr);
+    locus_ += ' ';
   }
   void add(std::string_view id) {
-    ((text_ += locus_) += id) += '\n';
-    if (text_.size() >= 1 << 16) flush();
+    std::size_t size = locus_.size() + id.size() + 1;
+    if (text_.size() - used_ < size) {
+      flush();
+      if (text_.size() < size) text_.resize(size);
+    }
+    char* p = text_.data() + used_;
+    std::memcpy(p, locus_.data(), locus_.size());
+    std::memcpy(p + locus_.size(), id.data(), id.size());
+    p[size - 1] = '\n';
+    used_ += size;
   }
   void flush() {
-    log_.to_both(text_);
-    text_.clear();
+    if (used_ == 0) return;
+    log_.to_both(std::string_view(text_.data(), used_));
+    used_ = 0;
   }
 
  private:
+  static constexpr std::size_t block = 1 << 16;
   tee& log_;
-  std::string locus_, text_;
+  std::string locus_;
+  std::vector<char> text_;
+  std::size_t used_ = 0;
 };
 
 // The first `samples` individuals of the SAMPLE file.
