@@ -5,24 +5,24 @@
 //
 // At threshold 0.9 this SNP gives the MAP line "1 rs1 0 1000", the call A A to
 // the first individual and N N to the second, whose best probability (0.8)
-// falls short; every missing call is reported with the SNP and the ID. Whether
-// the first column goes to the MAP as chromosome depends on the whole file
-// (every SNP must have a chromosome code there), so the counting pass looks at
-// the first word of each line; the calling pass can then write the MAP as it
-// goes. GEN is SNP-major and PED individual-major, so the calls are held,
-// packed, until the GEN file has been read.
+// falls short; every missing call is reported with the SNP and the ID. GEN is
+// SNP-major and PED individual-major, so the calls are held, packed, while the
+// GEN file is read, once. Whether the first column goes to the MAP as
+// chromosome depends on the whole file (every SNP must have a chromosome code
+// there), so the MAP columns of every SNP are held too and the MAP is written
+// at the end; the missing calls are then read back from the held calls, in
+// the order in which the SNPs came.
 //
 // A file that does not have the same number of fields on every line, a
 // probability that is not a number, or fewer SAMPLE rows than GEN samples
-// stop the run with the file and line; the outputs are then removed.
+// stop the run with the file and line; the outputs are then removed. The
+// counts and the SAMPLE file come first, so a line that cannot be called is
+// reported after them, and the lines after it are still counted.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
 #include <memory>
 #include <new>
@@ -87,54 +87,6 @@ class missing_messages {
   std::size_t used_ = 0;
 };
 
-struct gen_shape {
-  std::uint64_t snps = 0;
-  std::uint64_t samples = 0;
-  std::size_t fields = 0;       // of every line, as the first line has them
-  bool all_chromosomes = true;  // every first column a chromosome code
-};
-
-// The counting pass: lines, the fields of the first line, and the chromosome
-// codes of the first column.
-gen_shape count_gen(const std::string& name, const stream_options& streams) {
-  gen_shape shape;
-  if (is_bgen_name(name)) {
-    // The header has the samples; the variant id (the GEN snp_id) the
-    // chromosome test. The probabilities are read by the calling pass.
-    bgen_reader reader(name);
-    reader.skip_probabilities();
-    shape.samples = reader.layout().samples;
-    shape.fields = 5 + 3 * shape.samples;
-    bgen_variant v;
-    while (reader.next(v)) {
-      ++shape.snps;
-      shape.all_chromosomes = shape.all_chromosomes && snp_id_check(v.varid);
-    }
-    return shape;
-  }
-  const std::unique_ptr<line_splitter> lines = open_gen_lines(name, is_gz_name(name), streams);
-  std::string_view line;
-  while (lines->next(line)) {
-    if (shape.snps == 0) {
-      shape.fields = count_fields(line);
-      if (shape.fields < 5)
-        throw run_failure(at(name, 1) + std::to_string(shape.fields) +
-                          " fields; a GEN line has at least 5");
-      if ((shape.fields - 5) % 3 != 0)
-        throw run_failure(at(name, 1) + std::to_string(shape.fields) +
-                          " fields; a GEN line has 5, then 3 per sample");
-      shape.samples = (shape.fields - 5) / 3;
-    }
-    ++shape.snps;
-    if (shape.all_chromosomes) {
-      field_cursor cursor(line);
-      std::string_view snp_id;
-      shape.all_chromosomes = cursor.next(snp_id) && snp_id_check(snp_id);
-    }
-  }
-  return shape;
-}
-
 // The first `samples` individuals of the SAMPLE file.
 sample_table read_samples(const std::string& name, const std::string& genotype_file,
                           std::uint64_t samples, const std::string& phenotype_name,
@@ -156,26 +108,37 @@ sample_table read_samples(const std::string& name, const std::string& genotype_f
   return table;
 }
 
-[[noreturn]] void wrong_field_count(const std::string& name, std::uint64_t line_number,
-                                    std::string_view line, std::size_t expected) {
-  throw run_failure(at(name, line_number) + std::to_string(count_fields(line)) +
-                    " fields, line 1 has " + std::to_string(expected));
-}
-
-// The SNPs of GEN text for the calling pass: `next` splits a line,
-// `call_each` calls its samples in turn and checks that no field is left over.
+// The SNPs of GEN text. The first line, read when opening, gives the number
+// of samples. `next` reads a line (a file that cannot be read stops the run
+// there), `head` splits it, `call_each` calls its samples in turn and checks
+// that no field is left over.
 class gen_text_snps {
  public:
-  gen_text_snps(const std::string& name, const gen_shape& shape, const threshold_test& threshold,
+  gen_text_snps(const std::string& name, const threshold_test& threshold,
                 const stream_options& streams)
-      : name_(name), fields_(shape.fields), threshold_(threshold),
-        lines_(open_gen_lines(name, is_gz_name(name), streams)) {}
-  bool next(gen_line& g) {
-    if (!lines_->next(line_)) return false;
+      : name_(name), threshold_(threshold),
+        lines_(open_gen_lines(name, is_gz_name(name), streams)) {
+    if (!lines_->next(line_)) return;
+    first_ = true;
+    fields_ = count_fields(line_);
+    if (fields_ < 5)
+      throw run_failure(at(name, 1) + std::to_string(fields_) + " fields; a GEN line has at least 5");
+    if ((fields_ - 5) % 3 != 0)
+      throw run_failure(at(name, 1) + std::to_string(fields_) +
+                        " fields; a GEN line has 5, then 3 per sample");
+  }
+  std::uint64_t samples() const { return (fields_ - 5) / 3; }
+  bool next() {
+    if (first_) {
+      first_ = false;
+      return true;
+    }
+    return lines_->next(line_);
+  }
+  void head(gen_line& g) {
     g = split_gen_line(line_);
-    if (g.leading_fields < 5) wrong_field_count(name_, line_number(), line_, fields_);
+    if (g.leading_fields < 5) wrong_field_count();
     probabilities_ = g.probabilities;
-    return true;
   }
   template <class F>
   void call_each(std::uint64_t n, F&& f) {
@@ -186,7 +149,7 @@ class gen_text_snps {
       bool reaches[3];
       for (int i = 0; i < 3; ++i) {
         while (p != end && is_blank(*p)) ++p;
-        if (p == end) wrong_field_count(name_, line_number(), line_, fields_);
+        if (p == end) wrong_field_count();
         const char* field = p;
         p = threshold.read(field, end, reaches[i]);
         if (!p) {
@@ -199,13 +162,23 @@ class gen_text_snps {
       f(j, call_genotype(reaches[0], reaches[1], reaches[2]));
     }
     while (p != end && is_blank(*p)) ++p;
-    if (p != end) wrong_field_count(name_, line_number(), line_, fields_);
+    if (p != end) wrong_field_count();
+  }
+  // Reads the remaining lines, only counting them.
+  void skip_rest() {
+    while (lines_->next(line_)) {
+    }
   }
   std::uint64_t line_number() const { return lines_->line_number(); }
 
  private:
+  [[noreturn]] void wrong_field_count() const {
+    throw run_failure(at(name_, line_number()) + std::to_string(count_fields(line_)) +
+                      " fields, line 1 has " + std::to_string(fields_));
+  }
   const std::string& name_;
-  std::size_t fields_;
+  std::size_t fields_ = 5;
+  bool first_ = false;
   const threshold_test& threshold_;
   const std::unique_ptr<line_splitter> lines_;
   std::string_view line_, probabilities_;
@@ -214,25 +187,30 @@ class gen_text_snps {
 // The SNPs of a BGEN file, called as the GEN text that bgen_line_reader
 // makes of them would be, but straight from the stored integers: the text of
 // a stored value grows with it, so a value reaches the threshold exactly when
-// it is at least the least one whose text does.
+// it is at least the least one whose text does. A variant that cannot be read
+// fails in `head`, like a line of text that cannot be called.
 class bgen_snps {
  public:
-  bgen_snps(const std::string& name, const gen_shape& shape, const threshold_test& threshold)
-      : reader_(name), threshold_(threshold) {
-    if (reader_.layout().samples != shape.samples)
-      throw run_failure(name + ": " + std::to_string(reader_.layout().samples) + " samples, " +
-                        std::to_string(shape.samples) +
-                        " when counted; the file changed while being read");
+  bgen_snps(const std::string& name, const threshold_test& threshold)
+      : reader_(name), threshold_(threshold) {}
+  std::uint64_t samples() const { return reader_.layout().samples; }
+  bool next() {
+    try {
+      if (!reader_.next(v_)) return false;
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+    ++index_;
+    return true;
   }
-  bool next(gen_line& g) {
-    if (!reader_.next(v_)) return false;
-    bgen_gen_head(v_, reader_.name(), ++index_, head_);
+  void head(gen_line& g) {
+    if (failure_) std::rethrow_exception(failure_);
+    bgen_gen_head(v_, reader_.name(), index_, head_);
     g = split_gen_line(head_);
     if (v_.scale != scale_) {
       scale_ = v_.scale;
       least_ = threshold_.least_reaching(scale_);
     }
-    return true;
   }
   template <class F>
   void call_each(std::uint64_t n, F&& f) const {
@@ -240,60 +218,124 @@ class bgen_snps {
     for (std::uint64_t j = 0; j < n; ++j, t += 3)
       f(j, call_genotype(t[0] >= least_, t[1] >= least_, t[2] >= least_));
   }
+  // Counts the variants after a failure, which may have left the reader
+  // inside a block: a reader of its own steps over every block's
+  // probabilities, so only a file whose layout is damaged (a failure that
+  // stops the run before anything is called) fails there.
+  void skip_rest() {
+    bgen_reader counter(reader_.name());
+    counter.skip_probabilities();
+    std::uint64_t count = 0;
+    for (bgen_variant v; counter.next(v);) ++count;
+    index_ = count;
+  }
   std::uint64_t line_number() const { return index_; }
 
  private:
   bgen_reader reader_;
   const threshold_test& threshold_;
   bgen_variant v_;
+  std::exception_ptr failure_;
   std::string head_;
   std::uint64_t index_ = 0;
   std::uint32_t scale_ = 0;
   std::uint64_t least_ = 0;
 };
 
-// The calling pass: every SNP's MAP line and allele texts, every individual's
-// call. Returns the number of missing calls.
-template <class snps>
-std::uint64_t call_gen(snps& in, const std::string& name, const gen_shape& shape,
-                       const sample_table& samples, bool with_alleles, output_file& map,
-                       snp_alleles& alleles, genotype_matrix& calls, missing_messages& missing) {
-  const std::uint64_t n = shape.samples;
-  std::uint64_t missing_count = 0;
-  std::uint64_t k = 0;
-  gen_line g;
-  while (in.next(g)) {
-    if (k == shape.snps)
-      throw run_failure(at(name, in.line_number()) +
-                        "more lines than counted before; the file changed while being read");
-    // A MAP line with position 0 would silently lose the SNP's place.
-    if (!g.position_ok)
-      throw run_failure(at(name, in.line_number()) + "position " + quoted(g.position_text) +
-                        " is not a 32-bit integer");
-    std::string_view chromosome = map_chromosome(g.snp_id, shape.all_chromosomes);
-    std::string_view snp_name = map_snp_name(g.snp_id, g.rs_id, shape.all_chromosomes);
-    const std::string_view both[2] = {g.allele_a, g.allele_b};
-    write_map_line(map, chromosome, snp_name, g.position, with_alleles ? both : nullptr);
-    alleles.add(g.allele_a, g.allele_b);
+// What the one pass over the GEN file leaves: the calls and MAP columns of
+// the SNPs called (every SNP, unless a line could not be called: then those
+// before it and itself), and the number of lines. The MAP columns wait for
+// the end because the first column of every line decides them.
+struct gen_pass {
+  explicit gen_pass(std::uint64_t samples) : calls(samples) {}
+  genotype_matrix calls;  // a row per 32 SNPs, a word per individual
+  std::string ids;        // snp_id and rs_id, each ended by a line feed (which no field holds)
+  std::vector<std::int32_t> positions;
+  snp_alleles alleles;
+  std::uint64_t lines = 0;
+  bool all_chromosomes = true;  // every first column a chromosome code
+  // A line that cannot be called stops the calling but not the counting: it
+  // is reported after the counts, the SAMPLE file and the missing calls
+  // before it.
+  std::exception_ptr failure;
+  bool out_of_memory = false;
+};
 
-    const unsigned shift = 2 * (k % 32);
-    std::uint64_t* block = calls.row(k / 32);  // the calls of 32 SNPs, a word per individual
-    const std::uint64_t missing_before = missing_count;
-    in.call_each(n, [&](std::uint64_t j, genotype_call call) {
-      block[j] |= std::uint64_t(call) << shift;
-      if (call == call_missing) {
-        if (missing_count == missing_before) missing.snp(g.rs_id, g.position);
-        ++missing_count;
-        missing.add(samples.id(j));
-      }
-    });
-    ++k;
+template <class snps>
+gen_pass call_gen(snps& in, const std::string& name) {
+  gen_pass pass(in.samples());
+  const std::uint64_t n = in.samples();
+  gen_line g;
+  for (std::uint64_t k = 0; in.next(); ++k) {
+    try {
+      in.head(g);
+      // A MAP line with position 0 would silently lose the SNP's place.
+      if (!g.position_ok)
+        throw run_failure(at(name, in.line_number()) + "position " +
+                          quoted(g.position_text) + " is not a 32-bit integer");
+      pass.all_chromosomes = pass.all_chromosomes && snp_id_check(g.snp_id);
+      const unsigned shift = 2 * (k % 32);
+      std::uint64_t* block = shift ? pass.calls.row(k / 32) : pass.calls.add_row();
+      pass.ids.append(g.snp_id).append(1, '\n').append(g.rs_id).append(1, '\n');
+      pass.positions.push_back(g.position);
+      pass.alleles.add(g.allele_a, g.allele_b);
+      in.call_each(n, [block, shift](std::uint64_t j, genotype_call call) {
+        block[j] |= std::uint64_t(call) << shift;
+      });
+    } catch (const run_failure&) {
+      pass.failure = std::current_exception();
+    } catch (const std::bad_alloc&) {
+      pass.out_of_memory = true;
+    }
+    if (pass.failure || pass.out_of_memory) {
+      in.skip_rest();
+      break;
+    }
   }
-  if (k != shape.snps)
-    throw run_failure(
-        at(name, in.line_number() + 1) +
-        "end of file before the lines counted before; the file changed while being read");
-  return missing_count;
+  pass.lines = in.line_number();
+  return pass;
+}
+
+// Writes the MAP line of every SNP called and prints a "Missing data at
+// locus: " line for each of its missing calls, individuals in order. Returns
+// the number of missing calls.
+std::uint64_t write_map(const gen_pass& pass, const sample_table& samples, bool with_alleles,
+                        output_file& map, missing_messages& missing) {
+  const genotype_matrix& calls = pass.calls;
+  const std::uint64_t n = calls.row_words();
+  const std::uint64_t m = pass.positions.size();
+  std::uint64_t count = 0;
+  std::string_view ids = pass.ids;
+  auto take = [&ids] {
+    const std::size_t end = ids.find('\n');
+    const std::string_view field = ids.substr(0, end);
+    ids.remove_prefix(end + 1);
+    return field;
+  };
+  for (std::uint64_t b = 0; 32 * b < m; ++b) {
+    // Bit 2i of `any`: SNP i of the block has a missing call (code 3).
+    const std::uint64_t* row = calls.row(b);
+    std::uint64_t any = 0;
+    for (std::uint64_t j = 0; j < n; ++j) any |= row[j] & row[j] >> 1;
+    any &= 0x5555555555555555ull;
+    for (std::uint64_t k = 32 * b; k < m && k < 32 * b + 32; ++k) {
+      const std::string_view snp_id = take(), rs_id = take();
+      const std::int32_t position = pass.positions[k];
+      const std::string_view both[2] = {pass.alleles.a(k), pass.alleles.b(k)};
+      write_map_line(map, map_chromosome(snp_id, pass.all_chromosomes),
+                     map_snp_name(snp_id, rs_id, pass.all_chromosomes), position,
+                     with_alleles ? both : nullptr);
+      const unsigned shift = 2 * (k % 32);
+      if (!(any >> shift & 1)) continue;
+      missing.snp(rs_id, position);
+      for (std::uint64_t j = 0; j < n; ++j)
+        if ((row[j] >> shift & 3) == call_missing) {
+          missing.add(samples.id(j));
+          ++count;
+        }
+    }
+  }
+  return count;
 }
 
 void run(const std::string& genotype_file, const std::string& sample_file,
@@ -305,9 +347,17 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   check_readable(sample_file);
 
   log.to_both_flushed("Count SNPs and samples...\n");
-  const gen_shape shape = count_gen(genotype_file, streams);
-  const std::uint64_t n = shape.samples;
-  const std::uint64_t m = shape.snps;
+  const threshold_test test(threshold);
+  gen_pass pass = [&] {
+    if (is_bgen_name(genotype_file)) {
+      bgen_snps in(genotype_file, test);
+      return call_gen(in, genotype_file);
+    }
+    gen_text_snps in(genotype_file, test, streams);
+    return call_gen(in, genotype_file);
+  }();
+  const std::uint64_t n = pass.calls.row_words();
+  const std::uint64_t m = pass.lines;
   log.to_both_flushed("Number of samples: " + std::to_string(n) + "\n");
   log.to_both_flushed("Number of SNPs: " + std::to_string(m) + "\n");
 
@@ -316,9 +366,11 @@ void run(const std::string& genotype_file, const std::string& sample_file,
       read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
 
   log.to_both_flushed("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
-  genotype_matrix calls(n);
   try {
-    for (std::uint64_t b = 0; b < (m + 31) / 32; ++b) calls.add_row();
+    if (pass.out_of_memory) throw std::bad_alloc();
+    // After a line that cannot be called: the rows the whole file needs, so
+    // that a file too big for memory says so first.
+    while (pass.calls.rows() < (m + 31) / 32) pass.calls.add_row();
   } catch (const std::bad_alloc&) {
     throw run_failure("Not enough memory for the genotypes of " + std::to_string(n) +
                       " samples and " + std::to_string(m) + " SNPs");
@@ -328,28 +380,19 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   const bool compressed = is_gz_name(genotype_file);
   output_file map(map_file, compressed, streams);
   output_file ped(ped_file, compressed, streams);
-  snp_alleles alleles;
-  alleles.reserve(m);
-  const threshold_test test(threshold);
-  std::uint64_t missing_count;
-  if (is_bgen_name(genotype_file)) {
-    bgen_snps in(genotype_file, shape, test);
-    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, calls,
-                             missing);
-  } else {
-    gen_text_snps in(genotype_file, shape, test, streams);
-    missing_count = call_gen(in, genotype_file, shape, samples, with_alleles, map, alleles, calls,
-                             missing);
-  }
+  const std::uint64_t missing_count = write_map(pass, samples, with_alleles, map, missing);
   missing.flush();
+  if (pass.failure) std::rethrow_exception(pass.failure);
   log.to_both_flushed("Number of missing loci: " + std::to_string(missing_count) + "\n");
 
   log.to_both_flushed("Output...\n");
+  const genotype_matrix& calls = pass.calls;
   std::vector<std::uint64_t> row(calls.rows());  // one individual's calls, gathered
   for (std::uint64_t j = 0; j < n; ++j) {
     for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
     write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
-                   samples.phenotype(j), alleles, reinterpret_cast<const std::uint8_t*>(row.data()));
+                   samples.phenotype(j), pass.alleles,
+                   reinterpret_cast<const std::uint8_t*>(row.data()));
   }
   // Neither output may replace its name alone when the other fails.
   commit_outputs({&map, &ped});
