@@ -505,7 +505,8 @@ bool bgen_reader::next(bgen_variant& v) {
     return true;
   }
 
-  v.values.resize(3 * std::size_t(n));
+  // The values are sized once the data for them has been read, so that a
+  // damaged sample count costs no more memory than the file holds.
   if (layout_.layout == 1) {
     const std::size_t size = 6 * std::size_t(n);
     if (layout_.compression == bgen_compression::none) {
@@ -521,6 +522,7 @@ bool bgen_reader::next(bgen_variant& v) {
       inflate();
     }
     const auto* p = reinterpret_cast<const unsigned char*>(raw_.data());
+    v.values.resize(3 * std::size_t(n));
     for (std::size_t i = 0; i < 3 * std::size_t(n); ++i) {
       v.values[i] = get_u16(p + 2 * i);
       if (v.values[i] > 32768)
@@ -592,6 +594,7 @@ bool bgen_reader::next(bgen_variant& v) {
             std::to_string(expected));
   const std::uint32_t top = max_value(bits);
   // Unpacked into the upper two thirds, then spread into triples in place.
+  v.values.resize(3 * std::size_t(n));
   std::uint32_t* values = v.values.data();
   unpack_bits(ploidy + n + 2, 2 * std::size_t(n), bits, values + n);
   for (std::uint32_t j = 0; j < n; ++j) {
