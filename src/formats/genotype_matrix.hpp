@@ -35,7 +35,8 @@ inline genotype_call packed_call(const std::uint8_t* calls, std::size_t k) {
 
 class genotype_matrix {
  public:
-  explicit genotype_matrix(std::uint64_t row_words) : row_words_(row_words) {
+  explicit genotype_matrix(std::uint64_t row_words, std::uint64_t chunk_bytes = 8 << 20)
+      : row_words_(row_words) {
     const std::uint64_t per_chunk = chunk_bytes / 8 / (row_words ? row_words : 1);
     chunk_rows_ = per_chunk ? per_chunk : 1;
   }
@@ -84,7 +85,6 @@ class genotype_matrix {
   };
 
  private:
-  static constexpr std::uint64_t chunk_bytes = 8 << 20;
   std::uint64_t row_words_, chunk_rows_, rows_ = 0;
   std::vector<std::unique_ptr<std::uint64_t, decltype(&std::free)>> chunks_;
 };
