@@ -1,10 +1,7 @@
 #include "formats/bgen_io.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -111,15 +108,7 @@ bgen_writer::~bgen_writer() {
 }
 
 void bgen_writer::write(const std::string& bytes) {
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(target_.fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw run_failure("Can't write " + name_);
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  if (!write_all(target_.fd, bytes.data(), bytes.size())) throw run_failure("Can't write " + name_);
 }
 
 void bgen_writer::add_line(std::string_view text) {

@@ -4,7 +4,6 @@
 
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
@@ -37,15 +36,9 @@ class fd_sink {
   typedef io::sink_tag category;
   fd_sink(int fd, bool* failed) : fd_(fd), failed_(failed) {}
   std::streamsize write(const char* s, std::streamsize n) {
-    std::streamsize done = 0;
-    while (done < n) {
-      ssize_t w = ::write(fd_, s + done, static_cast<std::size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        *failed_ = true;
-        throw std::ios_base::failure("write failed");
-      }
-      done += w;
+    if (!write_all(fd_, s, static_cast<std::size_t>(n))) {
+      *failed_ = true;
+      throw std::ios_base::failure("write failed");
     }
     return n;
   }
@@ -74,13 +67,7 @@ struct output_file::chain {
       return;
     }
     if (direct) {
-      while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) throw run_failure("Can't write " + name);
-        data += w;
-        n -= static_cast<std::size_t>(w);
-      }
+      if (!write_all(fd, data, n)) throw run_failure("Can't write " + name);
       return;
     }
     try {
