@@ -276,13 +276,13 @@ std::string man_general_options() {
 
 // ------------------------------------------------------- bash completion
 
-namespace {
-
 bool has_role(const option_row& row, role r) {
   for (const option_use& u : row.uses)
     if (u.help && u.as == r) return true;
   return false;
 }
+
+namespace {
 
 bool used_in(const option_row& row, mode m) { return row.use_in(m) != nullptr; }
 
