@@ -6,12 +6,10 @@
 #include <boost/iostreams/filtering_stream.hpp>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "formats/bgen_io.hpp"
+#include "formats/crew.hpp"
 #include "formats/parallel_gzip.hpp"
 #include "formats/streams.hpp"
 
@@ -103,25 +101,16 @@ void push_compressor(io::filtering_ostream& stream, int fd, bool* failed) {
 
 // The thread that writes full blocks while the next one fills. One block is
 // in flight at most, so the order of the blocks is kept.
-struct output_file::writer {
-  std::mutex mutex;
-  std::condition_variable changed;
+struct output_file::writer : crew {
   std::vector<char> block;
   std::size_t used = 0;
   bool busy = false;     // `block` holds text not yet written
-  bool stopping = false;
   bool failed = false;   // a write of this thread failed
-  std::thread thread;
 
-  writer(chain& out, const std::string& name) : thread([this, &out, &name] { run(out, name); }) {}
-  ~writer() {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      stopping = true;
-    }
-    changed.notify_all();
-    thread.join();
+  writer(chain& out, const std::string& name) {
+    threads.emplace_back([this, &out, &name] { run(out, name); });
   }
+  ~writer() { stop(); }
 
   void run(chain& out, const std::string& name) {
     std::unique_lock<std::mutex> lock(mutex);
