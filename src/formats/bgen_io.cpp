@@ -155,21 +155,13 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
         throw line_error{std::to_string(s.probs.size()) + " probabilities; " +
                          std::to_string(samples_) + " samples need " +
                          std::to_string(3 * std::size_t(samples_))};
-      bgen_variant_in v;
-      v.varid = g.snp_id;
-      v.rsid = g.rs_id;
-      if (!options_.chromosome.empty()) {
-        v.chromosome = options_.chromosome;
-      } else if (is_chromosome_code(g.snp_id)) {
-        v.chromosome = g.snp_id;
-      } else {
-        ++s.without_chromosome;
-      }
-      v.position = static_cast<std::uint32_t>(g.position);
-      v.allele_a = g.allele_a;
-      v.allele_b = g.allele_b;
-      v.probs = s.probs.data();
-      v.samples = samples_;
+      std::string_view chromosome = options_.chromosome;
+      if (chromosome.empty() && is_chromosome_code(g.snp_id)) chromosome = g.snp_id;
+      s.without_chromosome += chromosome.empty();
+      const bgen_variant_in v{.varid = g.snp_id, .rsid = g.rs_id, .chromosome = chromosome,
+                              .allele_a = g.allele_a, .allele_b = g.allele_b,
+                              .position = static_cast<std::uint32_t>(g.position),
+                              .probs = s.probs.data(), .samples = samples_};
       s.rescaled += s.encoder.encode(v, s.out);
     } catch (const line_error& e) {
       s.failed_at = i;
