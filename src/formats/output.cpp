@@ -211,21 +211,14 @@ void output_file::drain() {
     return;
   }
   settle();
-  if (chain_->parallel) {
-    // The compressing threads take the text at once: no writer thread.
-    chain_->write(name_, buffer_.data(), used_);
-    used_ = 0;
-    return;
-  }
-  if (!writer_) {
+  if (writer_) {
+    writer_->hand_over(buffer_, used_);
+  } else {
     // The first block is written here: an output of one block never needs
-    // the thread.
+    // the thread. The compressing threads take the text at once: no thread.
     chain_->write(name_, buffer_.data(), used_);
-    used_ = 0;
-    writer_ = std::make_unique<writer>(*chain_, name_);
-    return;
+    if (!chain_->parallel) writer_ = std::make_unique<writer>(*chain_, name_);
   }
-  writer_->hand_over(buffer_, used_);
   used_ = 0;
 }
 
