@@ -232,12 +232,7 @@ namespace {
 // with a control character.
 std::string troff(const std::string& text) {
   std::string s;
-  for (char c : text) {
-    if (c == '\\')
-      s += "\\e";
-    else
-      s += c;
-  }
+  for (char c : text) s += c == '\\' ? std::string("\\e") : std::string(1, c);
   if (!s.empty() && (s[0] == '.' || s[0] == '\'')) s.insert(0, "\\&");
   return s;
 }

@@ -268,22 +268,14 @@ std::string bgen_text_sink::summary() const {
 
 // ---------------------------------------------------------------- reading
 
-namespace {
-
-std::uint32_t decimals_for(std::uint32_t scale) {
-  std::uint32_t digits = 1;
-  for (std::uint64_t v = scale; v >= 10; v /= 10) ++digits;
-  return digits + 2;
-}
-
-}  // namespace
-
 std::size_t format_fraction(std::uint32_t v, std::uint32_t scale, char* out) {
   if (v == 0) {
     *out = '0';
     return 1;
   }
-  const std::uint32_t decimals = decimals_for(scale);
+  // Two more decimals than the scale has digits.
+  std::uint32_t decimals = 3;
+  for (std::uint64_t rest = scale; rest >= 10; rest /= 10) ++decimals;
   unsigned __int128 power = 1;
   for (std::uint32_t i = 0; i < decimals; ++i) power *= 10;
   // Rounded to the nearest: (2 v 10^d + scale) / (2 scale).
