@@ -232,12 +232,7 @@ namespace {
 // with a control character.
 std::string troff(const std::string& text) {
   std::string s;
-  for (char c : text) {
-    if (c == '\\')
-      s += "\\e";
-    else
-      s += c;
-  }
+  for (char c : text) s += c == '\\' ? std::string("\\e") : std::string(1, c);
   if (!s.empty() && (s[0] == '.' || s[0] == '\'')) s.insert(0, "\\&");
   return s;
 }
@@ -276,13 +271,13 @@ std::string man_general_options() {
 
 // ------------------------------------------------------- bash completion
 
-namespace {
-
 bool has_role(const option_row& row, role r) {
   for (const option_use& u : row.uses)
     if (u.help && u.as == r) return true;
   return false;
 }
+
+namespace {
 
 bool used_in(const option_row& row, mode m) { return row.use_in(m) != nullptr; }
 

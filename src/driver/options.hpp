@@ -72,6 +72,8 @@ const mode_row& row_of(mode m);
 // The option row or mode row spelt exactly `arg`, or null.
 const option_row* find_option(const char* arg);
 const mode_row* find_mode(const char* arg);
+// True when the row is used as `r` in some mode.
+bool has_role(const option_row& row, role r);
 
 extern const char* const version;
 

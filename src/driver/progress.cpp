@@ -20,14 +20,8 @@ std::mutex screen;
 bool drawn = false;
 std::atomic<bool> showing{false};
 
-void to_stderr(const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t w = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (w <= 0) return;  // a terminal that went away: nothing to show it on
-    done += static_cast<std::size_t>(w);
-  }
-}
+// A terminal that went away leaves nothing to show the line on: not an error.
+void to_stderr(const std::string& text) { write_all(STDERR_FILENO, text.data(), text.size()); }
 
 void erase_line() {
   if (drawn) to_stderr("\r\033[K");
@@ -80,17 +74,12 @@ std::string progress_text(const input_meter& m, double seconds) {
 progress_line::progress_line(bool wanted) {
   if (!wanted || ::isatty(STDERR_FILENO) != 1) return;
   showing = true;
-  thread_ = std::thread([this] { run(); });
+  crew_.threads.emplace_back([this] { run(); });
 }
 
 progress_line::~progress_line() {
-  if (!thread_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  stop_.notify_all();
-  thread_.join();
+  if (crew_.threads.empty()) return;
+  crew_.stop();
   std::lock_guard<std::mutex> lock(screen);
   erase_line();
   showing = false;
@@ -98,8 +87,9 @@ progress_line::~progress_line() {
 
 void progress_line::run() {
   const auto start = std::chrono::steady_clock::now();
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stop_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {
+  std::unique_lock<std::mutex> lock(crew_.mutex);
+  while (!crew_.changed.wait_for(lock, std::chrono::milliseconds(250),
+                                 [this] { return crew_.stopping; })) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::string text = progress_text(read_so_far(), elapsed.count());
     if (text.empty()) continue;

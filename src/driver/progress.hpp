@@ -9,13 +9,11 @@
 // terminal first erases it, and the next redraw brings it back below.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 
+#include "formats/crew.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -30,10 +28,7 @@ class progress_line {
 
  private:
   void run();
-  std::mutex mutex_;
-  std::condition_variable stop_;
-  bool stopping_ = false;
-  std::thread thread_;
+  crew crew_;  // the drawing thread, when there is one
 };
 
 // The text of the line for what has been read after `seconds`; empty while

@@ -46,6 +46,16 @@ struct command_line {
   int gen_count = 0, sample_count = 0;
 
   bool has(opt o) const { return value[static_cast<int>(o)].has_value(); }
+  // How many mode flags were given; `last` is the last of them in usage order.
+  int modes_named(mode& last) const {
+    int named = 0;
+    for (const mode_row& m : mode_table)
+      if (modes[static_cast<int>(m.id)]) {
+        ++named;
+        last = m.id;
+      }
+    return named;
+  }
   const std::optional<std::string>& get(opt o) const { return value[static_cast<int>(o)]; }
   std::string text(opt o) const { return get(o).value_or(std::string()); }
   std::optional<std::int32_t> int32(opt o) const {
@@ -115,14 +125,6 @@ scanned scan(int argc, char** argv, command_line& c) {
   }
   if (c.has(opt::log)) log_file = *c.get(opt::log);
   return scanned::run;
-}
-
-// True for an option that names an input or output of some mode.
-bool names_file(const option_row& row) {
-  for (const option_use& u : row.uses)
-    if (u.help && (u.as == role::input || u.as == role::inputs || u.as == role::output))
-      return true;
-  return false;
 }
 
 // Sets `value` to what `text` names in `names`; false when it names nothing.
@@ -260,7 +262,9 @@ int check_mode(command_line& c, mode m, tee& log) {
 std::vector<std::string> files_named(const command_line& c) {
   std::vector<std::string> names;
   for (const option_row& row : option_table)
-    if (names_file(row) && c.has(row.id)) names.push_back(*c.get(row.id));
+    if ((has_role(row, role::input) || has_role(row, role::inputs) || has_role(row, role::output)) &&
+        c.has(row.id))
+      names.push_back(*c.get(row.id));
   names.insert(names.end(), c.merge_files.begin(), c.merge_files.end());
   return names;
 }
@@ -390,31 +394,27 @@ void append_stem(std::string& result, const std::string& name, const std::string
     result += name.substr(base, dot - base);
 }
 
-}  // namespace
-
-std::string default_gen_output_file(int count, std::vector<std::string>& merge_files) {
-  std::string result;
-  bool gz = false;
-  for (int i = 0; i < count; ++i) {
-    const std::string& name = merge_files[i];
-    if (own_name_is_gz(name)) gz = true;
-    append_stem(result, name, name, i == 0);
-  }
-  result += ".gen";
-  if (gz) result += ".gz";
-  return result;
-}
-
-std::string default_gen_output_sample_file(int count, std::vector<std::string>& merge_files) {
+// The merged name of the `count` names from `first` on, in the folder of the
+// first GEN name; gzip when a GEN name is.
+std::string merged_name(int count, const std::vector<std::string>& merge_files, int first,
+                        const char* ending) {
   std::string result;
   bool gz = false;
   for (int i = 0; i < count; ++i) {
     if (own_name_is_gz(merge_files[i])) gz = true;
-    append_stem(result, merge_files[count + i], merge_files[0], i == 0);
+    append_stem(result, merge_files[first + i], merge_files[0], i == 0);
   }
-  result += ".sample";
-  if (gz) result += ".gz";
-  return result;
+  return result + ending + (gz ? ".gz" : "");
+}
+
+}  // namespace
+
+std::string default_gen_output_file(int count, std::vector<std::string>& merge_files) {
+  return merged_name(count, merge_files, 0, ".gen");
+}
+
+std::string default_gen_output_sample_file(int count, std::vector<std::string>& merge_files) {
+  return merged_name(count, merge_files, count, ".sample");
 }
 
 void usage(const std::string& key) {
@@ -436,14 +436,8 @@ int varnex_main(int argc, char** argv) {
       return 1;
     case scanned::help: {
       // The usage of the one mode named before "--help", or of them all.
-      int named = 0;
-      const char* key = "all";
-      for (const mode_row& m : mode_table)
-        if (c.modes[static_cast<int>(m.id)]) {
-          ++named;
-          key = m.key;
-        }
-      print_out(usage_text(named == 1 ? key : "all"));
+      mode m;
+      print_out(usage_text(c.modes_named(m) == 1 ? row_of(m).key : "all"));
       return finish_stdout() ? 0 : 1;
     }
     case scanned::version:
@@ -454,16 +448,10 @@ int varnex_main(int argc, char** argv) {
   }
   // Every name is final and checked before the log is truncated or any
   // output opened: a refused run leaves every file as it was.
+  mode chosen = mode::any;
+  const int modes = c.modes_named(chosen);
   std::optional<mode> one;
-  {
-    int named = 0;
-    for (const mode_row& m : mode_table)
-      if (c.modes[static_cast<int>(m.id)]) {
-        ++named;
-        one = m.id;
-      }
-    if (named != 1) one.reset();
-  }
+  if (modes == 1) one = chosen;
   if (one) settle_names(c, *one);
   const run_names names = names_of_run(c, one);
   if (std::any_of(names.outputs.begin(), names.outputs.end(), is_standard_stream)) stdout_carries_data();
@@ -483,13 +471,6 @@ int varnex_main(int argc, char** argv) {
   }
   log.to_both_flushed(echo + "\n");
 
-  int modes = 0;
-  mode chosen = mode::any;
-  for (const mode_row& m : mode_table)
-    if (c.modes[static_cast<int>(m.id)]) {
-      ++modes;
-      chosen = m.id;
-    }
   if (modes == 0)
     return log.fail("No Subset (-S) or Update (-U) or Convert (-P,-G) or Merge (-M) or Orient (-O) flag defined");
   if (modes > 1) return log.fail("Can only do one of -S,-U,-P,-G,-M,-O in a single run.");

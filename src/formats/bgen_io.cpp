@@ -1,10 +1,7 @@
 #include "formats/bgen_io.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -111,15 +108,7 @@ bgen_writer::~bgen_writer() {
 }
 
 void bgen_writer::write(const std::string& bytes) {
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(target_.fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw run_failure("Can't write " + name_);
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  if (!write_all(target_.fd, bytes.data(), bytes.size())) throw run_failure("Can't write " + name_);
 }
 
 void bgen_writer::add_line(std::string_view text) {
@@ -166,21 +155,13 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
         throw line_error{std::to_string(s.probs.size()) + " probabilities; " +
                          std::to_string(samples_) + " samples need " +
                          std::to_string(3 * std::size_t(samples_))};
-      bgen_variant_in v;
-      v.varid = g.snp_id;
-      v.rsid = g.rs_id;
-      if (!options_.chromosome.empty()) {
-        v.chromosome = options_.chromosome;
-      } else if (is_chromosome_code(g.snp_id)) {
-        v.chromosome = g.snp_id;
-      } else {
-        ++s.without_chromosome;
-      }
-      v.position = static_cast<std::uint32_t>(g.position);
-      v.allele_a = g.allele_a;
-      v.allele_b = g.allele_b;
-      v.probs = s.probs.data();
-      v.samples = samples_;
+      std::string_view chromosome = options_.chromosome;
+      if (chromosome.empty() && is_chromosome_code(g.snp_id)) chromosome = g.snp_id;
+      s.without_chromosome += chromosome.empty();
+      const bgen_variant_in v{.varid = g.snp_id, .rsid = g.rs_id, .chromosome = chromosome,
+                              .allele_a = g.allele_a, .allele_b = g.allele_b,
+                              .position = static_cast<std::uint32_t>(g.position),
+                              .probs = s.probs.data(), .samples = samples_};
       s.rescaled += s.encoder.encode(v, s.out);
     } catch (const line_error& e) {
       s.failed_at = i;
@@ -287,22 +268,14 @@ std::string bgen_text_sink::summary() const {
 
 // ---------------------------------------------------------------- reading
 
-namespace {
-
-std::uint32_t decimals_for(std::uint32_t scale) {
-  std::uint32_t digits = 1;
-  for (std::uint64_t v = scale; v >= 10; v /= 10) ++digits;
-  return digits + 2;
-}
-
-}  // namespace
-
 std::size_t format_fraction(std::uint32_t v, std::uint32_t scale, char* out) {
   if (v == 0) {
     *out = '0';
     return 1;
   }
-  const std::uint32_t decimals = decimals_for(scale);
+  // Two more decimals than the scale has digits.
+  std::uint32_t decimals = 3;
+  for (std::uint64_t rest = scale; rest >= 10; rest /= 10) ++decimals;
   unsigned __int128 power = 1;
   for (std::uint32_t i = 0; i < decimals; ++i) power *= 10;
   // Rounded to the nearest: (2 v 10^d + scale) / (2 scale).

@@ -29,6 +29,14 @@ namespace {
 std::atomic<std::uint64_t> meter_bytes{0}, meter_size{0}, meter_lines{0};
 std::atomic<bool> meter_unsized{false};
 
+void meter_opened(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    meter_size.fetch_add(static_cast<std::uint64_t>(st.st_size), std::memory_order_relaxed);
+  else
+    meter_unsized.store(true, std::memory_order_relaxed);
+}
+
 int open_input_fd(const std::string& name) {
   if (name.empty()) throw run_failure("Can't open " + name);
   // A copy of standard input: closing it leaves descriptor 0 alone.
@@ -52,14 +60,6 @@ input_meter read_so_far() {
   m.lines = meter_lines.load(std::memory_order_relaxed);
   m.sizes_known = !meter_unsized.load(std::memory_order_relaxed);
   return m;
-}
-
-void meter_opened(int fd) {
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-    meter_size.fetch_add(static_cast<std::uint64_t>(st.st_size), std::memory_order_relaxed);
-  else
-    meter_unsized.store(true, std::memory_order_relaxed);
 }
 
 void meter_read(std::uint64_t bytes) { meter_bytes.fetch_add(bytes, std::memory_order_relaxed); }

@@ -46,8 +46,7 @@ struct input_meter {
   bool sizes_known = true;
 };
 input_meter read_so_far();
-// For readers of their own (positioned reads of a file opened on `fd`).
-void meter_opened(int fd);
+// For readers of their own (positioned reads).
 void meter_read(std::uint64_t bytes);
 
 enum class compression { plain, gzip, by_content };

@@ -4,15 +4,12 @@
 
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "formats/bgen_io.hpp"
+#include "formats/crew.hpp"
 #include "formats/parallel_gzip.hpp"
 #include "formats/streams.hpp"
 
@@ -37,15 +34,9 @@ class fd_sink {
   typedef io::sink_tag category;
   fd_sink(int fd, bool* failed) : fd_(fd), failed_(failed) {}
   std::streamsize write(const char* s, std::streamsize n) {
-    std::streamsize done = 0;
-    while (done < n) {
-      ssize_t w = ::write(fd_, s + done, static_cast<std::size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        *failed_ = true;
-        throw std::ios_base::failure("write failed");
-      }
-      done += w;
+    if (!write_all(fd_, s, static_cast<std::size_t>(n))) {
+      *failed_ = true;
+      throw std::ios_base::failure("write failed");
     }
     return n;
   }
@@ -74,13 +65,7 @@ struct output_file::chain {
       return;
     }
     if (direct) {
-      while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) throw run_failure("Can't write " + name);
-        data += w;
-        n -= static_cast<std::size_t>(w);
-      }
+      if (!write_all(fd, data, n)) throw run_failure("Can't write " + name);
       return;
     }
     try {
@@ -116,25 +101,16 @@ void push_compressor(io::filtering_ostream& stream, int fd, bool* failed) {
 
 // The thread that writes full blocks while the next one fills. One block is
 // in flight at most, so the order of the blocks is kept.
-struct output_file::writer {
-  std::mutex mutex;
-  std::condition_variable changed;
+struct output_file::writer : crew {
   std::vector<char> block;
   std::size_t used = 0;
   bool busy = false;     // `block` holds text not yet written
-  bool stopping = false;
   bool failed = false;   // a write of this thread failed
-  std::thread thread;
 
-  writer(chain& out, const std::string& name) : thread([this, &out, &name] { run(out, name); }) {}
-  ~writer() {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      stopping = true;
-    }
-    changed.notify_all();
-    thread.join();
+  writer(chain& out, const std::string& name) {
+    threads.emplace_back([this, &out, &name] { run(out, name); });
   }
+  ~writer() { stop(); }
 
   void run(chain& out, const std::string& name) {
     std::unique_lock<std::mutex> lock(mutex);
@@ -235,21 +211,14 @@ void output_file::drain() {
     return;
   }
   settle();
-  if (chain_->parallel) {
-    // The compressing threads take the text at once: no writer thread.
-    chain_->write(name_, buffer_.data(), used_);
-    used_ = 0;
-    return;
-  }
-  if (!writer_) {
+  if (writer_) {
+    writer_->hand_over(buffer_, used_);
+  } else {
     // The first block is written here: an output of one block never needs
-    // the thread.
+    // the thread. The compressing threads take the text at once: no thread.
     chain_->write(name_, buffer_.data(), used_);
-    used_ = 0;
-    writer_ = std::make_unique<writer>(*chain_, name_);
-    return;
+    if (!chain_->parallel) writer_ = std::make_unique<writer>(*chain_, name_);
   }
-  writer_->hand_over(buffer_, used_);
   used_ = 0;
 }
 

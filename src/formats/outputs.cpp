@@ -291,6 +291,17 @@ void discard_output_target(output_target& target) {
   target.temp_name.clear();
 }
 
+bool write_all(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, data, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    data += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
 void remove_outputs_on_signal() {
   struct sigaction action;
   std::memset(&action, 0, sizeof action);

@@ -79,6 +79,10 @@ void commit_output_target(output_target& target);
 // Removes the temporary file, if any; never touches anything else.
 void discard_output_target(output_target& target);
 
+// Writes all n bytes to `fd`, again after an interrupted or short write;
+// false when a write fails.
+bool write_all(int fd, const char* data, std::size_t n);
+
 // Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove every temporary output file
 // of this process before it stops; `keep_outputs` forgets them at the end.
 void remove_outputs_on_signal();

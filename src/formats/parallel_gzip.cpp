@@ -1,10 +1,8 @@
 #include "formats/parallel_gzip.hpp"
 
 #include <libdeflate.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <system_error>
@@ -122,14 +120,7 @@ struct parallel_gzip_writer::state : crew {
   job& at(std::uint64_t k) { return slots[k % slots.size()]; }
 
   bool put(const unsigned char* data, std::size_t n) {
-    while (n > 0) {
-      ssize_t w = ::write(fd, data, n);
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
-      data += w;
-      n -= static_cast<std::size_t>(w);
-    }
-    return true;
+    return write_all(fd, reinterpret_cast<const char*>(data), n);
   }
 
   void work() {

@@ -118,13 +118,7 @@ std::uint64_t spill_file::append(std::string_view line) {
 }
 
 void spill_file::drain() {
-  std::size_t done = 0;
-  while (done < buffer_.size()) {
-    ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw run_failure("Can't write " + description());
-    done += static_cast<std::size_t>(n);
-  }
+  if (!write_all(fd_, buffer_.data(), buffer_.size())) throw run_failure("Can't write " + description());
   buffer_.clear();
 }
 

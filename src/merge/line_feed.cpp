@@ -109,17 +109,10 @@ line_feed::line_feed(const std::vector<position_entry>& entries, const position_
   runs_ = runs;
   runs_.resize(inputs.size());
   spans_.resize(inputs.size() + first_run_.back() + inputs.size());
-  thread_ = std::thread([this] { read_all(); });
+  crew_.threads.emplace_back([this] { read_all(); });
 }
 
-line_feed::~line_feed() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
-  thread_.join();
-}
+line_feed::~line_feed() = default;
 
 std::size_t line_feed::stream_of(const position_entry& e) const {
   if (!e.spilled()) return sources_[e.input]->plain() ? e.input : SIZE_MAX;
@@ -133,18 +126,18 @@ void line_feed::read_all() {
   std::size_t first = 0;
   for (std::size_t n = 0; first < entries_.size(); ++n) {
     {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return stopping_ || n < used_ + 2; });
-      if (stopping_) return;
+      std::unique_lock<std::mutex> lock(crew_.mutex);
+      crew_.changed.wait(lock, [&] { return crew_.stopping || n < used_ + 2; });
+      if (crew_.stopping) return;
     }
     batch& b = batches_[n % 2];
     fill(b, first);
     first = b.end;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<std::mutex> lock(crew_.mutex);
       filled_ = n + 1;
     }
-    changed_.notify_all();
+    crew_.changed.notify_all();
   }
 }
 
@@ -259,13 +252,13 @@ void line_feed::fill(batch& b, std::size_t first) {
 
 const fed_line* line_feed::position(std::size_t first) {
   while (!current_ || first >= current_->end) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(crew_.mutex);
     if (current_) {
       ++used_;
       current_ = nullptr;
-      changed_.notify_all();
+      crew_.changed.notify_all();
     }
-    changed_.wait(lock, [this] { return filled_ > used_; });
+    crew_.changed.wait(lock, [this] { return filled_ > used_; });
     current_ = &batches_[used_ % 2];
   }
   if (first >= current_->failed_at) std::rethrow_exception(current_->failure);

@@ -10,16 +10,14 @@
 // without the thread.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "formats/crew.hpp"
 #include "formats/ranges.hpp"
 #include "formats/streams.hpp"
 #include "merge/positions.hpp"
@@ -92,15 +90,12 @@ class line_feed {
   std::vector<std::unique_ptr<source>> sources_;
   token_verdicts verdicts_;
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
   batch batches_[2];
   // Batches are filled in turn: filled_ batches handed over so far, used_
   // handed back by the merge.
   std::size_t filled_ = 0, used_ = 0;
-  bool stopping_ = false;
   batch* current_ = nullptr;
-  std::thread thread_;
+  crew crew_;  // last: its thread stops before the batches go
 };
 
 }  // namespace varnex

@@ -390,24 +390,20 @@ class layout_cache {
 }  // namespace
 
 int merge(const merge_args& args) {
-  const std::vector<std::string>& merge_files = args.merge_files;
-  const std::string& out_genotype_file = args.out_genotype_file;
-  const std::string& out_sample_file = args.out_sample_file;
-  const double threshold = args.threshold;
-  const stream_options& streams = args.streams;
-  const bgen_options& bgen = args.bgen;
   tee log;
   if (!log.open_or_report(false)) return 1;
   try {
-    const std::size_t k = merge_files.size() / 2;
-    const std::vector<std::string> gen_files(merge_files.begin(), merge_files.begin() + k);
-    const std::vector<std::string> sample_files(merge_files.begin() + k, merge_files.begin() + 2 * k);
+    const std::size_t k = args.merge_files.size() / 2;
+    const auto middle = args.merge_files.begin() + k;
+    const std::vector<std::string> gen_files(args.merge_files.begin(), middle);
+    const std::vector<std::string> sample_files(middle, middle + k);
     // The SAMPLE files are read twice too.
-    for (const std::string& name : merge_files) check_read_twice(name);
+    for (const std::string& name : args.merge_files) check_read_twice(name);
     // Each GEN input is opened once, read by content (gzip or plain).
     std::vector<std::unique_ptr<input_file>> gen_inputs;
     for (const std::string& name : gen_files)
-      gen_inputs.push_back(std::make_unique<input_file>(name, compression::by_content, streams));
+      gen_inputs.push_back(
+          std::make_unique<input_file>(name, compression::by_content, args.streams));
     for (const std::string& name : sample_files) check_readable(name);
 
     log.to_both_flushed("Organise Samples...\n");
@@ -416,7 +412,7 @@ int merge(const merge_args& args) {
 
     log.to_both_flushed("Create ordered list of positions...\n");
     position_index index;
-    spill_file spill(directory_of(out_genotype_file));
+    spill_file spill(directory_of(args.out_genotype_file));
     auto index_input = [&](std::size_t g, const index_turn& turn) {
       bool named = false;
       const index_turn gate{[&] {
@@ -443,7 +439,7 @@ int merge(const merge_args& args) {
         log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
                             std::to_string(counts.repeated) + "\n");
     };
-    if (streams.threads > 1 && k > 1) {
+    if (args.streams.threads > 1 && k > 1) {
       index_in_turns(k, index_input);
     } else {
       const index_turn at_once{[] {}, nullptr};
@@ -458,18 +454,19 @@ int merge(const merge_args& args) {
     log.to_both_flushed("Open all GEN files for reading...\n");
     // With a threshold above 0 an individual that one line alone supplies
     // gets that line's triple unchanged, so a split line can be copied.
-    const bool copy_text = threshold > 0.0;
+    const bool copy_text = args.threshold > 0.0;
     line_feed feed(entries, index, gen_inputs, spill, runs, samples, copy_text);
 
     log.to_both_flushed("Merge...\n");
     std::vector<std::string> ids;
     for (std::size_t s = 0; s < samples.size(); ++s)
-      ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), bgen.ids));
+      ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), args.bgen.ids));
     const std::unique_ptr<output_file> gen_file =
-        open_gen_output(out_genotype_file, is_gz_name(out_genotype_file), streams, bgen, &ids);
+        open_gen_output(args.out_genotype_file, is_gz_name(args.out_genotype_file), args.streams,
+                        args.bgen, &ids);
     output_file& gen_out = *gen_file;
-    output_file sample_out(out_sample_file, is_gz_name(out_sample_file), streams);
-    merge_run run{samples, threshold, log, {}, {}, {}, {}, 0, {}};
+    output_file sample_out(args.out_sample_file, is_gz_name(args.out_sample_file), args.streams);
+    merge_run run{samples, args.threshold, log, {}, {}, {}, {}, 0, {}};
     run.probs.assign(3 * samples.size(), 0.0);
     run.texts.assign(samples.size(), std::string_view());
     run.by_text.assign(samples.size(), 0);

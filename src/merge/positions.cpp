@@ -246,17 +246,7 @@ void position_index::index_batch(std::uint32_t input, pending* lines, std::size_
       for (int i = 0; i < 4; ++i)
         f[i] = std::string_view(pending_text.data() + p.text + p.field_at[i], p.field_length[i]);
       const std::string_view snp_id = f[0], rs_id = f[1], allele_a = f[2], allele_b = f[3];
-      // The reference as views, without building a descriptor per line.
-      struct {
-        std::string_view snp_id, rs_id, allele_a, allele_b;
-      } d;
-      field_cursor cursor(std::string_view(text_.data() + sl.text, sl.text_length));
-      cursor.next(d.snp_id);
-      cursor.next(d.rs_id);
-      cursor.next(d.allele_a);
-      cursor.next(d.allele_b);
-      if (sl.flags & snp_unknown) d.snp_id = "-9";
-      if (sl.flags & rs_unknown) d.rs_id = "-9";
+      descriptor d = describe(p.slot);
       if (d.snp_id != snp_id && d.rs_id != snp_id) {
         message = "Mismatched overlap SNP snp_id: ";
         message.append(snp_id).append(" ").append(d.snp_id).append("\n");

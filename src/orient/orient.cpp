@@ -145,15 +145,13 @@ char* reverse_single_spaced_triples(std::string_view text, long triples, char* o
 // Any white space: complete triples re-joined with single spaces.
 char* copy_triples(std::string_view text, bool swap, char* out) {
   field_cursor cursor(text);
-  std::string_view t1, t2, t3;
-  while (cursor.next(t1) && cursor.next(t2) && cursor.next(t3)) {
-    if (swap) std::swap(t1, t3);
-    *out++ = ' ';
-    out = copy(t1, out);
-    *out++ = ' ';
-    out = copy(t2, out);
-    *out++ = ' ';
-    out = copy(t3, out);
+  std::string_view t[3];
+  while (cursor.next(t[0]) && cursor.next(t[1]) && cursor.next(t[2])) {
+    if (swap) std::swap(t[0], t[2]);
+    for (std::string_view token : t) {
+      *out++ = ' ';
+      out = copy(token, out);
+    }
   }
   return out;
 }
@@ -166,7 +164,9 @@ int fail_log_first(tee& log, const std::string& message) {
   return 1;
 }
 
-std::string position_shown(const gen_line& g) {
+// The position of a GEN or strand line as a number, or as written when it is none.
+template <class Line>
+std::string position_shown(const Line& g) {
   return g.position_ok ? std::to_string(g.position) : std::string(g.position_text);
 }
 
@@ -194,15 +194,9 @@ char* orient_snp(const gen_line& g, char orientation, bool order, char* out) {
 }
 
 int orient_to_strand(const orient_args& args) {
-  const std::string& genotype_file = args.genotype_file;
-  const std::string& strand_file = args.strand_file;
-  std::string out_genotype_file = args.out_genotype_file;
-  const bool excl = args.excl, order = args.order;
-  const stream_options& streams = args.streams;
-  const bgen_options& bgen = args.bgen;
   // The driver has already given the output of a gzip input its ".gz"
   // (a BGEN output keeps its name).
-  const bool compress_out = is_gz_name(out_genotype_file) || is_gz_name(genotype_file);
+  const bool compress_out = is_gz_name(args.out_genotype_file) || is_gz_name(args.genotype_file);
 
   tee log;
   if (!log.open_or_report(false)) return 1;
@@ -210,7 +204,7 @@ int orient_to_strand(const orient_args& args) {
     log.to_both_flushed("Processing strand file...\n");
     strand_map strand;
     {
-      input_file input(strand_file, is_gz_name(strand_file));
+      input_file input(args.strand_file, is_gz_name(args.strand_file));
       line_reader reader(input);
       std::string_view line;
       while (reader.next(line)) {
@@ -219,8 +213,7 @@ int orient_to_strand(const orient_args& args) {
           strand.add(s.position, s.orientation);
           continue;
         }
-        std::string shown = s.position_ok ? std::to_string(s.position) : std::string(s.position_text);
-        log.to_both("Unknown orientation: " + std::string(s.token) + " " + shown + "\n");
+        log.to_both("Unknown orientation: " + std::string(s.token) + " " + position_shown(s) + "\n");
       }
       strand.finish();
     }
@@ -231,9 +224,10 @@ int orient_to_strand(const orient_args& args) {
     std::unique_ptr<input_file> gen;
     std::unique_ptr<output_file> out;
     try {
-      gen = std::make_unique<input_file>(genotype_file, is_gz_name(genotype_file), streams);
+      gen = std::make_unique<input_file>(args.genotype_file, is_gz_name(args.genotype_file),
+                                         args.streams);
       // Orient has no SAMPLE file: a BGEN output has no identifier block.
-      out = open_gen_output(out_genotype_file, compress_out, streams, bgen, nullptr);
+      out = open_gen_output(args.out_genotype_file, compress_out, args.streams, args.bgen, nullptr);
     } catch (const run_failure& e) {
       return fail_log_first(log, e.what());
     }
@@ -252,11 +246,11 @@ int orient_to_strand(const orient_args& args) {
                               std::string(g.snp_id) + " " + std::string(g.rs_id) + "\n";
         log.to_log(message);
         log.to_stdout(message);
-        if (readable && !excl) orientation = '+';
+        if (readable && !args.excl) orientation = '+';
       }
       if (orientation) {
         char* start = out->reserve(orient_snp_bound(g) + 1);
-        char* p = orient_snp(g, orientation, order, start);
+        char* p = orient_snp(g, orientation, args.order, start);
         *p++ = '\n';
         out->advance(p - start);
         ++n_out_snps;

@@ -133,15 +133,10 @@ snp_counts bgen_to_bgen(bgen_reader& in, bgen_writer& out, const bgen_options& o
     kept.clear();
     for (std::size_t j = 0; j < n; ++j)
       if (keep[j]) kept.insert(kept.end(), &probs[3 * j], &probs[3 * j] + 3);
-    bgen_variant_in w;
-    w.varid = v.varid;
-    w.rsid = v.rsid;
-    w.chromosome = chromosome;
-    w.position = v.position;
-    w.allele_a = v.allele_a;
-    w.allele_b = v.allele_b;
-    w.probs = kept.data();
-    w.samples = static_cast<std::uint32_t>(kept.size() / 3);
+    const bgen_variant_in w{.varid = v.varid, .rsid = v.rsid, .chromosome = chromosome,
+                            .allele_a = v.allele_a, .allele_b = v.allele_b, .position = v.position,
+                            .probs = kept.data(),
+                            .samples = static_cast<std::uint32_t>(kept.size() / 3)};
     block.clear();
     encoder.set_bits(bits);
     out.add_rescaled(encoder.encode(w, block));
@@ -157,10 +152,6 @@ int subset(const subset_args& args) {
   const std::string& out_genotype_file = args.out_genotype_file;
   const std::string& sample_file = args.sample_file;
   const std::string& out_sample_file = args.out_sample_file;
-  const std::string sample_id_file = args.sample_id_file.value_or("");
-  const std::string sample_excl_file = args.sample_excl_file.value_or("");
-  const std::string inclusion_file = args.inclusion_file.value_or("");
-  const std::string exclusion_file = args.exclusion_file.value_or("");
   const bool sample_flag = args.sample_subset();
   const bool missing_flag = args.missing.has_value();
   const stream_options& streams = args.streams;
@@ -190,10 +181,10 @@ int subset(const subset_args& args) {
       sample_in = std::make_unique<sample_reader>(sample_file);
     else if (!sample_file.empty())
       check_readable(sample_file);
-    const id_set id_list = read_id_list(sample_id_file);
-    const id_set excl_list = read_id_list(sample_excl_file);
-    const id_set incl_snps = read_id_list(inclusion_file);
-    const id_set excl_snps = read_id_list(exclusion_file);
+    const id_set id_list = read_id_list(args.sample_id_file.value_or(""));
+    const id_set excl_list = read_id_list(args.sample_excl_file.value_or(""));
+    const id_set incl_snps = read_id_list(args.inclusion_file.value_or(""));
+    const id_set excl_snps = read_id_list(args.exclusion_file.value_or(""));
 
     // The first line gives the sample count and is then the first SNP.
     std::string_view line;
@@ -209,26 +200,23 @@ int subset(const subset_args& args) {
     long n_out_samples = n_samples;
     std::unique_ptr<output_file> sample_out;
     std::vector<std::string> ids;
+    long rows_read = -1;  // of a SAMPLE file read, which a BGEN input must match
     if (sample_flag) {
       log.to_both_flushed("Samples...\n");
       log.to_log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
       log.flush();
       sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
-      long rows_read = 0;
       n_out_samples = select_samples(log, *sample_in, *sample_out, id_list, excl_list, keep,
                                      bgen.ids, ids, rows_read);
       sample_in.reset();
-      if (bgen_in && rows_read != n_samples)
-        return log.fail("SAMPLE file " + sample_file + " has " + std::to_string(rows_read) +
-                        " rows, but BGEN file " + genotype_file + " has " +
-                        std::to_string(n_samples) + " samples");
     } else if (!sample_file.empty() && (bgen_in || bgen_out)) {
       ids = sample_ids(sample_file, bgen.ids);
-      if (bgen_in && static_cast<long>(ids.size()) != n_samples)
-        return log.fail("SAMPLE file " + sample_file + " has " + std::to_string(ids.size()) +
-                        " rows, but BGEN file " + genotype_file + " has " +
-                        std::to_string(n_samples) + " samples");
+      rows_read = static_cast<long>(ids.size());
     }
+    if (bgen_in && rows_read >= 0 && rows_read != n_samples)
+      return log.fail("SAMPLE file " + sample_file + " has " + std::to_string(rows_read) +
+                      " rows, but BGEN file " + genotype_file + " has " +
+                      std::to_string(n_samples) + " samples");
     log.to_both_flushed("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
     snp_filter filter;
