@@ -78,7 +78,7 @@ run_case() {
   mapfile -t args < "$case/args"
   [ -f "$case/stdin" ] && input=$case/stdin
   # A run that hangs (a thread waiting for work that never comes) fails.
-  TMPDIR="$scratch/tmp" timeout 120 varnex "${args[@]}" < "$input" > "$scratch/stdout" 2> "$scratch/stderr"
+  TMPDIR="$scratch/tmp" timeout "${VARNEX_CASE_TIMEOUT:-120}" varnex "${args[@]}" < "$input" > "$scratch/stdout" 2> "$scratch/stderr"
   status=$?
   entries after
   cd "$root" || exit 2
