@@ -421,7 +421,8 @@ int merge(const merge_args& args) {
                               log.to_stdout(gen_files[g] + "\n");
                               std::fflush(stdout);
                             },
-                            turn.check};
+                            // Only inflating is worth a thread: a plain input waits for its turn.
+                            gen_inputs[g]->compressed() ? turn.check : nullptr};
       input_counts counts;
       try {
         line_reader reader(*gen_inputs[g]);
