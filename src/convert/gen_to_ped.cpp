@@ -19,6 +19,7 @@
 // counts and the SAMPLE file come first, so a line that cannot be called is
 // reported after them, and the lines after it are still counted.
 
+#include <atomic>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -28,6 +29,8 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "convert/gen_to_ped_rules.hpp"
@@ -380,19 +383,55 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   const bool compressed = is_gz_name(genotype_file);
   output_file map(map_file, compressed, streams);
   output_file ped(ped_file, compressed, streams);
+  // The PED lines need nothing of the messages: with a second thread they
+  // are written while the MAP and the missing calls are, and a failure of
+  // theirs is reported where it always was, after "Output...".
+  std::atomic<bool> abandon = false;
+  auto write_ped = [&] {
+    const genotype_matrix& calls = pass.calls;
+    std::vector<std::uint64_t> row(calls.rows());  // one individual's calls, gathered
+    for (std::uint64_t j = 0; j < n && !abandon; ++j) {
+      for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
+      write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
+                     samples.phenotype(j), pass.alleles,
+                     reinterpret_cast<const std::uint8_t*>(row.data()));
+    }
+  };
+  std::exception_ptr ped_failure;
+  std::thread ped_writer;
+  if (streams.threads > 1 && !pass.failure) {
+    try {
+      ped_writer = std::thread([&] {
+        try {
+          write_ped();
+        } catch (...) {
+          ped_failure = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No second thread: the PED lines come after the messages.
+    }
+  }
+  struct joined {
+    std::thread& thread;
+    std::atomic<bool>& abandon;
+    ~joined() {
+      abandon = true;
+      if (thread.joinable()) thread.join();
+    }
+  } join_on_failure{ped_writer, abandon};
+
   const std::uint64_t missing_count = write_map(pass, samples, with_alleles, map, missing);
   missing.flush();
   if (pass.failure) std::rethrow_exception(pass.failure);
   log.to_both_flushed("Number of missing loci: " + std::to_string(missing_count) + "\n");
 
   log.to_both_flushed("Output...\n");
-  const genotype_matrix& calls = pass.calls;
-  std::vector<std::uint64_t> row(calls.rows());  // one individual's calls, gathered
-  for (std::uint64_t j = 0; j < n; ++j) {
-    for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
-    write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
-                   samples.phenotype(j), pass.alleles,
-                   reinterpret_cast<const std::uint8_t*>(row.data()));
+  if (ped_writer.joinable()) {
+    ped_writer.join();
+    if (ped_failure) std::rethrow_exception(ped_failure);
+  } else {
+    write_ped();
   }
   // Neither output may replace its name alone when the other fails.
   commit_outputs({&map, &ped});
