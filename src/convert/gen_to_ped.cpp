@@ -341,23 +341,20 @@ std::uint64_t write_map(const gen_pass& pass, const sample_table& samples, bool 
   return count;
 }
 
-void run(const std::string& genotype_file, const std::string& sample_file,
-         const std::string& ped_file, const std::string& map_file,
-         const std::string& phenotype_name, const std::string& sex_name, double threshold,
-         bool with_alleles, tee& log, missing_messages& missing, const stream_options& streams) {
-  check_read_twice(genotype_file);
-  check_readable(genotype_file);
-  check_readable(sample_file);
+void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
+  check_read_twice(args.genotype_file);
+  check_readable(args.genotype_file);
+  check_readable(args.sample_file);
 
   log.to_both_flushed("Count SNPs and samples...\n");
-  const threshold_test test(threshold);
+  const threshold_test test(args.threshold);
   gen_pass pass = [&] {
-    if (is_bgen_name(genotype_file)) {
-      bgen_snps in(genotype_file, test);
-      return call_gen(in, genotype_file);
+    if (is_bgen_name(args.genotype_file)) {
+      bgen_snps in(args.genotype_file, test);
+      return call_gen(in, args.genotype_file);
     }
-    gen_text_snps in(genotype_file, test, streams);
-    return call_gen(in, genotype_file);
+    gen_text_snps in(args.genotype_file, test, args.streams);
+    return call_gen(in, args.genotype_file);
   }();
   const std::uint64_t n = pass.calls.row_words();
   const std::uint64_t m = pass.lines;
@@ -366,7 +363,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
 
   log.to_both_flushed("Sample...\n");
   const sample_table samples =
-      read_samples(sample_file, genotype_file, n, phenotype_name, sex_name);
+      read_samples(args.sample_file, args.genotype_file, n, args.phenotype_name, args.sex_name);
 
   log.to_both_flushed("Assign memory for genotypes..." + std::to_string(2 * n * m) + "\n");
   try {
@@ -380,9 +377,9 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   }
 
   log.to_both_flushed("Gen...\n");
-  const bool compressed = is_gz_name(genotype_file);
-  output_file map(map_file, compressed, streams);
-  output_file ped(ped_file, compressed, streams);
+  const bool compressed = is_gz_name(args.genotype_file);
+  output_file map(args.map_file, compressed, args.streams);
+  output_file ped(args.ped_file, compressed, args.streams);
   // The PED lines need nothing of the messages: with a second thread they
   // are written while the MAP and the missing calls are, and a failure of
   // theirs is reported where it always was, after "Output...".
@@ -399,7 +396,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
   };
   std::exception_ptr ped_failure;
   std::thread ped_writer;
-  if (streams.threads > 1 && !pass.failure) {
+  if (args.streams.threads > 1 && !pass.failure) {
     try {
       ped_writer = std::thread([&] {
         try {
@@ -421,7 +418,7 @@ void run(const std::string& genotype_file, const std::string& sample_file,
     }
   } join_on_failure{ped_writer, abandon};
 
-  const std::uint64_t missing_count = write_map(pass, samples, with_alleles, map, missing);
+  const std::uint64_t missing_count = write_map(pass, samples, args.alleles, map, missing);
   missing.flush();
   if (pass.failure) std::rethrow_exception(pass.failure);
   log.to_both_flushed("Number of missing loci: " + std::to_string(missing_count) + "\n");
@@ -444,8 +441,7 @@ int gen_to_ped(const gen_to_ped_args& args) {
   if (!log.open_or_report(false)) return 1;
   missing_messages missing(log);
   try {
-    run(args.genotype_file, args.sample_file, args.ped_file, args.map_file, args.phenotype_name,
-        args.sex_name, args.threshold, args.alleles, log, missing, args.streams);
+    run(args, log, missing);
   } catch (const run_failure& e) {
     missing.flush();
     return log.fail(e.what());

@@ -157,14 +157,11 @@ std::string write_gen_file(const std::string& name, bool compressed,
          " holds a third allele (alleles so far: " + known + ")";
 }
 
-int convert(tee& log, const std::string& ped_file, const std::string& map_file,
-            const std::string& out_genotype_file, const std::string& out_sample_file,
-            bool discrete_phenotype, bool family, bool ostrel1, const stream_options& streams,
-            const bgen_options& bgen) {
-  const bool ped_gz = is_gz_name(ped_file);
-  check_read_twice(ped_file);
-  input_file map_input(map_file, is_gz_name(map_file));
-  check_readable(ped_file);
+int convert(tee& log, const ped_to_gen_args& args) {
+  const bool ped_gz = is_gz_name(args.ped_file);
+  check_read_twice(args.ped_file);
+  input_file map_input(args.map_file, is_gz_name(args.map_file));
+  check_readable(args.ped_file);
 
   log.to_both_flushed("MAP...\n");
   std::uint64_t map_stop = 0;
@@ -173,9 +170,9 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   // A record that cannot be read (a position beyond 32 bits, a cut last line)
   // would silently drop every SNP after it when the PED lines agree.
   if (map_stop > 0)
-    throw run_failure(at(map_file, map_stop) +
+    throw run_failure(at(args.map_file, map_stop) +
                       "not chromosome, SNP name, genetic distance and position");
-  if (m == 0) throw run_failure("No SNPs in MAP file " + map_file);
+  if (m == 0) throw run_failure("No SNPs in MAP file " + args.map_file);
   log.to_both_flushed("Number of SNPs: " + str(m) + "\n");
 
   log.to_both_flushed("Count Samples...\n");
@@ -195,7 +192,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   bool out_of_memory = false;
   std::uint64_t n = 0;  // the last line that is not blank: blank lines after it are not individuals
   {
-    input_file input(ped_file, ped_gz, streams);
+    input_file input(args.ped_file, ped_gz, args.streams);
     line_reader lines(input);
     std::string_view line;
     std::uint64_t blank = 0;  // the first blank line, a failure once a line follows it
@@ -207,10 +204,10 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
       n = lines.line_number();
       if (failure) continue;
       auto fault = [&](const std::string& what) {
-        return run_failure(at(ped_file, lines.line_number()) + what);
+        return run_failure(at(args.ped_file, lines.line_number()) + what);
       };
       try {
-        if (blank != 0) throw run_failure(at(ped_file, blank) + "empty line");
+        if (blank != 0) throw run_failure(at(args.ped_file, blank) + "empty line");
         ped_line fields = read_ped_line(line);
         if (fields.fields < 6) throw fault("fewer than six fields");
 
@@ -229,9 +226,9 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
         std::uint64_t left = fields.alleles.remaining();
         if (k < m || left > 0)
           throw fault(str(2 * k + left) + " alleles, expected " + str(2 * m) +
-                      " (two for each SNP of " + map_file + ")");
+                      " (two for each SNP of " + args.map_file + ")");
 
-        if (family) {
+        if (args.family) {
           r.id_1.assign(fields.family_id);
           r.id_1 += '_';
           r.id_1.append(fields.individual_id);
@@ -243,7 +240,7 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
         r.phenotype.assign(fields.phenotype);
         r.missing_count = static_cast<double>(missing);
 
-        if (discrete_phenotype) {
+        if (args.discrete_phenotype) {
           // The value becomes part of two file names: a '/' would send the
           // group elsewhere (or nowhere), a NUL would cut the name short.
           if (r.phenotype.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
@@ -273,34 +270,35 @@ int convert(tee& log, const std::string& ped_file, const std::string& map_file,
   std::vector<char>().swap(allele_b);
 
   finished_outputs done;
-  if (!discrete_phenotype) {
+  if (!args.discrete_phenotype) {
     std::vector<std::size_t> everyone(samples.size());
     for (std::size_t s = 0; s < everyone.size(); ++s) everyone[s] = s;
-    write_sample_file(out_sample_file, ped_gz, ostrel1, samples, everyone, m, done, streams);
+    write_sample_file(args.out_sample_file, ped_gz, args.ostrel1, samples, everyone, m, done,
+                      args.streams);
     log.to_both_flushed("Output...\n");
     const std::string counts =
-        write_gen_file(out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false, bgen,
-                       done, streams);
+        write_gen_file(args.out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false,
+                       args.bgen, done, args.streams);
     if (!counts.empty()) log.to_both_flushed(counts);
   } else {
     // The group names are known only now; all are checked before the first
     // file is created.
     run_names names;
-    names.inputs = {ped_file, map_file};
+    names.inputs = {args.ped_file, args.map_file};
     for (const auto& group : phenotype_groups)
-      for (const std::string* base : {&out_sample_file, &out_genotype_file})
+      for (const std::string* base : {&args.out_sample_file, &args.out_genotype_file})
         names.outputs.push_back(group_file_name(*base, group.first));
     std::string clash = name_clash(log_file, names);
     if (!clash.empty()) throw run_failure(clash);
     for (const auto& group : phenotype_groups)
-      write_sample_file(group_file_name(out_sample_file, group.first), ped_gz, ostrel1, samples,
-                        group.second, m, done, streams);
+      write_sample_file(group_file_name(args.out_sample_file, group.first), ped_gz, args.ostrel1,
+                        samples, group.second, m, done, args.streams);
     log.to_both_flushed("Output...\n");
     log.to_both_flushed("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
     for (const auto& group : phenotype_groups) {
-      const std::string counts = write_gen_file(group_file_name(out_genotype_file, group.first),
-                                                ped_gz, snps, genotypes, samples, group.second,
-                                                true, bgen, done, streams);
+      const std::string counts =
+          write_gen_file(group_file_name(args.out_genotype_file, group.first), ped_gz, snps,
+                         genotypes, samples, group.second, true, args.bgen, done, args.streams);
       if (!counts.empty()) log.to_both_flushed(counts);
     }
   }
@@ -314,9 +312,7 @@ int ped_to_gen(const ped_to_gen_args& args) {
   tee log;
   if (!log.open_or_report(false)) return 1;
   try {
-    return convert(log, args.ped_file, args.map_file, args.out_genotype_file,
-                   args.out_sample_file, args.discrete_phenotype, args.family, args.ostrel1,
-                   args.streams, args.bgen);
+    return convert(log, args);
   } catch (const run_failure& e) {
     return log.fail(e.what());
   } catch (const std::bad_alloc&) {
