@@ -19,7 +19,6 @@
 // counts and the SAMPLE file come first, so a line that cannot be called is
 // reported after them, and the lines after it are still counted.
 
-#include <atomic>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -27,6 +26,7 @@
 #include <initializer_list>
 #include <memory>
 #include <new>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -383,11 +383,10 @@ void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
   // The PED lines need nothing of the messages: with a second thread they
   // are written while the MAP and the missing calls are, and a failure of
   // theirs is reported where it always was, after "Output...".
-  std::atomic<bool> abandon = false;
-  auto write_ped = [&] {
+  auto write_ped = [&](std::stop_token stop) {
     const genotype_matrix& calls = pass.calls;
     std::vector<std::uint64_t> row(calls.rows());  // one individual's calls, gathered
-    for (std::uint64_t j = 0; j < n && !abandon; ++j) {
+    for (std::uint64_t j = 0; j < n && !stop.stop_requested(); ++j) {
       for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
       write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
                      samples.phenotype(j), pass.alleles,
@@ -395,12 +394,12 @@ void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
     }
   };
   std::exception_ptr ped_failure;
-  std::thread ped_writer;
+  std::jthread ped_writer;  // on a failure here, stopped and joined before the outputs go
   if (args.streams.threads > 1 && !pass.failure) {
     try {
-      ped_writer = std::thread([&] {
+      ped_writer = std::jthread([&](std::stop_token stop) {
         try {
-          write_ped();
+          write_ped(stop);
         } catch (...) {
           ped_failure = std::current_exception();
         }
@@ -409,14 +408,6 @@ void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
       // No second thread: the PED lines come after the messages.
     }
   }
-  struct joined {
-    std::thread& thread;
-    std::atomic<bool>& abandon;
-    ~joined() {
-      abandon = true;
-      if (thread.joinable()) thread.join();
-    }
-  } join_on_failure{ped_writer, abandon};
 
   const std::uint64_t missing_count = write_map(pass, samples, args.alleles, map, missing);
   missing.flush();
@@ -428,7 +419,7 @@ void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
     ped_writer.join();
     if (ped_failure) std::rethrow_exception(ped_failure);
   } else {
-    write_ped();
+    write_ped({});
   }
   // Neither output may replace its name alone when the other fails.
   commit_outputs({&map, &ped});
