@@ -144,8 +144,9 @@ class bgen_reader {
   bool skip_ = false;
   bool keep_ = false;
   std::string block_;
-  // zlib data of `compressed_` into `raw_`, which holds the expected size.
-  void inflate();
+  // The zlib or zstd data of `compressed_` into `raw_`, which holds the
+  // size the block gives.
+  void uncompress();
 };
 
 }  // namespace varnex

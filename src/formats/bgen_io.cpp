@@ -8,6 +8,7 @@
 
 #include "formats/failure.hpp"
 #include "formats/gen.hpp"
+#include "formats/probability_text.hpp"
 #include "formats/text.hpp"
 
 namespace varnex {
@@ -20,38 +21,15 @@ struct line_error {
 };
 
 // Reads the next probability of a GEN line into `value`; false at the end of
-// the line. Plain decimals of up to 15 digits are done by hand: the digits as
-// an integer divided by a power of ten is the correctly rounded value, as
-// from_chars would give it.
+// the line.
 bool next_probability(const char*& p, const char* end, double& value) {
   while (p != end && is_blank(*p)) ++p;
   if (p == end) return false;
   const char* field = p;
-  auto digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
-  if (digit(*p)) {
-    std::uint64_t mantissa = std::uint64_t(*p++ - '0');
-    int decimals = 0, digits = 1;
-    if (p != end && *p == '.') {
-      ++p;
-      while (p != end && digit(*p) && digits < 15) {
-        mantissa = mantissa * 10 + std::uint64_t(*p++ - '0');
-        ++decimals;
-        ++digits;
-      }
-    }
-    if (p == end || is_blank(*p)) {
-      static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-      value = double(mantissa) / powers[decimals];
-      return true;
-    }
-    p = field;
-  }
+  p = read_probability(field, end, value);
+  if (p != field && (p == end || is_blank(*p))) return true;
   while (p != end && !is_blank(*p)) ++p;
-  const std::string_view text(field, p - field);
-  if (!parse_double(text, value))
-    throw line_error{"probability " + quoted(text) + " is not a number"};
-  return true;
+  throw line_error{"probability " + quoted(std::string_view(field, p - field)) + " is not a number"};
 }
 
 }  // namespace
@@ -111,18 +89,10 @@ void bgen_writer::write(const std::string& bytes) {
   if (!write_all(target_.fd, bytes.data(), bytes.size())) throw run_failure("Can't write " + name_);
 }
 
-void bgen_writer::add_line(std::string_view text) {
-  lines_.push_back({pending_.size(), text.size()});
+void bgen_writer::queue(std::string_view text, int block) {
+  lines_.push_back({pending_.size(), text.size(), block});
   pending_.append(text);
   // Large enough batches that every thread has a good share.
-  if (pending_.size() >= (std::size_t(4) << 20) * options_.threads ||
-      lines_.size() >= 4096 * std::size_t(options_.threads))
-    encode_batch();
-}
-
-void bgen_writer::add_block(std::string_view block, bool has_chromosome) {
-  lines_.push_back({pending_.size(), block.size(), has_chromosome ? 1 : 2});
-  pending_.append(block);
   if (pending_.size() >= (std::size_t(4) << 20) * options_.threads ||
       lines_.size() >= 4096 * std::size_t(options_.threads))
     encode_batch();
