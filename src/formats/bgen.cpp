@@ -88,6 +88,10 @@ bool quantise_triple(const double p[3], unsigned bits, std::uint32_t q[3], bool&
 }
 
 void pack_bits(const std::uint32_t* values, std::size_t n, unsigned bits, unsigned char* out) {
+  if (bits == 8) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(values[i]);
+    return;
+  }
   if (bits % 8 == 0) {
     const unsigned width = bits / 8;
     for (std::size_t i = 0; i < n; ++i) put_le(out + i * width, values[i], int(width));

@@ -26,6 +26,11 @@ bool next_probability(const char*& p, const char* end, double& value) {
   while (p != end && is_blank(*p)) ++p;
   if (p == end) return false;
   const char* field = p;
+  // Hard calls first: a lone digit.
+  if (static_cast<unsigned char>(*p - '0') < 10 && (p + 1 == end || is_blank(p[1]))) {
+    value = *p++ - '0';
+    return true;
+  }
   p = read_probability(field, end, value);
   if (p != field && (p == end || is_blank(*p))) return true;
   while (p != end && !is_blank(*p)) ++p;
