@@ -168,9 +168,7 @@ std::string bgen_header(std::uint32_t variants, std::uint32_t samples, bgen_comp
   std::string out;
   append_le(out, static_cast<std::uint32_t>(header_length + id_block.size()), 4);
   append_le(out, header_length, 4);
-  append_le(out, variants, 4);
-  append_le(out, samples, 4);
-  out += "bgen";
+  out += bgen_counts(variants, samples) + "bgen";
   append_le(out, static_cast<std::uint32_t>(compression) | 2u << 2 | (ids ? 1u << 31 : 0u), 4);
   return out + id_block;
 }
@@ -260,12 +258,12 @@ std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
   ploidy[n + 1] = static_cast<char>(bits_);
   pack_bits(values_.data(), 2 * n,  bits_, reinterpret_cast<unsigned char*>(ploidy + n + 2));
 
+  if (raw_.size() > 0xFFFFFFFFu) throw std::length_error("a variant block is longer than 4 GB");
   if (compression_ == bgen_compression::none) {
     append_le(out, static_cast<std::uint32_t>(raw_.size()), 4);
     out += raw_;
     return rescaled_count;
   }
-  if (raw_.size() > 0xFFFFFFFFu) throw std::length_error("a variant block is longer than 4 GB");
   std::size_t size;
   if (compression_ == bgen_compression::zlib) {
     size = deflate_block(ploidy_at + n + 2);
@@ -276,8 +274,7 @@ std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
                              raw_.size(), ZSTD_CLEVEL_DEFAULT);
     if (ZSTD_isError(size)) throw std::runtime_error("zstd compression failed");
   }
-  if (size + 4 > 0xFFFFFFFFu || raw_.size() > 0xFFFFFFFFu)
-    throw std::length_error("a variant block is longer than 4 GB");
+  if (size + 4 > 0xFFFFFFFFu) throw std::length_error("a variant block is longer than 4 GB");
   append_le(out, static_cast<std::uint32_t>(size + 4), 4);
   append_le(out, static_cast<std::uint32_t>(raw_.size()), 4);
   out.append(packed_.data(), size);
@@ -347,9 +344,9 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_u
     std::size_t at = 0;
     ids_.reserve(layout_.samples);
     for (std::uint32_t j = 0; j < layout_.samples; ++j) {
-      if (block.size() - at < 2) damaged("the sample identifier block is shorter than its identifiers");
-      const std::size_t l = get_le16(reinterpret_cast<const unsigned char*>(block.data() + at));
-      if (block.size() - at - 2 < l) damaged("the sample identifier block is shorter than its identifiers");
+      const auto* p = reinterpret_cast<const unsigned char*>(block.data() + at);
+      const std::size_t l = block.size() - at < 2 ? 0 : get_le16(p);
+      if (block.size() - at < 2 + l) damaged("the sample identifier block is shorter than its identifiers");
       ids_.emplace_back(block.data() + at + 2, l);
       at += 2 + l;
     }

@@ -15,11 +15,6 @@ namespace varnex {
 
 namespace {
 
-// A line that cannot become a variant block.
-struct line_error {
-  std::string what;
-};
-
 // Reads the next probability of a GEN line into `value`; false at the end of
 // the line.
 bool next_probability(const char*& p, const char* end, double& value) {
@@ -34,7 +29,7 @@ bool next_probability(const char*& p, const char* end, double& value) {
   p = read_probability(field, end, value);
   if (p != field && (p == end || is_blank(*p))) return true;
   while (p != end && !is_blank(*p)) ++p;
-  throw line_error{"probability " + quoted(std::string_view(field, p - field)) + " is not a number"};
+  throw std::runtime_error("probability " + quoted(std::string_view(field, p - field)) + " is not a number");
 }
 
 }  // namespace
@@ -115,21 +110,21 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
     try {
       const gen_line g = split_gen_line(text);
       if (g.leading_fields < 5)
-        throw line_error{std::to_string(g.leading_fields) + " fields; a GEN line has at least 5"};
+        throw std::runtime_error(std::to_string(g.leading_fields) + " fields; a GEN line has at least 5");
       if (!g.position_ok)
-        throw line_error{"position " + quoted(g.position_text) + " is not a 32-bit integer"};
+        throw std::runtime_error("position " + quoted(g.position_text) + " is not a 32-bit integer");
       if (g.position < 0)
-        throw line_error{"position " + std::string(g.position_text) +
-                         " is negative; BGEN stores positions from 0"};
+        throw std::runtime_error("position " + std::string(g.position_text) +
+                         " is negative; BGEN stores positions from 0");
       s.probs.clear();
       const char* p = g.probabilities.data();
       const char* const stop = p + g.probabilities.size();
       double value;
       while (next_probability(p, stop, value)) s.probs.push_back(value);
       if (s.probs.size() != 3 * std::size_t(samples_))
-        throw line_error{std::to_string(s.probs.size()) + " probabilities; " +
+        throw std::runtime_error(std::to_string(s.probs.size()) + " probabilities; " +
                          std::to_string(samples_) + " samples need " +
-                         std::to_string(3 * std::size_t(samples_))};
+                         std::to_string(3 * std::size_t(samples_)));
       std::string_view chromosome = options_.chromosome;
       if (chromosome.empty() && is_chromosome_code(g.snp_id)) chromosome = g.snp_id;
       s.without_chromosome += chromosome.empty();
@@ -138,11 +133,7 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
                               .position = static_cast<std::uint32_t>(g.position),
                               .probs = s.probs.data(), .samples = samples_};
       s.rescaled += s.encoder.encode(v, s.out);
-    } catch (const line_error& e) {
-      s.failed_at = i;
-      s.failure = e.what;
-      return;
-    } catch (const std::exception& e) {
+    } catch (const std::exception& e) {  // a line that cannot become a variant block
       s.failed_at = i;
       s.failure = e.what();
       return;

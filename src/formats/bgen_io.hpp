@@ -134,8 +134,6 @@ class bgen_line_reader : public line_splitter {
   explicit bgen_line_reader(const std::string& name);
   std::uint32_t samples() const { return reader_.layout().samples; }
   const bgen_reader& bgen() const { return reader_; }
-  // Bits per probability of the variant last read (layout 1: 16).
-  unsigned bits() const { return variant_.bits; }
 
  private:
   std::size_t read_block(char* to, std::size_t n) override;
