@@ -8,7 +8,6 @@
 
 #include "formats/failure.hpp"
 #include "formats/gen.hpp"
-#include "formats/probability_text.hpp"
 #include "formats/text.hpp"
 
 namespace varnex {
@@ -16,20 +15,38 @@ namespace varnex {
 namespace {
 
 // Reads the next probability of a GEN line into `value`; false at the end of
-// the line.
+// the line. Plain decimals of up to 15 digits are done by hand: the digits as
+// an integer divided by a power of ten is the correctly rounded value, as
+// from_chars would give it.
 bool next_probability(const char*& p, const char* end, double& value) {
   while (p != end && is_blank(*p)) ++p;
   if (p == end) return false;
   const char* field = p;
-  // Hard calls first: a lone digit.
-  if (static_cast<unsigned char>(*p - '0') < 10 && (p + 1 == end || is_blank(p[1]))) {
-    value = *p++ - '0';
-    return true;
+  auto digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+  if (digit(*p)) {
+    std::uint64_t mantissa = std::uint64_t(*p++ - '0');
+    int decimals = 0, digits = 1;
+    if (p != end && *p == '.') {
+      ++p;
+      while (p != end && digit(*p) && digits < 15) {
+        mantissa = mantissa * 10 + std::uint64_t(*p++ - '0');
+        ++decimals;
+        ++digits;
+      }
+    }
+    if (p == end || is_blank(*p)) {
+      static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+      value = double(mantissa) / powers[decimals];
+      return true;
+    }
+    p = field;
   }
-  p = read_probability(field, end, value);
-  if (p != field && (p == end || is_blank(*p))) return true;
   while (p != end && !is_blank(*p)) ++p;
-  throw std::runtime_error("probability " + quoted(std::string_view(field, p - field)) + " is not a number");
+  const std::string_view text(field, p - field);
+  if (!parse_double(text, value))
+    throw std::runtime_error("probability " + quoted(text) + " is not a number");
+  return true;
 }
 
 }  // namespace
