@@ -283,45 +283,29 @@ std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
 
 // ---------------------------------------------------------------- reading
 
-struct bgen_reader::source {
-  std::FILE* file = nullptr;
-  std::uint64_t position = 0;
-  std::uint64_t size = 0;
-  bool size_known = false;
-  ~source() {
-    if (file) std::fclose(file);
-  }
-};
-
-bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_unique<source>()) {
-  in_->file = std::fopen(name.c_str(), "rb");
+bgen_reader::bgen_reader(const std::string& name) : name_(name) {
+  file_.reset(std::fopen(name.c_str(), "rb"));
   struct stat st;
-  if (!in_->file || ::fstat(fileno(in_->file), &st) != 0 || S_ISDIR(st.st_mode))
+  if (!file_ || ::fstat(fileno(file_.get()), &st) != 0 || S_ISDIR(st.st_mode))
     throw run_failure("Can't open " + name);
-  std::setvbuf(in_->file, nullptr, _IOFBF, 1 << 20);
-  if (S_ISREG(st.st_mode)) {
-    in_->size = static_cast<std::uint64_t>(st.st_size);
-    in_->size_known = true;
-  }
+  std::setvbuf(file_.get(), nullptr, _IOFBF, 1 << 20);
+  size_known_ = S_ISREG(st.st_mode);
+  if (size_known_) size_ = static_cast<std::uint64_t>(st.st_size);
 
   unsigned char head[20];
   read_exact(head, 20, "the header block");
-  layout_.offset = get_le32(head);
-  layout_.header_length = get_le32(head + 4);
+  const std::uint32_t offset = get_le32(head), header_length = get_le32(head + 4);
   layout_.variants = get_le32(head + 8);
   layout_.samples = get_le32(head + 12);
   if (std::memcmp(head + 16, "bgen", 4) != 0 && std::memcmp(head + 16, "\0\0\0\0", 4) != 0)
     damaged("not a BGEN file (no \"bgen\" magic number)");
-  if (layout_.header_length < 20)
-    damaged("header length " + std::to_string(layout_.header_length) + " is less than 20");
-  std::string skip(layout_.header_length - 20, '\0');
+  if (header_length < 20)
+    damaged("header length " + std::to_string(header_length) + " is less than 20");
+  std::string skip(header_length - 16, '\0');  // free data, then the flags
   read_exact(skip.data(), skip.size(), "the header block");
-  unsigned char flag_bytes[4];
-  read_exact(flag_bytes, 4, "the header block");
-  const std::uint32_t flags = get_le32(flag_bytes);
+  const std::uint32_t flags = get_le32(reinterpret_cast<const unsigned char*>(skip.data()) + skip.size() - 4);
   const unsigned compression = flags & 3;
   layout_.layout = (flags >> 2) & 0xF;
-  layout_.has_ids = (flags >> 31) & 1;
   if (layout_.layout != 1 && layout_.layout != 2)
     damaged("layout " + std::to_string(layout_.layout) + " is not supported (1 and 2 are)");
   if (compression == 3 || (compression == 2 && layout_.layout == 1))
@@ -329,15 +313,15 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_u
             std::to_string(layout_.layout));
   layout_.compression = static_cast<bgen_compression>(compression);
 
-  std::uint64_t end_of_blocks = 4 + std::uint64_t(layout_.header_length);
-  if (layout_.has_ids) {
+  std::uint64_t end_of_blocks = 4 + std::uint64_t(header_length);
+  if ((flags >> 31) & 1) {  // sample identifiers
     unsigned char ids_head[8];
     read_exact(ids_head, 8, "the sample identifier block");
     const std::uint32_t length = get_le32(ids_head);
     if (get_le32(ids_head + 4) != layout_.samples)
       damaged("the sample identifier block counts " + std::to_string(get_le32(ids_head + 4)) +
               " samples, the header " + std::to_string(layout_.samples));
-    if (in_->size_known && length > in_->size)
+    if (size_known_ && length > size_)
       damaged("the sample identifier block runs past the end of the file");
     std::string block(length < 8 ? 0 : length - 8, '\0');
     read_exact(block.data(), block.size(), "the sample identifier block");
@@ -355,10 +339,10 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_u
               " disagrees with its identifiers");
     end_of_blocks += length;
   }
-  if (layout_.offset + std::uint64_t(4) < end_of_blocks)
-    damaged("the first variant offset " + std::to_string(layout_.offset) +
+  if (offset + std::uint64_t(4) < end_of_blocks)
+    damaged("the first variant offset " + std::to_string(offset) +
             " lies inside the header");
-  skip.assign(layout_.offset + 4 - end_of_blocks, '\0');
+  skip.assign(offset + 4 - end_of_blocks, '\0');
   read_exact(skip.data(), skip.size(), "the space before the first variant");
   if (layout_.compression == bgen_compression::zstd) zstd_ = ZSTD_createDCtx();
   if (layout_.compression == bgen_compression::zlib) inflate_ = libdeflate_alloc_decompressor();
@@ -407,9 +391,9 @@ void bgen_reader::damaged(const std::string& what) const {
 
 void bgen_reader::read_exact(void* to, std::size_t n, const char* what) {
   if (n == 0) return;
-  const std::size_t got = std::fread(to, 1, n, in_->file);
-  if (std::ferror(in_->file)) throw run_failure("Can't read " + name_);
-  in_->position += got;
+  const std::size_t got = std::fread(to, 1, n, file_.get());
+  if (std::ferror(file_.get())) throw run_failure("Can't read " + name_);
+  position_ += got;
   if (got != n) damaged(std::string("truncated: ") + what + " runs past the end of the file");
   if (keep_ && index_ > 0) block_.append(static_cast<const char*>(to), n);
 }
@@ -417,20 +401,20 @@ void bgen_reader::read_exact(void* to, std::size_t n, const char* what) {
 bool bgen_reader::next(bgen_variant& v) {
   rsid_.clear();
   if (index_ == layout_.variants) {
-    if (std::fgetc(in_->file) != EOF)
+    if (std::fgetc(file_.get()) != EOF)
       throw run_failure(name_ + ": data after the last of the " + std::to_string(layout_.variants) +
                         " variants that the header counts");
-    if (std::ferror(in_->file)) throw run_failure("Can't read " + name_);
+    if (std::ferror(file_.get())) throw run_failure("Can't read " + name_);
     return false;
   }
   ++index_;
   block_.clear();
-  if (std::feof(in_->file) || (in_->size_known && in_->position == in_->size)) {
+  if (std::feof(file_.get()) || (size_known_ && position_ == size_)) {
     throw run_failure(name_ + ": the file ends after " + std::to_string(index_ - 1) +
                       " variants, the header counts " + std::to_string(layout_.variants));
   }
   auto fits = [&](std::uint64_t n, const char* what) {
-    if (in_->size_known && n > in_->size - in_->position)
+    if (size_known_ && n > size_ - position_)
       damaged(std::string("truncated: ") + what + " of " + std::to_string(n) +
               " bytes runs past the end of the file");
   };
@@ -477,10 +461,10 @@ bool bgen_reader::next(bgen_variant& v) {
   }
   fits(stored, "the probability data");
   if (skip_) {
-    if (in_->size_known) {
-      if (stored > 0 && std::fseek(in_->file, static_cast<long>(stored), SEEK_CUR) != 0)
+    if (size_known_) {
+      if (stored > 0 && std::fseek(file_.get(), static_cast<long>(stored), SEEK_CUR) != 0)
         throw run_failure("Can't read " + name_);
-      in_->position += stored;
+      position_ += stored;
     } else {
       compressed_.resize(stored);
       read_exact(compressed_.data(), stored, "the probability data");

@@ -296,7 +296,6 @@ std::size_t bgen_line_reader::read_block(char* to, std::size_t n) {
 
 void bgen_gen_head(const bgen_variant& v, const std::string& name, std::uint64_t index,
                    std::string& head) {
-  head.clear();
   auto field = [&](const std::string& value, const char* what) {
     for (char c : value)
       if (is_blank(c))
@@ -304,15 +303,14 @@ void bgen_gen_head(const bgen_variant& v, const std::string& name, std::uint64_t
                           "): " + what + " " + quoted(value) +
                           " has white space, which GEN text cannot hold");
     // An empty field would shift every later field of the line.
-    head += value.empty() ? std::string_view(".") : std::string_view(value);
-    head += ' ';
+    return value.empty() ? std::string_view(".") : std::string_view(value);
   };
-  field(v.varid, "the variant id");
-  field(v.rsid, "the rsid");
-  head += std::to_string(v.position);
-  head += ' ';
-  field(v.allele_a, "allele A");
-  field(v.allele_b, "allele B");
+  const std::string_view varid = field(v.varid, "the variant id"), rsid = field(v.rsid, "the rsid"),
+                         a = field(v.allele_a, "allele A"), b = field(v.allele_b, "allele B");
+  head.resize(gen_head_room(varid, rsid, a, b));
+  char* end = write_gen_head(head.data(), varid, rsid, std::to_string(v.position), a, b);
+  *end++ = ' ';
+  head.resize(end - head.data());
 }
 
 void bgen_line_reader::format_variant() {
