@@ -87,8 +87,7 @@ bgen_writer::bgen_writer(const std::string& name, const bgen_options& options,
   }
   if (ids) {
     if (ids->size() > 0xFFFFFFFFu) throw run_failure(name + ": more than 4294967295 samples");
-    samples_known_ = true;
-    samples_ = static_cast<std::uint32_t>(ids->size());
+    set_samples(static_cast<std::uint32_t>(ids->size()));
   }
   target_ = open_output_target(name);
   for (unsigned t = 0; t < options_.threads; ++t) slots_.push_back(std::make_unique<slot>(options_));
@@ -132,7 +131,7 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
         throw std::runtime_error("position " + quoted(g.position_text) + " is not a 32-bit integer");
       if (g.position < 0)
         throw std::runtime_error("position " + std::string(g.position_text) +
-                         " is negative; BGEN stores positions from 0");
+                                 " is negative; BGEN stores positions from 0");
       s.probs.clear();
       const char* p = g.probabilities.data();
       const char* const stop = p + g.probabilities.size();
@@ -140,8 +139,8 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
       while (next_probability(p, stop, value)) s.probs.push_back(value);
       if (s.probs.size() != 3 * std::size_t(samples_))
         throw std::runtime_error(std::to_string(s.probs.size()) + " probabilities; " +
-                         std::to_string(samples_) + " samples need " +
-                         std::to_string(3 * std::size_t(samples_)));
+                                 std::to_string(samples_) + " samples need " +
+                                 std::to_string(3 * std::size_t(samples_)));
       std::string_view chromosome = options_.chromosome;
       if (chromosome.empty() && is_chromosome_code(g.snp_id)) chromosome = g.snp_id;
       s.without_chromosome += chromosome.empty();
@@ -165,8 +164,7 @@ void bgen_writer::encode_batch() {
     const gen_line g = split_gen_line(std::string_view(pending_.data(), lines_[0].size));
     const std::size_t fields = count_fields(g.probabilities);
     if (fields / 3 > 0xFFFFFFFFu) throw run_failure(name_ + ": more than 4294967295 samples");
-    samples_ = static_cast<std::uint32_t>(fields / 3);
-    samples_known_ = true;
+    set_samples(static_cast<std::uint32_t>(fields / 3));
   }
   const std::size_t count = lines_.size();
   const std::size_t used = std::min<std::size_t>(slots_.size(), count);
