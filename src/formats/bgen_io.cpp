@@ -360,14 +360,13 @@ void bgen_line_reader::format_variant() {
 
 namespace {
 
-class text_lines : public line_splitter {
- public:
+// A line_reader that owns its file.
+struct owned_input {
+  input_file input;
+};
+struct text_lines : owned_input, line_reader {
   text_lines(const std::string& name, bool compressed, const stream_options& streams)
-      : input_(name, compressed, streams) {}
-
- private:
-  std::size_t read_block(char* to, std::size_t n) override { return input_.read(to, n); }
-  input_file input_;
+      : owned_input{input_file(name, compressed, streams)}, line_reader(input) {}
 };
 
 }  // namespace
