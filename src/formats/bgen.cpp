@@ -11,6 +11,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "formats/little_endian.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -21,35 +22,17 @@ constexpr std::uint32_t max_value(unsigned bits) {
   return static_cast<std::uint32_t>((std::uint64_t(1) << bits) - 1);
 }
 
-void put_u16(std::string& out, std::uint32_t v) {
-  const char b[2] = {char(v & 0xFF), char((v >> 8) & 0xFF)};
-  out.append(b, 2);
-}
-
-void put_u32(std::string& out, std::uint32_t v) {
-  const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-                     char((v >> 24) & 0xFF)};
-  out.append(b, 4);
-}
-
 void put_text16(std::string& out, std::string_view text, const std::string& what) {
   if (text.size() > 0xFFFF)
     throw std::length_error(what + " is longer than 65535 bytes");
-  put_u16(out, static_cast<std::uint32_t>(text.size()));
+  append_le(out, static_cast<std::uint32_t>(text.size()), 2);
   out.append(text);
 }
 
 void put_text32(std::string& out, std::string_view text) {
-  put_u32(out, static_cast<std::uint32_t>(text.size()));
+  append_le(out, static_cast<std::uint32_t>(text.size()), 4);
   out.append(text);
 }
-
-std::uint32_t get_u32(const unsigned char* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-         std::uint32_t(p[3]) << 24;
-}
-
-std::uint32_t get_u16(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
 
 }  // namespace
 
@@ -109,11 +92,9 @@ void pack_bits(const std::uint32_t* values, std::size_t n, unsigned bits, unsign
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(values[i]);
     return;
   }
-  if (bits == 16 || bits == 32) {
-    const std::size_t width = bits / 8;
-    for (std::size_t i = 0; i < n; ++i)
-      for (std::size_t b = 0; b < width; ++b)
-        out[i * width + b] = static_cast<unsigned char>(values[i] >> (8 * b));
+  if (bits % 8 == 0) {
+    const unsigned width = bits / 8;
+    for (std::size_t i = 0; i < n; ++i) put_le(out + i * width, values[i], int(width));
     return;
   }
   // A 64-bit accumulator, emptied 32 bits at a time.
@@ -124,10 +105,7 @@ void pack_bits(const std::uint32_t* values, std::size_t n, unsigned bits, unsign
     acc |= std::uint64_t(values[i]) << used;
     used += bits;
     if (used >= 32) {
-      p[0] = static_cast<unsigned char>(acc);
-      p[1] = static_cast<unsigned char>(acc >> 8);
-      p[2] = static_cast<unsigned char>(acc >> 16);
-      p[3] = static_cast<unsigned char>(acc >> 24);
+      put_le(p, static_cast<std::uint32_t>(acc), 4);
       p += 4;
       acc >>= 32;
       used -= 32;
@@ -146,11 +124,11 @@ void unpack_bits(const unsigned char* in, std::size_t n, unsigned bits, std::uin
     return;
   }
   if (bits == 16) {
-    for (std::size_t i = 0; i < n; ++i) values[i] = get_u16(in + 2 * i);
+    for (std::size_t i = 0; i < n; ++i) values[i] = get_le16(in + 2 * i);
     return;
   }
   if (bits == 32) {
-    for (std::size_t i = 0; i < n; ++i) values[i] = get_u32(in + 4 * i);
+    for (std::size_t i = 0; i < n; ++i) values[i] = get_le32(in + 4 * i);
     return;
   }
   const std::size_t size = (n * bits + 7) / 8;
@@ -170,8 +148,8 @@ void unpack_bits(const unsigned char* in, std::size_t n, unsigned bits, std::uin
 
 std::string bgen_counts(std::uint32_t variants, std::uint32_t samples) {
   std::string out;
-  put_u32(out, variants);
-  put_u32(out, samples);
+  append_le(out, variants, 4);
+  append_le(out, samples, 4);
   return out;
 }
 
@@ -182,18 +160,16 @@ std::string bgen_header(std::uint32_t variants, std::uint32_t samples, bgen_comp
     std::uint64_t length = 8;
     for (const std::string& id : *ids) length += 2 + id.size();
     if (length > 0xFFFFFFFFu) throw std::length_error("sample identifiers take more than 4 GB");
-    put_u32(id_block, static_cast<std::uint32_t>(length));
-    put_u32(id_block, static_cast<std::uint32_t>(ids->size()));
+    append_le(id_block, static_cast<std::uint32_t>(length), 4);
+    append_le(id_block, static_cast<std::uint32_t>(ids->size()), 4);
     for (const std::string& id : *ids) put_text16(id_block, id, "sample identifier " + id);
   }
   constexpr std::uint32_t header_length = 20;
   std::string out;
-  put_u32(out, static_cast<std::uint32_t>(header_length + id_block.size()));
-  put_u32(out, header_length);
-  put_u32(out, variants);
-  put_u32(out, samples);
-  out += "bgen";
-  put_u32(out, static_cast<std::uint32_t>(compression) | 2u << 2 | (ids ? 1u << 31 : 0u));
+  append_le(out, static_cast<std::uint32_t>(header_length + id_block.size()), 4);
+  append_le(out, header_length, 4);
+  out += bgen_counts(variants, samples) + "bgen";
+  append_le(out, static_cast<std::uint32_t>(compression) | 2u << 2 | (ids ? 1u << 31 : 0u), 4);
   return out + id_block;
 }
 
@@ -248,16 +224,16 @@ std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
   put_text16(out, v.varid, "variant id");
   put_text16(out, v.rsid, "rsid");
   put_text16(out, v.chromosome, "chromosome");
-  put_u32(out, v.position);
-  put_u16(out, 2);
+  append_le(out, v.position, 4);
+  append_le(out, 2, 2);
   put_text32(out, v.allele_a);
   put_text32(out, v.allele_b);
 
   const std::size_t n = v.samples;
   const std::size_t packed_size = (2 * n * bits_ + 7) / 8;
   raw_.clear();
-  put_u32(raw_, v.samples);
-  put_u16(raw_, 2);
+  append_le(raw_, v.samples, 4);
+  append_le(raw_, 2, 2);
   raw_ += '\2';
   raw_ += '\2';
   const std::size_t ploidy_at = raw_.size();
@@ -282,12 +258,12 @@ std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
   ploidy[n + 1] = static_cast<char>(bits_);
   pack_bits(values_.data(), 2 * n,  bits_, reinterpret_cast<unsigned char*>(ploidy + n + 2));
 
+  if (raw_.size() > 0xFFFFFFFFu) throw std::length_error("a variant block is longer than 4 GB");
   if (compression_ == bgen_compression::none) {
-    put_u32(out, static_cast<std::uint32_t>(raw_.size()));
+    append_le(out, static_cast<std::uint32_t>(raw_.size()), 4);
     out += raw_;
     return rescaled_count;
   }
-  if (raw_.size() > 0xFFFFFFFFu) throw std::length_error("a variant block is longer than 4 GB");
   std::size_t size;
   if (compression_ == bgen_compression::zlib) {
     size = deflate_block(ploidy_at + n + 2);
@@ -298,55 +274,38 @@ std::uint64_t bgen_encoder::encode(const bgen_variant_in& v, std::string& out) {
                              raw_.size(), ZSTD_CLEVEL_DEFAULT);
     if (ZSTD_isError(size)) throw std::runtime_error("zstd compression failed");
   }
-  if (size + 4 > 0xFFFFFFFFu || raw_.size() > 0xFFFFFFFFu)
-    throw std::length_error("a variant block is longer than 4 GB");
-  put_u32(out, static_cast<std::uint32_t>(size + 4));
-  put_u32(out, static_cast<std::uint32_t>(raw_.size()));
+  if (size + 4 > 0xFFFFFFFFu) throw std::length_error("a variant block is longer than 4 GB");
+  append_le(out, static_cast<std::uint32_t>(size + 4), 4);
+  append_le(out, static_cast<std::uint32_t>(raw_.size()), 4);
   out.append(packed_.data(), size);
   return rescaled_count;
 }
 
 // ---------------------------------------------------------------- reading
 
-struct bgen_reader::source {
-  std::FILE* file = nullptr;
-  std::uint64_t position = 0;
-  std::uint64_t size = 0;
-  bool size_known = false;
-  ~source() {
-    if (file) std::fclose(file);
-  }
-};
-
-bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_unique<source>()) {
-  in_->file = std::fopen(name.c_str(), "rb");
+bgen_reader::bgen_reader(const std::string& name) : name_(name) {
+  file_.reset(std::fopen(name.c_str(), "rb"));
   struct stat st;
-  if (!in_->file || ::fstat(fileno(in_->file), &st) != 0 || S_ISDIR(st.st_mode))
+  if (!file_ || ::fstat(fileno(file_.get()), &st) != 0 || S_ISDIR(st.st_mode))
     throw run_failure("Can't open " + name);
-  std::setvbuf(in_->file, nullptr, _IOFBF, 1 << 20);
-  if (S_ISREG(st.st_mode)) {
-    in_->size = static_cast<std::uint64_t>(st.st_size);
-    in_->size_known = true;
-  }
+  std::setvbuf(file_.get(), nullptr, _IOFBF, 1 << 20);
+  size_known_ = S_ISREG(st.st_mode);
+  if (size_known_) size_ = static_cast<std::uint64_t>(st.st_size);
 
   unsigned char head[20];
   read_exact(head, 20, "the header block");
-  layout_.offset = get_u32(head);
-  layout_.header_length = get_u32(head + 4);
-  layout_.variants = get_u32(head + 8);
-  layout_.samples = get_u32(head + 12);
+  const std::uint32_t offset = get_le32(head), header_length = get_le32(head + 4);
+  layout_.variants = get_le32(head + 8);
+  layout_.samples = get_le32(head + 12);
   if (std::memcmp(head + 16, "bgen", 4) != 0 && std::memcmp(head + 16, "\0\0\0\0", 4) != 0)
     damaged("not a BGEN file (no \"bgen\" magic number)");
-  if (layout_.header_length < 20)
-    damaged("header length " + std::to_string(layout_.header_length) + " is less than 20");
-  std::string skip(layout_.header_length - 20, '\0');
+  if (header_length < 20)
+    damaged("header length " + std::to_string(header_length) + " is less than 20");
+  std::string skip(header_length - 16, '\0');  // free data, then the flags
   read_exact(skip.data(), skip.size(), "the header block");
-  unsigned char flag_bytes[4];
-  read_exact(flag_bytes, 4, "the header block");
-  const std::uint32_t flags = get_u32(flag_bytes);
+  const std::uint32_t flags = get_le32(reinterpret_cast<const unsigned char*>(skip.data()) + skip.size() - 4);
   const unsigned compression = flags & 3;
   layout_.layout = (flags >> 2) & 0xF;
-  layout_.has_ids = (flags >> 31) & 1;
   if (layout_.layout != 1 && layout_.layout != 2)
     damaged("layout " + std::to_string(layout_.layout) + " is not supported (1 and 2 are)");
   if (compression == 3 || (compression == 2 && layout_.layout == 1))
@@ -354,24 +313,24 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_u
             std::to_string(layout_.layout));
   layout_.compression = static_cast<bgen_compression>(compression);
 
-  std::uint64_t end_of_blocks = 4 + std::uint64_t(layout_.header_length);
-  if (layout_.has_ids) {
+  std::uint64_t end_of_blocks = 4 + std::uint64_t(header_length);
+  if ((flags >> 31) & 1) {  // sample identifiers
     unsigned char ids_head[8];
     read_exact(ids_head, 8, "the sample identifier block");
-    const std::uint32_t length = get_u32(ids_head);
-    if (get_u32(ids_head + 4) != layout_.samples)
-      damaged("the sample identifier block counts " + std::to_string(get_u32(ids_head + 4)) +
+    const std::uint32_t length = get_le32(ids_head);
+    if (get_le32(ids_head + 4) != layout_.samples)
+      damaged("the sample identifier block counts " + std::to_string(get_le32(ids_head + 4)) +
               " samples, the header " + std::to_string(layout_.samples));
-    if (in_->size_known && length > in_->size)
+    if (size_known_ && length > size_)
       damaged("the sample identifier block runs past the end of the file");
     std::string block(length < 8 ? 0 : length - 8, '\0');
     read_exact(block.data(), block.size(), "the sample identifier block");
     std::size_t at = 0;
     ids_.reserve(layout_.samples);
     for (std::uint32_t j = 0; j < layout_.samples; ++j) {
-      if (block.size() - at < 2) damaged("the sample identifier block is shorter than its identifiers");
-      const std::size_t l = get_u16(reinterpret_cast<const unsigned char*>(block.data() + at));
-      if (block.size() - at - 2 < l) damaged("the sample identifier block is shorter than its identifiers");
+      const auto* p = reinterpret_cast<const unsigned char*>(block.data() + at);
+      const std::size_t l = block.size() - at < 2 ? 0 : get_le16(p);
+      if (block.size() - at < 2 + l) damaged("the sample identifier block is shorter than its identifiers");
       ids_.emplace_back(block.data() + at + 2, l);
       at += 2 + l;
     }
@@ -380,10 +339,10 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name), in_(std::make_u
               " disagrees with its identifiers");
     end_of_blocks += length;
   }
-  if (layout_.offset + std::uint64_t(4) < end_of_blocks)
-    damaged("the first variant offset " + std::to_string(layout_.offset) +
+  if (offset + std::uint64_t(4) < end_of_blocks)
+    damaged("the first variant offset " + std::to_string(offset) +
             " lies inside the header");
-  skip.assign(layout_.offset + 4 - end_of_blocks, '\0');
+  skip.assign(offset + 4 - end_of_blocks, '\0');
   read_exact(skip.data(), skip.size(), "the space before the first variant");
   if (layout_.compression == bgen_compression::zstd) zstd_ = ZSTD_createDCtx();
   if (layout_.compression == bgen_compression::zlib) inflate_ = libdeflate_alloc_decompressor();
@@ -397,20 +356,28 @@ bgen_reader::~bgen_reader() {
   if (inflate_) libdeflate_free_decompressor(static_cast<libdeflate_decompressor*>(inflate_));
 }
 
-void bgen_reader::inflate() {
-  std::size_t in = 0, out = 0;
-  const libdeflate_result r = libdeflate_zlib_decompress_ex(
-      static_cast<libdeflate_decompressor*>(inflate_), compressed_.data(), compressed_.size(),
-      raw_.data(), raw_.size(), &in, &out);
-  if (r == LIBDEFLATE_INSUFFICIENT_SPACE)
-    damaged("the probability data is more than " + std::to_string(raw_.size()) +
-            " bytes once uncompressed, the block says " + std::to_string(raw_.size()));
-  if (r != LIBDEFLATE_SUCCESS || in != compressed_.size())
-    damaged("the probability data is not valid zlib data of " + std::to_string(raw_.size()) +
-            " bytes");
-  if (out != raw_.size())
+void bgen_reader::uncompress() {
+  const std::size_t size = raw_.size();
+  std::size_t out = 0;
+  if (layout_.compression == bgen_compression::zstd) {
+    out = ZSTD_decompressDCtx(static_cast<ZSTD_DCtx*>(zstd_), raw_.data(), size, compressed_.data(),
+                              compressed_.size());
+    if (ZSTD_isError(out))
+      damaged("the probability data is not valid zstd data of " + std::to_string(size) + " bytes");
+  } else {
+    std::size_t in = 0;
+    const libdeflate_result r = libdeflate_zlib_decompress_ex(
+        static_cast<libdeflate_decompressor*>(inflate_), compressed_.data(), compressed_.size(),
+        raw_.data(), size, &in, &out);
+    if (r == LIBDEFLATE_INSUFFICIENT_SPACE)
+      damaged("the probability data is more than " + std::to_string(size) +
+              " bytes once uncompressed, the block says " + std::to_string(size));
+    if (r != LIBDEFLATE_SUCCESS || in != compressed_.size())
+      damaged("the probability data is not valid zlib data of " + std::to_string(size) + " bytes");
+  }
+  if (out != size)
     damaged("the probability data is " + std::to_string(out) +
-            " bytes once uncompressed, the block says " + std::to_string(raw_.size()));
+            " bytes once uncompressed, the block says " + std::to_string(size));
 }
 
 void bgen_reader::damaged(const std::string& what) const {
@@ -424,9 +391,9 @@ void bgen_reader::damaged(const std::string& what) const {
 
 void bgen_reader::read_exact(void* to, std::size_t n, const char* what) {
   if (n == 0) return;
-  const std::size_t got = std::fread(to, 1, n, in_->file);
-  if (std::ferror(in_->file)) throw run_failure("Can't read " + name_);
-  in_->position += got;
+  const std::size_t got = std::fread(to, 1, n, file_.get());
+  if (std::ferror(file_.get())) throw run_failure("Can't read " + name_);
+  position_ += got;
   if (got != n) damaged(std::string("truncated: ") + what + " runs past the end of the file");
   if (keep_ && index_ > 0) block_.append(static_cast<const char*>(to), n);
 }
@@ -434,40 +401,40 @@ void bgen_reader::read_exact(void* to, std::size_t n, const char* what) {
 bool bgen_reader::next(bgen_variant& v) {
   rsid_.clear();
   if (index_ == layout_.variants) {
-    if (std::fgetc(in_->file) != EOF)
+    if (std::fgetc(file_.get()) != EOF)
       throw run_failure(name_ + ": data after the last of the " + std::to_string(layout_.variants) +
                         " variants that the header counts");
-    if (std::ferror(in_->file)) throw run_failure("Can't read " + name_);
+    if (std::ferror(file_.get())) throw run_failure("Can't read " + name_);
     return false;
   }
   ++index_;
   block_.clear();
-  if (std::feof(in_->file) || (in_->size_known && in_->position == in_->size)) {
+  if (std::feof(file_.get()) || (size_known_ && position_ == size_)) {
     throw run_failure(name_ + ": the file ends after " + std::to_string(index_ - 1) +
                       " variants, the header counts " + std::to_string(layout_.variants));
   }
   auto fits = [&](std::uint64_t n, const char* what) {
-    if (in_->size_known && n > in_->size - in_->position)
+    if (size_known_ && n > size_ - position_)
       damaged(std::string("truncated: ") + what + " of " + std::to_string(n) +
               " bytes runs past the end of the file");
   };
   unsigned char b[8];
   auto text16 = [&](std::string& to, const char* what) {
     read_exact(b, 2, what);
-    to.resize(get_u16(b));
+    to.resize(get_le16(b));
     read_exact(to.data(), to.size(), what);
   };
   auto text32 = [&](std::string& to, const char* what) {
     read_exact(b, 4, what);
-    fits(get_u32(b), what);
-    to.resize(get_u32(b));
+    fits(get_le32(b), what);
+    to.resize(get_le32(b));
     read_exact(to.data(), to.size(), what);
   };
   const std::uint32_t n = layout_.samples;
   if (layout_.layout == 1) {
     read_exact(b, 4, "the sample count");
-    if (get_u32(b) != n)
-      damaged("the block counts " + std::to_string(get_u32(b)) + " samples, the header " +
+    if (get_le32(b) != n)
+      damaged("the block counts " + std::to_string(get_le32(b)) + " samples, the header " +
               std::to_string(n));
   }
   text16(v.varid, "the variant id");
@@ -475,31 +442,32 @@ bool bgen_reader::next(bgen_variant& v) {
   rsid_ = v.rsid;
   text16(v.chromosome, "the chromosome");
   read_exact(b, 4, "the position");
-  v.position = get_u32(b);
+  v.position = get_le32(b);
   std::uint32_t alleles = 2;
   if (layout_.layout == 2) {
     read_exact(b, 2, "the allele count");
-    alleles = get_u16(b);
+    alleles = get_le16(b);
     if (alleles != 2)
       damaged("the variant has " + std::to_string(alleles) +
               " alleles; only biallelic variants can be read");
   }
   text32(v.allele_a, "allele A");
   text32(v.allele_b, "allele B");
+  // The probability data as stored; uncompressed layout 1 gives no length.
+  std::uint64_t stored = 6 * std::uint64_t(n);
+  if (layout_.layout == 2 || layout_.compression != bgen_compression::none) {
+    read_exact(b, 4, "the probability data length");
+    stored = get_le32(b);
+  }
+  fits(stored, "the probability data");
   if (skip_) {
-    std::uint64_t size = 6 * std::uint64_t(n);
-    if (layout_.layout == 2 || layout_.compression != bgen_compression::none) {
-      read_exact(b, 4, "the probability data length");
-      size = get_u32(b);
-    }
-    fits(size, "the probability data");
-    if (in_->size_known) {
-      if (size > 0 && std::fseek(in_->file, static_cast<long>(size), SEEK_CUR) != 0)
+    if (size_known_) {
+      if (stored > 0 && std::fseek(file_.get(), static_cast<long>(stored), SEEK_CUR) != 0)
         throw run_failure("Can't read " + name_);
-      in_->position += size;
+      position_ += stored;
     } else {
-      compressed_.resize(size);
-      read_exact(compressed_.data(), size, "the probability data");
+      compressed_.resize(stored);
+      read_exact(compressed_.data(), stored, "the probability data");
     }
     v.values.clear();
     return true;
@@ -507,24 +475,34 @@ bool bgen_reader::next(bgen_variant& v) {
 
   // The values are sized once the data for them has been read, so that a
   // damaged sample count costs no more memory than the file holds.
-  if (layout_.layout == 1) {
-    const std::size_t size = 6 * std::size_t(n);
-    if (layout_.compression == bgen_compression::none) {
-      fits(size, "the probability data");
-      raw_.resize(size);
-      read_exact(raw_.data(), size, "the probability data");
-    } else {
-      read_exact(b, 4, "the probability data length");
-      fits(get_u32(b), "the probability data");
-      compressed_.resize(get_u32(b));
-      read_exact(compressed_.data(), compressed_.size(), "the probability data");
-      raw_.resize(size);
-      inflate();
+  // The smallest and largest layout-2 data N diploid samples can have:
+  const std::uint64_t least = 10 + std::uint64_t(n) + (2 * std::uint64_t(n) + 7) / 8;
+  const std::uint64_t most = 10 + std::uint64_t(n) * 9;
+  if (layout_.compression == bgen_compression::none) {
+    raw_.resize(stored);
+    read_exact(raw_.data(), stored, "the probability data");
+  } else {
+    std::uint64_t size = 6 * std::uint64_t(n);  // layout 1: two bytes a value
+    if (layout_.layout == 2) {
+      if (stored < 4)
+        damaged("the probability data length " + std::to_string(stored) + " is less than 4");
+      read_exact(b, 4, "the uncompressed length");
+      size = get_le32(b);
+      if (size < least || size > most)
+        damaged("the uncompressed length " + std::to_string(size) + " does not fit " +
+                std::to_string(n) + " diploid samples");
+      stored -= 4;
     }
+    compressed_.resize(stored);
+    read_exact(compressed_.data(), stored, "the probability data");
+    raw_.resize(size);
+    uncompress();
+  }
+  if (layout_.layout == 1) {
     const auto* p = reinterpret_cast<const unsigned char*>(raw_.data());
     v.values.resize(3 * std::size_t(n));
     for (std::size_t i = 0; i < 3 * std::size_t(n); ++i) {
-      v.values[i] = get_u16(p + 2 * i);
+      v.values[i] = get_le16(p + 2 * i);
       if (v.values[i] > 32768)
         damaged("a probability of sample " + std::to_string(i / 3 + 1) + " is more than 1");
     }
@@ -533,47 +511,15 @@ bool bgen_reader::next(bgen_variant& v) {
     return true;
   }
 
-  read_exact(b, 4, "the probability data length");
-  const std::uint32_t c = get_u32(b);
-  fits(c, "the probability data");
-  // The smallest and largest uncompressed data N diploid samples can have.
-  const std::uint64_t least = 10 + std::uint64_t(n) + (2 * std::uint64_t(n) + 7) / 8;
-  const std::uint64_t most = 10 + std::uint64_t(n) * 9;
-  if (layout_.compression == bgen_compression::none) {
-    raw_.resize(c);
-    read_exact(raw_.data(), c, "the probability data");
-  } else {
-    if (c < 4) damaged("the probability data length " + std::to_string(c) + " is less than 4");
-    read_exact(b, 4, "the uncompressed length");
-    const std::uint32_t d = get_u32(b);
-    if (d < least || d > most)
-      damaged("the uncompressed length " + std::to_string(d) + " does not fit " +
-              std::to_string(n) + " diploid samples");
-    compressed_.resize(c - 4);
-    read_exact(compressed_.data(), compressed_.size(), "the probability data");
-    raw_.resize(d);
-    if (layout_.compression == bgen_compression::zlib) {
-      inflate();
-    } else {
-      const std::size_t length = ZSTD_decompressDCtx(static_cast<ZSTD_DCtx*>(zstd_), raw_.data(),
-                                                     d, compressed_.data(), compressed_.size());
-      if (ZSTD_isError(length))
-        damaged("the probability data is not valid zstd data of " + std::to_string(d) + " bytes");
-      if (length != d)
-        damaged("the probability data is " + std::to_string(length) +
-                " bytes once uncompressed, the block says " + std::to_string(d));
-    }
-  }
-
   if (raw_.size() < least)
     damaged("the probability data is " + std::to_string(raw_.size()) + " bytes, too short for " +
             std::to_string(n) + " samples");
   const auto* p = reinterpret_cast<const unsigned char*>(raw_.data());
-  if (get_u32(p) != n)
-    damaged("the probability data counts " + std::to_string(get_u32(p)) +
+  if (get_le32(p) != n)
+    damaged("the probability data counts " + std::to_string(get_le32(p)) +
             " samples, the header " + std::to_string(n));
-  if (get_u16(p + 4) != 2)
-    damaged("the probability data has " + std::to_string(get_u16(p + 4)) +
+  if (get_le16(p + 4) != 2)
+    damaged("the probability data has " + std::to_string(get_le16(p + 4)) +
             " alleles; only biallelic variants can be read");
   if (p[6] != 2 || p[7] != 2)
     damaged("ploidy from " + std::to_string(p[6]) + " to " + std::to_string(p[7]) +

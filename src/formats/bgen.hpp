@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -84,13 +85,10 @@ class bgen_encoder {
 
 // Header fields as read.
 struct bgen_layout {
-  std::uint32_t offset = 0;
-  std::uint32_t header_length = 0;
   std::uint32_t variants = 0;
   std::uint32_t samples = 0;
   unsigned layout = 2;
   bgen_compression compression = bgen_compression::zlib;
-  bool has_ids = false;
 };
 
 // One decoded variant. Each sample has three integers that sum to `scale`
@@ -128,11 +126,13 @@ class bgen_reader {
   const std::string& name() const { return name_; }
 
  private:
-  struct source;
   void read_exact(void* to, std::size_t n, const char* what);
   [[noreturn]] void damaged(const std::string& what) const;
   std::string name_;
-  std::unique_ptr<source> in_;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, std::fclose};
+  std::uint64_t position_ = 0;
+  std::uint64_t size_ = 0;  // of a regular file
+  bool size_known_ = false;
   bgen_layout layout_;
   std::vector<std::string> ids_;
   std::uint64_t index_ = 0;  // of the variant being read, from 1
@@ -144,8 +144,9 @@ class bgen_reader {
   bool skip_ = false;
   bool keep_ = false;
   std::string block_;
-  // zlib data of `compressed_` into `raw_`, which holds the expected size.
-  void inflate();
+  // The zlib or zstd data of `compressed_` into `raw_`, which holds the
+  // size the block gives.
+  void uncompress();
 };
 
 }  // namespace varnex

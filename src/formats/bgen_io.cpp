@@ -14,11 +14,6 @@ namespace varnex {
 
 namespace {
 
-// A line that cannot become a variant block.
-struct line_error {
-  std::string what;
-};
-
 // Reads the next probability of a GEN line into `value`; false at the end of
 // the line. Plain decimals of up to 15 digits are done by hand: the digits as
 // an integer divided by a power of ten is the correctly rounded value, as
@@ -50,7 +45,7 @@ bool next_probability(const char*& p, const char* end, double& value) {
   while (p != end && !is_blank(*p)) ++p;
   const std::string_view text(field, p - field);
   if (!parse_double(text, value))
-    throw line_error{"probability " + quoted(text) + " is not a number"};
+    throw std::runtime_error("probability " + quoted(text) + " is not a number");
   return true;
 }
 
@@ -92,8 +87,7 @@ bgen_writer::bgen_writer(const std::string& name, const bgen_options& options,
   }
   if (ids) {
     if (ids->size() > 0xFFFFFFFFu) throw run_failure(name + ": more than 4294967295 samples");
-    samples_known_ = true;
-    samples_ = static_cast<std::uint32_t>(ids->size());
+    set_samples(static_cast<std::uint32_t>(ids->size()));
   }
   target_ = open_output_target(name);
   for (unsigned t = 0; t < options_.threads; ++t) slots_.push_back(std::make_unique<slot>(options_));
@@ -111,18 +105,10 @@ void bgen_writer::write(const std::string& bytes) {
   if (!write_all(target_.fd, bytes.data(), bytes.size())) throw run_failure("Can't write " + name_);
 }
 
-void bgen_writer::add_line(std::string_view text) {
-  lines_.push_back({pending_.size(), text.size()});
+void bgen_writer::queue(std::string_view text, int block) {
+  lines_.push_back({pending_.size(), text.size(), block});
   pending_.append(text);
   // Large enough batches that every thread has a good share.
-  if (pending_.size() >= (std::size_t(4) << 20) * options_.threads ||
-      lines_.size() >= 4096 * std::size_t(options_.threads))
-    encode_batch();
-}
-
-void bgen_writer::add_block(std::string_view block, bool has_chromosome) {
-  lines_.push_back({pending_.size(), block.size(), has_chromosome ? 1 : 2});
-  pending_.append(block);
   if (pending_.size() >= (std::size_t(4) << 20) * options_.threads ||
       lines_.size() >= 4096 * std::size_t(options_.threads))
     encode_batch();
@@ -140,21 +126,21 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
     try {
       const gen_line g = split_gen_line(text);
       if (g.leading_fields < 5)
-        throw line_error{std::to_string(g.leading_fields) + " fields; a GEN line has at least 5"};
+        throw std::runtime_error(std::to_string(g.leading_fields) + " fields; a GEN line has at least 5");
       if (!g.position_ok)
-        throw line_error{"position " + quoted(g.position_text) + " is not a 32-bit integer"};
+        throw std::runtime_error("position " + quoted(g.position_text) + " is not a 32-bit integer");
       if (g.position < 0)
-        throw line_error{"position " + std::string(g.position_text) +
-                         " is negative; BGEN stores positions from 0"};
+        throw std::runtime_error("position " + std::string(g.position_text) +
+                                 " is negative; BGEN stores positions from 0");
       s.probs.clear();
       const char* p = g.probabilities.data();
       const char* const stop = p + g.probabilities.size();
       double value;
       while (next_probability(p, stop, value)) s.probs.push_back(value);
       if (s.probs.size() != 3 * std::size_t(samples_))
-        throw line_error{std::to_string(s.probs.size()) + " probabilities; " +
-                         std::to_string(samples_) + " samples need " +
-                         std::to_string(3 * std::size_t(samples_))};
+        throw std::runtime_error(std::to_string(s.probs.size()) + " probabilities; " +
+                                 std::to_string(samples_) + " samples need " +
+                                 std::to_string(3 * std::size_t(samples_)));
       std::string_view chromosome = options_.chromosome;
       if (chromosome.empty() && is_chromosome_code(g.snp_id)) chromosome = g.snp_id;
       s.without_chromosome += chromosome.empty();
@@ -163,11 +149,7 @@ void bgen_writer::encode_range(slot& s, std::size_t begin, std::size_t end) {
                               .position = static_cast<std::uint32_t>(g.position),
                               .probs = s.probs.data(), .samples = samples_};
       s.rescaled += s.encoder.encode(v, s.out);
-    } catch (const line_error& e) {
-      s.failed_at = i;
-      s.failure = e.what;
-      return;
-    } catch (const std::exception& e) {
+    } catch (const std::exception& e) {  // a line that cannot become a variant block
       s.failed_at = i;
       s.failure = e.what();
       return;
@@ -182,8 +164,7 @@ void bgen_writer::encode_batch() {
     const gen_line g = split_gen_line(std::string_view(pending_.data(), lines_[0].size));
     const std::size_t fields = count_fields(g.probabilities);
     if (fields / 3 > 0xFFFFFFFFu) throw run_failure(name_ + ": more than 4294967295 samples");
-    samples_ = static_cast<std::uint32_t>(fields / 3);
-    samples_known_ = true;
+    set_samples(static_cast<std::uint32_t>(fields / 3));
   }
   const std::size_t count = lines_.size();
   const std::size_t used = std::min<std::size_t>(slots_.size(), count);
@@ -313,7 +294,6 @@ std::size_t bgen_line_reader::read_block(char* to, std::size_t n) {
 
 void bgen_gen_head(const bgen_variant& v, const std::string& name, std::uint64_t index,
                    std::string& head) {
-  head.clear();
   auto field = [&](const std::string& value, const char* what) {
     for (char c : value)
       if (is_blank(c))
@@ -321,15 +301,14 @@ void bgen_gen_head(const bgen_variant& v, const std::string& name, std::uint64_t
                           "): " + what + " " + quoted(value) +
                           " has white space, which GEN text cannot hold");
     // An empty field would shift every later field of the line.
-    head += value.empty() ? std::string_view(".") : std::string_view(value);
-    head += ' ';
+    return value.empty() ? std::string_view(".") : std::string_view(value);
   };
-  field(v.varid, "the variant id");
-  field(v.rsid, "the rsid");
-  head += std::to_string(v.position);
-  head += ' ';
-  field(v.allele_a, "allele A");
-  field(v.allele_b, "allele B");
+  const std::string_view varid = field(v.varid, "the variant id"), rsid = field(v.rsid, "the rsid"),
+                         a = field(v.allele_a, "allele A"), b = field(v.allele_b, "allele B");
+  head.resize(gen_head_room(varid, rsid, a, b));
+  char* end = write_gen_head(head.data(), varid, rsid, std::to_string(v.position), a, b);
+  *end++ = ' ';
+  head.resize(end - head.data());
 }
 
 void bgen_line_reader::format_variant() {
@@ -381,14 +360,13 @@ void bgen_line_reader::format_variant() {
 
 namespace {
 
-class text_lines : public line_splitter {
- public:
+// A line_reader that owns its file.
+struct owned_input {
+  input_file input;
+};
+struct text_lines : owned_input, line_reader {
   text_lines(const std::string& name, bool compressed, const stream_options& streams)
-      : input_(name, compressed, streams) {}
-
- private:
-  std::size_t read_block(char* to, std::size_t n) override { return input_.read(to, n); }
-  input_file input_;
+      : owned_input{input_file(name, compressed, streams)}, line_reader(input) {}
 };
 
 }  // namespace

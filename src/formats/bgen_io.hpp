@@ -55,10 +55,10 @@ class bgen_writer {
   bgen_writer& operator=(const bgen_writer&) = delete;
 
   // One GEN line, without its line feed.
-  void add_line(std::string_view text);
+  void add_line(std::string_view text) { queue(text, 0); }
   // A variant block made elsewhere (copied from a BGEN input or encoded by
   // the caller), written as it stands in its place among the lines.
-  void add_block(std::string_view block, bool has_chromosome);
+  void add_block(std::string_view block, bool has_chromosome) { queue(block, has_chromosome ? 1 : 2); }
   // Triples rescaled in blocks given to `add_block`.
   void add_rescaled(std::uint64_t count) { rescaled_ += count; }
   // The sample count of a file without identifiers whose first variant is
@@ -81,6 +81,8 @@ class bgen_writer {
 
  private:
   struct slot;
+  // Queues a line or a block (see pending_line::block).
+  void queue(std::string_view text, int block);
   void encode_batch();
   void encode_range(slot& s, std::size_t begin, std::size_t end);
   void write(const std::string& bytes);
@@ -132,8 +134,6 @@ class bgen_line_reader : public line_splitter {
   explicit bgen_line_reader(const std::string& name);
   std::uint32_t samples() const { return reader_.layout().samples; }
   const bgen_reader& bgen() const { return reader_; }
-  // Bits per probability of the variant last read (layout 1: 16).
-  unsigned bits() const { return variant_.bits; }
 
  private:
   std::size_t read_block(char* to, std::size_t n) override;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "formats/crew.hpp"
+#include "formats/little_endian.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -22,27 +23,15 @@ constexpr std::size_t max_block = 65536;
 const unsigned char end_block[28] = {0x1f, 0x8b, 8, 4, 0, 0, 0, 0, 0, 0xff, 6, 0, 'B', 'C',
                                      2,    0,    0x1b, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-std::uint32_t le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-std::uint32_t le32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-void put_le16(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-void put_le32(unsigned char* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
 // Size of the block whose header starts at p (n bytes available), or 0 when
 // it is not a BGZF block header.
 std::size_t block_size(const unsigned char* p, std::size_t n) {
   if (n < 12 || p[0] != 0x1f || p[1] != 0x8b || p[2] != 8 || p[3] != 4) return 0;
-  std::size_t xlen = le16(p + 10);
+  std::size_t xlen = get_le16(p + 10);
   if (n < 12 + xlen) return 0;
   for (std::size_t i = 12; i + 4 <= 12 + xlen;) {
-    std::size_t slen = le16(p + i + 2);
-    if (p[i] == 'B' && p[i + 1] == 'C' && slen == 2 && i + 6 <= 12 + xlen) return le16(p + i + 4) + 1;
+    std::size_t slen = get_le16(p + i + 2);
+    if (p[i] == 'B' && p[i + 1] == 'C' && slen == 2 && i + 6 <= 12 + xlen) return get_le16(p + i + 4) + 1;
     i += 4 + slen;
   }
   return 0;
@@ -61,15 +50,15 @@ void bgzf_put_block(void* compressor, const char* text, std::size_t n, std::vect
   if (packed == 0) {
     // Incompressible: one stored deflate block always fits.
     b[header_size] = 1;
-    put_le16(b + header_size + 1, static_cast<std::uint32_t>(n));
-    put_le16(b + header_size + 3, static_cast<std::uint32_t>(~n & 0xffff));
+    put_le(b + header_size + 1, static_cast<std::uint32_t>(n), 2);
+    put_le(b + header_size + 3, static_cast<std::uint32_t>(~n & 0xffff), 2);
     std::memcpy(b + header_size + 5, text, n);
     packed = n + 5;
   }
   std::size_t total = header_size + packed + trailer_size;
-  put_le16(b + 16, static_cast<std::uint32_t>(total - 1));
-  put_le32(b + header_size + packed, static_cast<std::uint32_t>(libdeflate_crc32(0, text, n)));
-  put_le32(b + header_size + packed + 4, static_cast<std::uint32_t>(n));
+  put_le(b + 16, static_cast<std::uint32_t>(total - 1), 2);
+  put_le(b + header_size + packed, static_cast<std::uint32_t>(libdeflate_crc32(0, text, n)), 4);
+  put_le(b + header_size + packed + 4, static_cast<std::uint32_t>(n), 4);
   out.resize(start + total);
 }
 
@@ -103,20 +92,20 @@ bool inflate_batch(libdeflate_decompressor* d, batch& b) {
   std::size_t total = 0;
   for (std::size_t i = 0; i + 1 < b.starts.size(); ++i) {
     const unsigned char* p = b.in.data() + b.starts[i + 1];
-    total += le32(p - 4);
+    total += get_le32(p - 4);
   }
   b.text.resize(total);
   std::size_t at = 0;
   for (std::size_t i = 0; i + 1 < b.starts.size(); ++i) {
     const unsigned char* p = b.in.data() + b.starts[i];
     std::size_t size = b.starts[i + 1] - b.starts[i];
-    std::size_t data = 12 + le16(p + 10);
+    std::size_t data = 12 + get_le16(p + 10);
     if (size < data + trailer_size) return false;
-    std::uint32_t length = le32(p + size - 4);
+    std::uint32_t length = get_le32(p + size - 4);
     if (libdeflate_deflate_decompress(d, p + data, size - data - trailer_size, b.text.data() + at,
                                       length, nullptr) != LIBDEFLATE_SUCCESS)
       return false;
-    if (static_cast<std::uint32_t>(libdeflate_crc32(0, b.text.data() + at, length)) != le32(p + size - 8))
+    if (static_cast<std::uint32_t>(libdeflate_crc32(0, b.text.data() + at, length)) != get_le32(p + size - 8))
       return false;
     at += length;
   }
@@ -190,7 +179,7 @@ struct bgzf_reader::state : crew {
       }
       fill(size);
       if (raw_end - raw_begin < size || size < header_size + trailer_size) fail();  // truncated
-      if (le32(raw.data() + raw_begin + size - 4) > max_block) fail();
+      if (get_le32(raw.data() + raw_begin + size - 4) > max_block) fail();
       b.in.insert(b.in.end(), raw.data() + raw_begin, raw.data() + raw_begin + size);
       b.starts.push_back(b.in.size());
       raw_begin += size;

@@ -10,6 +10,7 @@
 
 #include "formats/bgzf.hpp"
 #include "formats/crew.hpp"
+#include "formats/little_endian.hpp"
 #include "formats/streams.hpp"
 
 namespace varnex {
@@ -93,10 +94,6 @@ class block_deflater {
   bool z_ready_ = false;
 };
 
-void put_le32(std::vector<unsigned char>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
 }  // namespace
 
 // Jobs live in a ring of slots: job k in slot k % slots. The caller fills job
@@ -151,10 +148,10 @@ struct parallel_gzip_writer::state : crew {
         crc = static_cast<std::uint32_t>(crc32_combine(crc, j.crc, static_cast<z_off_t>(j.used)));
         length += j.used;
         if (j.last) {
-          std::vector<unsigned char> trailer;
-          put_le32(trailer, crc);
-          put_le32(trailer, static_cast<std::uint32_t>(length));
-          ok = put(trailer.data(), trailer.size());
+          unsigned char trailer[8];
+          put_le(trailer, crc, 4);
+          put_le(trailer + 4, static_cast<std::uint32_t>(length), 4);
+          ok = put(trailer, sizeof trailer);
         }
       }
       lock.lock();
