@@ -9,15 +9,11 @@
 // P(BB) are exchanged before the triples are merged. No GEN input is ever held
 // in memory: a first pass indexes where each line stands, a second reads the
 // lines again position by position, in ascending order.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -50,13 +46,13 @@ std::string directory_of(const std::string& name) {
   return name.substr(0, slash);
 }
 
-// Runs index(g, turn) for inputs g = 0 .. k - 1 on two threads, the even
-// inputs on this one: input g + 1 is read while input g is indexed (the first
-// pass is bound by one thread's gzip inflation), and waits for g to finish
-// before it touches the index or says anything. The first failure in input
-// order is rethrown; later inputs are left unread.
+// Runs index(g, turn) for inputs g = 0 .. k - 1, with `two_threads` on two
+// threads, the even inputs on this one: input g + 1 is read while input g is
+// indexed (the first pass is bound by one thread's gzip inflation), and waits
+// for g to finish before it touches the index or says anything. The first
+// failure in input order is rethrown; later inputs are left unread.
 template <class Index>
-void index_in_turns(std::size_t k, Index& index) {
+void index_in_turns(std::size_t k, bool two_threads, Index& index) {
   struct abandoned {};
   std::mutex mutex;
   std::condition_variable changed;
@@ -99,9 +95,11 @@ void index_in_turns(std::size_t k, Index& index) {
   {
     std::thread second;
     try {
-      second = std::thread(lane, 1);
+      if (two_threads && k > 1) second = std::thread(lane, 1);
     } catch (const std::system_error&) {
-      // No second thread: each input in turn on this one.
+    }
+    if (!second.joinable()) {
+      // One thread: each input in turn on this one.
       const index_turn at_once{[] {}, nullptr};
       for (std::size_t g = 0; g < k; ++g) index(g, at_once);
       return;
@@ -222,8 +220,12 @@ struct merge_run {
     }
   }
 
-  void write_head(output_file& out, const descriptor& d) {
-    put_gen_head(out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
+  // A space and `t` as it stands.
+  static void put_spaced(output_file& out, std::string_view t) {
+    char* p = out.reserve(t.size() + 1);
+    *p = ' ';
+    std::memcpy(p + 1, t.data(), t.size());
+    out.advance(t.size() + 1);
   }
 
   // Individuals [first, first + n) that no line supplies.
@@ -244,11 +246,7 @@ struct merge_run {
     for (std::size_t s = first; s < first + n; ++s) {
       if (by_text[s]) {
         // Never "0 0 0", so never missing.
-        std::string_view t = texts[s];
-        char* p = out.reserve(t.size() + 1);
-        *p = ' ';
-        std::memcpy(p + 1, t.data(), t.size());
-        out.advance(t.size() + 1);
+        put_spaced(out, texts[s]);
         by_text[s] = 0;
         continue;
       }
@@ -276,25 +274,11 @@ struct merge_run {
                     std::size_t first, std::size_t n) {
     const std::size_t held = line.triples() > column ? std::min(n, line.triples() - column) : 0;
     if (held) {
-      if (!flip) {
-        std::string_view text = line.span(column, column + held);
-        char* p = out.reserve(text.size() + 1);
-        *p = ' ';
-        std::memcpy(p + 1, text.data(), text.size());
-        out.advance(text.size() + 1);
-      } else {
-        for (std::size_t j = column; j < column + held; ++j) {
-          std::string_view t[3] = {line.token(j, 2), line.token(j, 1), line.token(j, 0)};
-          char* p = out.reserve(t[0].size() + t[1].size() + t[2].size() + 3);
-          char* start = p;
-          for (std::string_view v : t) {
-            *p++ = ' ';
-            std::memcpy(p, v.data(), v.size());
-            p += v.size();
-          }
-          out.advance(static_cast<std::size_t>(p - start));
-        }
-      }
+      if (!flip)
+        put_spaced(out, line.span(column, column + held));
+      else
+        for (std::size_t j = column; j < column + held; ++j)
+          for (int t = 2; t >= 0; --t) put_spaced(out, line.token(j, t));
       for (std::size_t i = 0; i < held; ++i) missing[first + i] += line.missing(column + i);
     }
     if (held < n) write_absent(out, first + held, n - held);
@@ -440,12 +424,7 @@ int merge(const merge_args& args) {
         log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
                             std::to_string(counts.repeated) + "\n");
     };
-    if (args.streams.threads > 1 && k > 1) {
-      index_in_turns(k, index_input);
-    } else {
-      const index_turn at_once{[] {}, nullptr};
-      for (std::size_t g = 0; g < k; ++g) index_input(g, at_once);
-    }
+    index_in_turns(k, args.streams.threads > 1, index_input);
     log.to_both_flushed("Number of SNPs with mismatched alleles: " +
                         std::to_string(index.mismatched_alleles()) + "\n");
     spill.finish();
@@ -495,7 +474,7 @@ int merge(const merge_args& args) {
           else
             run.merge_line(e, lines[t].probabilities, d);
         }
-        run.write_head(gen_out, d);
+        put_gen_head(gen_out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
         for (const layout::run& r : current->runs) {
           if (r.what == layout::absent) {
             run.write_absent(gen_out, r.first, r.count);

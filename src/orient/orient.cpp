@@ -156,14 +156,6 @@ char* copy_triples(std::string_view text, bool swap, char* out) {
   return out;
 }
 
-// "Can't open" of the GEN input and of the output: the log hears it first.
-int fail_log_first(tee& log, const std::string& message) {
-  log.to_log(message + "\n");
-  log.to_stdout(message + "\n");
-  log.flush();
-  return 1;
-}
-
 // The position of a GEN or strand line as a number, or as written when it is none.
 template <class Line>
 std::string position_shown(const Line& g) {
@@ -229,7 +221,12 @@ int orient_to_strand(const orient_args& args) {
       // Orient has no SAMPLE file: a BGEN output has no identifier block.
       out = open_gen_output(args.out_genotype_file, compress_out, args.streams, args.bgen, nullptr);
     } catch (const run_failure& e) {
-      return fail_log_first(log, e.what());
+      // "Can't open" of the GEN input or of the output: the log hears it first.
+      const std::string message = std::string(e.what()) + "\n";
+      log.to_log(message);
+      log.to_stdout(message);
+      log.flush();
+      return 1;
     }
 
     line_reader reader(*gen);
