@@ -288,8 +288,8 @@ double threshold_or(const command_line& c, double fallback) {
   return t && !(*t < 0.0) ? *t : fallback;
 }
 
-// A failure that escaped the mode (memory exhausted, an unexpected error):
-// reported like the modes' own, after the mode's outputs were removed.
+// A failure that ended the mode (a run_failure, memory exhausted, an
+// unexpected error): reported after the mode's outputs were removed.
 int report_failure(const std::string& message) {
   tee log;
   log.open(false);

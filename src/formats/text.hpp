@@ -27,13 +27,6 @@ class field_cursor {
     field = std::string_view(start, p_ - start);
     return true;
   }
-  // Skips n fields; returns how many were there to skip.
-  std::size_t skip(std::size_t n) {
-    std::string_view f;
-    std::size_t done = 0;
-    while (done < n && next(f)) ++done;
-    return done;
-  }
   // The text not yet consumed (starting with the separator after the last field).
   std::string_view rest() const { return std::string_view(p_, end_ - p_); }
 

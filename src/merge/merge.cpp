@@ -376,136 +376,132 @@ class layout_cache {
 int merge(const merge_args& args) {
   tee log;
   if (!log.open_or_report(false)) return 1;
-  try {
-    const std::size_t k = args.merge_files.size() / 2;
-    const auto middle = args.merge_files.begin() + k;
-    const std::vector<std::string> gen_files(args.merge_files.begin(), middle);
-    const std::vector<std::string> sample_files(middle, middle + k);
-    // The SAMPLE files are read twice too.
-    for (const std::string& name : args.merge_files) check_read_twice(name);
-    // Each GEN input is opened once, read by content (gzip or plain).
-    std::vector<std::unique_ptr<input_file>> gen_inputs;
-    for (const std::string& name : gen_files)
-      gen_inputs.push_back(
-          std::make_unique<input_file>(name, compression::by_content, args.streams));
-    for (const std::string& name : sample_files) check_readable(name);
+  const std::size_t k = args.merge_files.size() / 2;
+  const auto middle = args.merge_files.begin() + k;
+  const std::vector<std::string> gen_files(args.merge_files.begin(), middle);
+  const std::vector<std::string> sample_files(middle, middle + k);
+  // The SAMPLE files are read twice too.
+  for (const std::string& name : args.merge_files) check_read_twice(name);
+  // Each GEN input is opened once, read by content (gzip or plain).
+  std::vector<std::unique_ptr<input_file>> gen_inputs;
+  for (const std::string& name : gen_files)
+    gen_inputs.push_back(
+        std::make_unique<input_file>(name, compression::by_content, args.streams));
+  for (const std::string& name : sample_files) check_readable(name);
 
-    log.to_both_flushed("Organise Samples...\n");
-    sample_union samples;
-    samples.organise(sample_files, log);
+  log.to_both_flushed("Organise Samples...\n");
+  sample_union samples;
+  samples.organise(sample_files, log);
 
-    log.to_both_flushed("Create ordered list of positions...\n");
-    position_index index;
-    spill_file spill(directory_of(args.out_genotype_file));
-    auto index_input = [&](std::size_t g, const index_turn& turn) {
-      bool named = false;
-      const index_turn gate{[&] {
-                              turn.wait();
-                              named = true;
-                              log.to_stdout(gen_files[g] + "\n");
-                              std::fflush(stdout);
-                            },
-                            // Only inflating is worth a thread: a plain input waits for its turn.
-                            gen_inputs[g]->compressed() ? turn.check : nullptr};
-      input_counts counts;
-      try {
-        line_reader reader(*gen_inputs[g]);
-        counts = index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
-                                 samples.rows_of(g).size(), sample_files[g], spill, log, gate);
-      } catch (...) {
-        // Every failure comes in its turn, after the input's name.
-        if (!named) gate.wait();
-        throw;
-      }
-      gen_inputs[g]->rest(0);
-      log.to_both_flushed("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
-      // The later line of a repeated position is the one merged.
-      if (counts.repeated > 0)
-        log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
-                            std::to_string(counts.repeated) + "\n");
-    };
-    index_in_turns(k, args.streams.threads > 1, index_input);
-    log.to_both_flushed("Number of SNPs with mismatched alleles: " +
-                        std::to_string(index.mismatched_alleles()) + "\n");
-    spill.finish();
-    std::vector<position_entry> entries = index.take_sorted_entries();
-    const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_inputs, spill);
-
-    log.to_both_flushed("Open all GEN files for reading...\n");
-    // With a threshold above 0 an individual that one line alone supplies
-    // gets that line's triple unchanged, so a split line can be copied.
-    const bool copy_text = args.threshold > 0.0;
-    line_feed feed(entries, index, gen_inputs, spill, runs, samples, copy_text);
-
-    log.to_both_flushed("Merge...\n");
-    std::vector<std::string> ids;
-    for (std::size_t s = 0; s < samples.size(); ++s)
-      ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), args.bgen.ids));
-    const std::unique_ptr<output_file> gen_file =
-        open_gen_output(args.out_genotype_file, is_gz_name(args.out_genotype_file), args.streams,
-                        args.bgen, &ids);
-    output_file& gen_out = *gen_file;
-    output_file sample_out(args.out_sample_file, is_gz_name(args.out_sample_file), args.streams);
-    merge_run run{samples, args.threshold, log, {}, {}, {}, {}, 0, {}};
-    run.probs.assign(3 * samples.size(), 0.0);
-    run.texts.assign(samples.size(), std::string_view());
-    run.by_text.assign(samples.size(), 0);
-    run.missing.assign(samples.size(), 0);
-    layout_cache layouts;
-    std::vector<std::uint32_t> inputs, current_inputs;
-    const layout* current = nullptr;
-    std::uint64_t written = 0;
-    for (std::size_t i = 0; i < entries.size();) {
-      std::size_t end = i;
-      while (end < entries.size() && entries[end].pos == entries[i].pos) ++end;
-      if (!index.bad(entries[i].slot)) {
-        const descriptor d = index.describe(entries[i].slot);
-        inputs.clear();
-        for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
-        if (!current || inputs != current_inputs) {
-          current = &layouts.get(samples, inputs);
-          current_inputs = inputs;
-        }
-        const fed_line* lines = feed.position(i);
-        for (std::size_t t = 0; t < end - i; ++t) {
-          const position_entry& e = entries[i + t];
-          if (lines[t].split)
-            run.merge_columns(e, *lines[t].triples, current->shared_columns[t], d);
-          else
-            run.merge_line(e, lines[t].probabilities, d);
-        }
-        put_gen_head(gen_out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
-        for (const layout::run& r : current->runs) {
-          if (r.what == layout::absent) {
-            run.write_absent(gen_out, r.first, r.count);
-          } else if (r.what == layout::copied && lines[r.line].split) {
-            run.write_copied(gen_out, *lines[r.line].triples, entries[i + r.line].flip(), r.column,
-                             r.first, r.count);
-          } else {
-            run.write_numbers(gen_out, r.first, r.count);
-          }
-        }
-        gen_out.put('\n');
-        if (written % 1000 == 0) {
-          log.to_stdout(std::to_string(written) + "\r");
-          std::fflush(stdout);
-        }
-        ++written;
-      }
-      i = end;
+  log.to_both_flushed("Create ordered list of positions...\n");
+  position_index index;
+  spill_file spill(directory_of(args.out_genotype_file));
+  auto index_input = [&](std::size_t g, const index_turn& turn) {
+    bool named = false;
+    const index_turn gate{[&] {
+                            turn.wait();
+                            named = true;
+                            log.to_stdout(gen_files[g] + "\n");
+                            std::fflush(stdout);
+                          },
+                          // Only inflating is worth a thread: a plain input waits for its turn.
+                          gen_inputs[g]->compressed() ? turn.check : nullptr};
+    input_counts counts;
+    try {
+      line_reader reader(*gen_inputs[g]);
+      counts = index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
+                               samples.rows_of(g).size(), sample_files[g], spill, log, gate);
+    } catch (...) {
+      // Every failure comes in its turn, after the input's name.
+      if (!named) gate.wait();
+      throw;
     }
-    gen_out.finish();
-    log.to_both_flushed("Number of mismatched overlapping loci: " +
-                        std::to_string(run.mismatch_loci) + "\n");
-    log.to_both_flushed("Number of merged SNPs: " + std::to_string(written) + "\n");
+    gen_inputs[g]->rest(0);
+    log.to_both_flushed("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
+    // The later line of a repeated position is the one merged.
+    if (counts.repeated > 0)
+      log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
+                          std::to_string(counts.repeated) + "\n");
+  };
+  index_in_turns(k, args.streams.threads > 1, index_input);
+  log.to_both_flushed("Number of SNPs with mismatched alleles: " +
+                      std::to_string(index.mismatched_alleles()) + "\n");
+  spill.finish();
+  std::vector<position_entry> entries = index.take_sorted_entries();
+  const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_inputs, spill);
 
-    samples.write(sample_out, run.missing);
-    // A merged GEN file without its SAMPLE file is no result.
-    commit_outputs({&gen_out, &sample_out});
-    if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
-  } catch (const run_failure& e) {
-    return log.fail(e.what());
+  log.to_both_flushed("Open all GEN files for reading...\n");
+  // With a threshold above 0 an individual that one line alone supplies
+  // gets that line's triple unchanged, so a split line can be copied.
+  const bool copy_text = args.threshold > 0.0;
+  line_feed feed(entries, index, gen_inputs, spill, runs, samples, copy_text);
+
+  log.to_both_flushed("Merge...\n");
+  std::vector<std::string> ids;
+  for (std::size_t s = 0; s < samples.size(); ++s)
+    ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), args.bgen.ids));
+  const std::unique_ptr<output_file> gen_file =
+      open_gen_output(args.out_genotype_file, is_gz_name(args.out_genotype_file), args.streams,
+                      args.bgen, &ids);
+  output_file& gen_out = *gen_file;
+  output_file sample_out(args.out_sample_file, is_gz_name(args.out_sample_file), args.streams);
+  merge_run run{samples, args.threshold, log, {}, {}, {}, {}, 0, {}};
+  run.probs.assign(3 * samples.size(), 0.0);
+  run.texts.assign(samples.size(), std::string_view());
+  run.by_text.assign(samples.size(), 0);
+  run.missing.assign(samples.size(), 0);
+  layout_cache layouts;
+  std::vector<std::uint32_t> inputs, current_inputs;
+  const layout* current = nullptr;
+  std::uint64_t written = 0;
+  for (std::size_t i = 0; i < entries.size();) {
+    std::size_t end = i;
+    while (end < entries.size() && entries[end].pos == entries[i].pos) ++end;
+    if (!index.bad(entries[i].slot)) {
+      const descriptor d = index.describe(entries[i].slot);
+      inputs.clear();
+      for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
+      if (!current || inputs != current_inputs) {
+        current = &layouts.get(samples, inputs);
+        current_inputs = inputs;
+      }
+      const fed_line* lines = feed.position(i);
+      for (std::size_t t = 0; t < end - i; ++t) {
+        const position_entry& e = entries[i + t];
+        if (lines[t].split)
+          run.merge_columns(e, *lines[t].triples, current->shared_columns[t], d);
+        else
+          run.merge_line(e, lines[t].probabilities, d);
+      }
+      put_gen_head(gen_out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
+      for (const layout::run& r : current->runs) {
+        if (r.what == layout::absent) {
+          run.write_absent(gen_out, r.first, r.count);
+        } else if (r.what == layout::copied && lines[r.line].split) {
+          run.write_copied(gen_out, *lines[r.line].triples, entries[i + r.line].flip(), r.column,
+                           r.first, r.count);
+        } else {
+          run.write_numbers(gen_out, r.first, r.count);
+        }
+      }
+      gen_out.put('\n');
+      if (written % 1000 == 0) {
+        log.to_stdout(std::to_string(written) + "\r");
+        std::fflush(stdout);
+      }
+      ++written;
+    }
+    i = end;
   }
+  gen_out.finish();
+  log.to_both_flushed("Number of mismatched overlapping loci: " +
+                      std::to_string(run.mismatch_loci) + "\n");
+  log.to_both_flushed("Number of merged SNPs: " + std::to_string(written) + "\n");
+
+  samples.write(sample_out, run.missing);
+  // A merged GEN file without its SAMPLE file is no result.
+  commit_outputs({&gen_out, &sample_out});
+  if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
   return 0;
 }
 

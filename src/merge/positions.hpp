@@ -76,7 +76,6 @@ class position_index {
 
   descriptor describe(std::uint32_t slot) const;
   bool bad(std::uint32_t slot) const { return slots_[slot].flags & bad_flag; }
-  std::size_t positions() const { return slots_.size(); }
 
  private:
   enum : std::uint8_t { bad_flag = 1, snp_unknown = 2, rs_unknown = 4 };
