@@ -14,6 +14,8 @@
 #include <immintrin.h>
 #endif
 
+#include "formats/byte_blocks.hpp"
+
 namespace varnex {
 
 std::size_t count_fields(std::string_view text) {
@@ -23,20 +25,6 @@ std::size_t count_fields(std::string_view text) {
   while (cursor.next(f)) ++n;
   return n;
 }
-
-namespace {
-
-// Set bits of each byte value (no popcount instruction is assumed).
-struct bit_counts {
-  unsigned char n[256];
-  constexpr bit_counts() : n() {
-    for (int i = 1; i < 256; ++i) n[i] = static_cast<unsigned char>(n[i / 2] + (i & 1));
-  }
-  unsigned char operator[](unsigned i) const { return n[i]; }
-};
-constexpr bit_counts bits_in_byte;
-
-}  // namespace
 
 namespace {
 
@@ -121,52 +109,17 @@ bool more_fields_than(std::string_view text, std::size_t limit) {
   if (text.size() < 2 * limit + 1) return false;
   // Nearly every line passes on the bound, one cheap pass instead of the count.
   if (field_bound(text) <= limit) return false;
-  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-  const char* p = text.data();
-  const char* const end = p + text.size();
+  // The field starts, 64 bytes at a time: bytes that are not white space
+  // after one that is, or at the very start.
   std::size_t starts = 0;
-  std::uint64_t before = 0;  // high bit of byte 0: the byte before the word is a field byte
-#if defined(__SSE2__)
-  {
-    // Sixteen bytes at a time: white space is a space, or 9 to 13.
-    const __m128i space = _mm_set1_epi8(' '), nine = _mm_set1_epi8(9);
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80)), five = _mm_set1_epi8(static_cast<char>(5 ^ 0x80));
-    unsigned previous = 0;  // 1: the byte before the block is a field byte
-    for (; end - p >= 16; p += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const __m128i ranged = _mm_cmplt_epi8(_mm_xor_si128(_mm_sub_epi8(v, nine), flip), five);
-      const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, space), ranged);
-      const unsigned field = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xffffu;
-      const unsigned first = field & ~((field << 1) | previous);
-      starts += bits_in_byte[first & 0xff] + bits_in_byte[first >> 8];
-      previous = field >> 15;
-    }
-    before = previous ? 0x80 : 0;
-  }
-#endif
-  for (; end - p >= 8; p += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    w = __builtin_bswap64(w);
-#endif
-    // High bit of each byte that is not white space (space, or 9 to 13); no
-    // sum carries into the next byte.
-    const std::uint64_t low = w & ~highs, high = w & highs;
-    const std::uint64_t x = w ^ (0x20 * ones);
-    const std::uint64_t space = ~(((x & ~highs) + 0x7f * ones) | x) & highs;
-    const std::uint64_t from_9 = ((low + 0x77 * ones) | high) & highs;
-    const std::uint64_t from_14 = ((low + 0x72 * ones) | high) & highs;
-    const std::uint64_t field = ~(space | (from_9 & ~from_14)) & highs;
-    const std::uint64_t first = field & ~((field << 8) | before);
-    starts += static_cast<std::size_t>(((first >> 7) * ones) >> 56);
-    before = field >> 56;
-  }
-  bool in_field = before != 0;
-  for (; p != end; ++p) {
-    const bool now = !is_blank(*p);
-    starts += now && !in_field;
-    in_field = now;
+  std::uint64_t before = 1;  // the byte before the block is white space
+  padded_block tail;
+  for (std::size_t i = 0; i < text.size() && starts <= limit; i += 64) {
+    const std::size_t n = text.size() - i;
+    const char* block = n >= 64 ? text.data() + i : tail.fill(text.data() + i, n);
+    const std::uint64_t blank = scan_block<class_blank>(block).blank;
+    starts += bit_count(~blank & (blank << 1 | before));
+    before = blank >> 63;
   }
   return starts > limit;
 }

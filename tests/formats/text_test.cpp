@@ -18,7 +18,7 @@
 namespace varnex {
 namespace {
 
-// The eight-bytes-at-a-time count against the cursor, on random lines of
+// The bound and the block count against the cursor, on random lines of
 // fields, every kind of white space and other control bytes, at limits
 // around the true count.
 TEST(MoreFieldsThan, AgreesWithCountingFields) {
