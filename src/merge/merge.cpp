@@ -221,7 +221,7 @@ struct merge_run {
   }
 
   // A space and `t` as it stands.
-  static void put_spaced(output_file& out, std::string_view t) {
+  [[gnu::always_inline]] static void put_spaced(output_file& out, std::string_view t) {
     char* p = out.reserve(t.size() + 1);
     *p = ' ';
     std::memcpy(p + 1, t.data(), t.size());
