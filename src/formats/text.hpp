@@ -39,8 +39,7 @@ class field_cursor {
 std::size_t count_fields(std::string_view text);
 
 // count_fields(text) > limit, at a small fraction of its cost on long lines:
-// a cheap upper bound settles nearly every line, the rest are counted 64
-// bytes at a time.
+// the fields are counted 64 bytes at a time.
 bool more_fields_than(std::string_view text, std::size_t limit);
 
 // A whole field as a signed 32-bit decimal integer (optional sign). False when
