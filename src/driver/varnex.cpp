@@ -17,9 +17,7 @@
 #include <initializer_list>
 #include <new>
 #include <optional>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"

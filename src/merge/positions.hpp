@@ -61,7 +61,6 @@ class position_index {
   // backward step in position order on; one that is small, or steps back
   // early, goes there whole, so that its gzip reader is not needed again.
   //
-  //
   // Nothing of the index, the spill or the log is touched before `turn.wait`
   // has returned, so the next input can be read on another thread while this
   // one is indexed, its lines waiting (leading fields only) for their turn.

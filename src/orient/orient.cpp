@@ -15,14 +15,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
 #include "formats/bgen_io.hpp"
 #include "formats/byte_blocks.hpp"
-#include "formats/gen.hpp"
 #include "formats/streams.hpp"
 #include "formats/strand.hpp"
 #include "formats/text.hpp"

@@ -79,16 +79,6 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
   return selected_rows;
 }
 
-// The BGEN identifiers of every row of a SAMPLE file.
-std::vector<std::string> sample_ids(const std::string& name, bgen_id_choice choice) {
-  sample_reader in(name);
-  std::vector<std::string> ids;
-  sample_line row;
-  while (in.next(row, 2) && row.columns.size() == 2)
-    ids.push_back(bgen_sample_id(row.columns[0], row.columns[1], choice));
-  return ids;
-}
-
 struct snp_counts {
   std::uint64_t in = 0, out = 0;
 };
@@ -201,7 +191,11 @@ int subset(const subset_args& args) {
                                    args.bgen.ids, ids, rows_read);
     sample_in.reset();
   } else if (!args.sample_file.empty() && (bgen_in || bgen_out)) {
-    ids = sample_ids(args.sample_file, args.bgen.ids);
+    // Every row's BGEN identifier.
+    sample_reader in(args.sample_file);
+    sample_line row;
+    while (in.next(row, 2) && row.columns.size() == 2)
+      ids.push_back(bgen_sample_id(row.columns[0], row.columns[1], args.bgen.ids));
     rows_read = static_cast<long>(ids.size());
   }
   if (bgen_in && rows_read >= 0 && rows_read != n_samples)
