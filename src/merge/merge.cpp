@@ -445,10 +445,11 @@ int merge(const merge_args& args) {
                       args.bgen, &ids);
   output_file& gen_out = *gen_file;
   output_file sample_out(args.out_sample_file, is_gz_name(args.out_sample_file), args.streams);
-  const std::size_t people = samples.size();
-  merge_run run{samples, args.threshold, log, std::vector<double>(3 * people),
-                std::vector<std::string_view>(people), std::vector<std::uint8_t>(people),
-                std::vector<std::uint32_t>(people), 0, {}};
+  merge_run run{samples, args.threshold, log, {}, {}, {}, {}, 0, {}};
+  run.probs.assign(3 * samples.size(), 0.0);
+  run.texts.assign(samples.size(), std::string_view());
+  run.by_text.assign(samples.size(), 0);
+  run.missing.assign(samples.size(), 0);
   layout_cache layouts;
   std::vector<std::uint32_t> inputs, current_inputs;
   const layout* current = nullptr;
