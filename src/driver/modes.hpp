@@ -1,6 +1,7 @@
 // The mode entry points. Each opens the log for appending, runs one job and
-// returns the exit status: 0 after success, 1 after any failure (its message
-// already printed to standard output and the log).
+// returns the exit status: 0 after success, 1 after a failure whose message
+// it printed to standard output and the log. A run_failure it throws instead
+// is reported by the driver in the same words, once the mode's outputs are gone.
 //
 // Each takes its options as one record, filled in by the driver with the
 // default output names already applied; an absent value is an empty optional.

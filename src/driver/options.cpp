@@ -279,8 +279,6 @@ bool has_role(const option_row& row, role r) {
 
 namespace {
 
-bool used_in(const option_row& row, mode m) { return row.use_in(m) != nullptr; }
-
 // The spellings of the rows that `keep` accepts, joined by `separator`.
 template <class Keep>
 std::string spellings(Keep keep, const char* separator) {
@@ -338,7 +336,7 @@ std::string bash_completion() {
   // A mode offers its own options and those of every mode; no mode, all of them.
   for (const mode_row& m : mode_table)
     s += std::string("    ") + m.flag + ") words=\"" +
-         spellings([&](const option_row& r) { return used_in(r, m.id); }, " ") + "\" ;;\n";
+         spellings([&](const option_row& r) { return r.use_in(m.id) != nullptr; }, " ") + "\" ;;\n";
   s += "    *) words=\"" + flags + " " + spellings([](const option_row&) { return true; }, " ") +
        "\" ;;\n"
        "  esac\n"

@@ -15,19 +15,13 @@
 namespace varnex {
 
 int update_pheno_cov(const update_args& args) {
-  try {
-    input_file input(args.sample_file, compression::by_content);
-    line_reader reader(input);
-    std::string_view line;
-    // A standard output that fails (disk full) ends the run; main reports it.
-    while (reader.next(line) && !std::ferror(stdout)) {
-      print_out(line);
-      print_out("\n\n");
-    }
-  } catch (const run_failure& e) {
-    tee log;
-    log.open(false);
-    return log.fail(e.what());
+  input_file input(args.sample_file, compression::by_content);
+  line_reader reader(input);
+  std::string_view line;
+  // A standard output that fails (disk full) ends the run; main reports it.
+  while (reader.next(line) && !std::ferror(stdout)) {
+    print_out(line);
+    print_out("\n\n");
   }
   return 0;
 }

@@ -13,14 +13,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <initializer_list>
 #include <new>
 #include <optional>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
@@ -167,10 +164,13 @@ bool bgen_options_of(const command_line& c, tee& log, bgen_options& bgen) {
 
 bool sample_subset(const command_line& c) { return c.has(opt::sample_id) || c.has(opt::sample_excl); }
 
-// The default GEN output of an input: tagged (x.bgen gives x.TAG.bgen), or
-// standard output for standard input (a filter in a pipe writes where it reads).
-std::string derived_name(const std::string& input, std::string_view tag) {
-  return is_standard_stream(input) ? input : tagged_gen_name(input, tag);
+// Output `o` left empty gets the name of input `from` tagged (x.bgen gives
+// x.TAG.bgen), or standard output for standard input (a filter in a pipe
+// writes where it reads); gzip when the GEN input is.
+void derive_output(command_line& c, opt o, opt from, std::string_view tag) {
+  const std::string input = c.text(from);
+  c.default_name(o, is_standard_stream(input) ? input : tagged_gen_name(input, tag));
+  if (is_gz_name(c.text(opt::genotype))) c.append_gz_to(o);
 }
 
 // Output names left empty become `input` with their tags, gzip when it is.
@@ -191,12 +191,8 @@ void settle_names(command_line& c, mode m) {
     case mode::subset:
       if (c.text(opt::genotype).empty()) break;
       if (sample_subset(c) && !c.text(opt::sample).empty())
-        c.default_name(opt::out_sample, derived_name(c.text(opt::sample), ".subset"));
-      c.default_name(opt::out_genotype, derived_name(c.text(opt::genotype), ".subset"));
-      if (is_gz_name(c.text(opt::genotype))) {
-        c.append_gz_to(opt::out_genotype);
-        if (sample_subset(c) && !c.text(opt::sample).empty()) c.append_gz_to(opt::out_sample);
-      }
+        derive_output(c, opt::out_sample, opt::sample, ".subset");
+      derive_output(c, opt::out_genotype, opt::genotype, ".subset");
       break;
     case mode::ped_to_gen:
       tag_outputs(c, opt::ped, {{opt::out_genotype, ".gen"}, {opt::out_sample, ".sample"}});
@@ -210,10 +206,7 @@ void settle_names(command_line& c, mode m) {
       c.default_name(opt::out_sample, default_gen_output_sample_file(c.gen_count, c.merge_files));
       break;
     case mode::orient:
-      if (c.text(opt::genotype).empty()) break;
-      c.default_name(opt::out_genotype, derived_name(c.text(opt::genotype), ".orient"));
-      // A gzip input gives a gzip output under a gz name.
-      if (is_gz_name(c.text(opt::genotype))) c.append_gz_to(opt::out_genotype);
+      if (!c.text(opt::genotype).empty()) derive_output(c, opt::out_genotype, opt::genotype, ".orient");
       break;
     default:
       break;
@@ -258,19 +251,8 @@ int check_mode(command_line& c, mode m, tee& log) {
   return 0;
 }
 
-// Every file name of the command line, of any mode.
-std::vector<std::string> files_named(const command_line& c) {
-  std::vector<std::string> names;
-  for (const option_row& row : option_table)
-    if ((has_role(row, role::input) || has_role(row, role::inputs) || has_role(row, role::output)) &&
-        c.has(row.id))
-      names.push_back(*c.get(row.id));
-  names.insert(names.end(), c.merge_files.begin(), c.merge_files.end());
-  return names;
-}
-
 // What the run reads and writes, for the identity checks; the log is also
-// checked against every other name of the command line.
+// checked against every other file name of the command line, of any mode.
 run_names names_of_run(const command_line& c, std::optional<mode> m) {
   run_names r;
   if (m) {
@@ -290,7 +272,11 @@ run_names names_of_run(const command_line& c, std::optional<mode> m) {
                                      }),
                       r.outputs.end());
   }
-  r.others = files_named(c);
+  for (const option_row& row : option_table)
+    if ((has_role(row, role::input) || has_role(row, role::inputs) || has_role(row, role::output)) &&
+        c.has(row.id))
+      r.others.push_back(*c.get(row.id));
+  r.others.insert(r.others.end(), c.merge_files.begin(), c.merge_files.end());
   return r;
 }
 
@@ -300,8 +286,8 @@ double threshold_or(const command_line& c, double fallback) {
   return t && !(*t < 0.0) ? *t : fallback;
 }
 
-// A failure that escaped the mode (memory exhausted, an unexpected error):
-// reported like the modes' own, after the mode's outputs were removed.
+// A failure that ended the mode (a run_failure, memory exhausted, an
+// unexpected error): reported after the mode's outputs were removed.
 int report_failure(const std::string& message) {
   tee log;
   log.open(false);

@@ -29,21 +29,13 @@ namespace {
 std::atomic<std::uint64_t> meter_bytes{0}, meter_size{0}, meter_lines{0};
 std::atomic<bool> meter_unsized{false};
 
-void meter_opened(int fd) {
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-    meter_size.fetch_add(static_cast<std::uint64_t>(st.st_size), std::memory_order_relaxed);
-  else
-    meter_unsized.store(true, std::memory_order_relaxed);
-}
-
-int open_input_fd(const std::string& name) {
+// Opens `name` for reading and sets `st` to what it is.
+int open_input_fd(const std::string& name, struct stat& st) {
   if (name.empty()) throw run_failure("Can't open " + name);
   // A copy of standard input: closing it leaves descriptor 0 alone.
   int fd = is_standard_stream(name) ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
                                     : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw run_failure("Can't open " + name);
-  struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     throw run_failure("Can't open " + name);
@@ -64,7 +56,10 @@ input_meter read_so_far() {
 
 void meter_read(std::uint64_t bytes) { meter_bytes.fetch_add(bytes, std::memory_order_relaxed); }
 
-void check_readable(const std::string& name) { ::close(open_input_fd(name)); }
+void check_readable(const std::string& name) {
+  struct stat st;
+  ::close(open_input_fd(name, st));
+}
 
 // ---------------------------------------------------------------- input_file
 
@@ -196,13 +191,16 @@ input_file::input_file(const std::string& name, compression policy, const stream
                        std::size_t buffer)
     : name_(name), chain_(std::make_unique<chain>()) {
   chain& c = *chain_;
-  c.fd = open_input_fd(name);
-  meter_opened(c.fd);
+  struct stat st;
+  c.fd = open_input_fd(name, st);
+  // A pipe could keep a thread waiting for data after the run has stopped.
+  c.regular = S_ISREG(st.st_mode);
+  if (c.regular)
+    meter_size.fetch_add(static_cast<std::uint64_t>(st.st_size), std::memory_order_relaxed);
+  else
+    meter_unsized.store(true, std::memory_order_relaxed);
   c.buffer = std::max<std::size_t>(buffer, 1024);
   c.threads = options.threads;
-  struct stat st;
-  // A pipe could keep a thread waiting for data after the run has stopped.
-  c.regular = ::fstat(c.fd, &st) == 0 && S_ISREG(st.st_mode);
   c.gzip = policy == compression::gzip;
   if (policy == compression::by_content) {
     char magic[2];
@@ -381,28 +379,25 @@ bool line_splitter::fill() {
 
 bool line_splitter::next(std::string_view& line) {
   std::size_t scanned = begin_;
+  std::size_t stop;  // the line feed, or the end of a last line without one
   for (;;) {
-    const char* start = buffer_.data() + scanned;
-    const void* nl = std::memchr(start, '\n', end_ - scanned);
-    if (nl) {
-      const char* p = static_cast<const char*>(nl);
-      line = std::string_view(buffer_.data() + begin_, p - (buffer_.data() + begin_));
-      line_offset_ = buffer_offset_ + begin_;
-      begin_ = p + 1 - buffer_.data();
-      ++line_number_;
-      return true;
+    if (const void* nl = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned)) {
+      stop = static_cast<const char*>(nl) - buffer_.data();
+      break;
     }
     std::size_t pending = end_ - begin_;
     if (!fill()) {
       if (pending == 0) return false;
-      line = std::string_view(buffer_.data() + begin_, end_ - begin_);
-      line_offset_ = buffer_offset_ + begin_;
-      begin_ = end_;
-      ++line_number_;
-      return true;
+      stop = end_;
+      break;
     }
     scanned = begin_ + pending;
   }
+  line = std::string_view(buffer_.data() + begin_, stop - begin_);
+  line_offset_ = buffer_offset_ + begin_;
+  begin_ = std::min(stop + 1, end_);
+  ++line_number_;
+  return true;
 }
 
 void line_reader::seek(std::uint64_t offset) {

@@ -160,6 +160,21 @@ extern "C" void remove_temp_files_and_stop(int sig) {
 
 const int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
+// True when an output of this name is written in place: it exists and is not
+// a regular file, or it is reached through /proc (/dev/stdout, /dev/fd/N).
+bool writes_in_place(const std::string& name) {
+  if (is_standard_stream(name)) return true;
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;
+  return follow_links(name).through_proc;
+}
+
+// "Can't read NAME twice: ..." for a pipe, or for "-" (standard input).
+std::string read_twice_refusal(const std::string& name) {
+  if (is_standard_stream(name)) return "Can't read - twice: it is standard input, not a file";
+  return "Can't read " + name + " twice: it is a pipe, not a file";
+}
+
 }  // namespace
 
 std::string tagged_name(std::string_view name, std::string_view tag) {
@@ -183,13 +198,6 @@ bool own_name_is_gz(std::string_view name) {
 
 void append_gz(std::string& name) {
   if (!own_name_is_gz(name) && !writes_in_place(name)) name += ".gz";
-}
-
-bool writes_in_place(const std::string& name) {
-  if (is_standard_stream(name)) return true;
-  struct stat st;
-  if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;
-  return follow_links(name).through_proc;
 }
 
 std::string name_clash(const std::string& log, const run_names& names) {
@@ -216,11 +224,6 @@ std::string name_clash(const std::string& log, const run_names& names) {
         return "Output file " + out + " is the same file as " + names.outputs[p];
   }
   return "";
-}
-
-std::string read_twice_refusal(const std::string& name) {
-  if (is_standard_stream(name)) return "Can't read - twice: it is standard input, not a file";
-  return "Can't read " + name + " twice: it is a pipe, not a file";
 }
 
 void check_read_twice(const std::string& name) {

@@ -36,10 +36,6 @@ bool own_name_is_gz(std::string_view name);
 // written in place (/dev/null stays /dev/null).
 void append_gz(std::string& name);
 
-// True when an output of this name is written in place: it exists and is not
-// a regular file, or it is reached through /proc (/dev/stdout, /dev/fd/N).
-bool writes_in_place(const std::string& name);
-
 // The names a run reads and writes, for the identity checks.
 struct run_names {
   std::vector<std::string> inputs;
@@ -55,8 +51,6 @@ struct run_names {
 // outputs.
 std::string name_clash(const std::string& log, const run_names& names);
 
-// "Can't read NAME twice: ..." for a pipe, or for "-" (standard input).
-std::string read_twice_refusal(const std::string& name);
 // Throws run_failure unless `name` can be read twice (a regular file or a
 // character device): a pipe or FIFO would hang or lose the second reading.
 void check_read_twice(const std::string& name);

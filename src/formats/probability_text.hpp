@@ -202,11 +202,4 @@ inline const char* fixed4_field(const char* p, const char* const end, char*& out
   return p;
 }
 
-// The same for a whole field: false when it is not one it can do.
-inline bool fixed4_from_text(std::string_view field, char*& out) {
-  if (field.empty()) return false;
-  const char* end = field.data() + field.size();
-  return fixed4_field(field.data(), end, out) == end;
-}
-
 }  // namespace varnex

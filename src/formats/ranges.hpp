@@ -63,7 +63,6 @@ class spill_file {
   bool usable();
   // Writes out what is buffered; the file can be read from then on.
   void finish();
-  bool used() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   std::string description() const { return "temporary file in " + directory_; }
 

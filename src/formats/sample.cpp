@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "formats/streams.hpp"
 #include "formats/text.hpp"
 
 namespace varnex {

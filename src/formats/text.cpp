@@ -4,15 +4,9 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "formats/byte_blocks.hpp"
 
 namespace varnex {
 
@@ -26,149 +20,40 @@ std::size_t count_fields(std::string_view text) {
 
 namespace {
 
-// Set bits of each byte value (no popcount instruction is assumed).
-struct bit_counts {
-  unsigned char n[256];
-  constexpr bit_counts() : n() {
-    for (int i = 1; i < 256; ++i) n[i] = static_cast<unsigned char>(n[i / 2] + (i & 1));
+// The field starts of `text`, 64 bytes at a time (bytes that are not white
+// space after one that is, or at the very start), counted until there are
+// more than `limit`.
+template <bool wide>
+inline std::size_t field_starts_past(std::string_view text, std::size_t limit) {
+  std::size_t starts = 0;
+  std::uint64_t before = 1;  // the byte before the block is white space
+  padded_block tail;
+  for (std::size_t i = 0; i < text.size() && starts <= limit; i += 64) {
+    const std::size_t n = text.size() - i;
+    const char* block = n >= 64 ? text.data() + i : tail.fill(text.data() + i, n);
+    const std::uint64_t blank = scan_block_for<class_blank, wide>(block).blank;
+    starts += bit_count_for<wide>(~blank & (blank << 1 | before));
+    before = blank >> 63;
   }
-  unsigned char operator[](unsigned i) const { return n[i]; }
-};
-constexpr bit_counts bits_in_byte;
-
-}  // namespace
-
-namespace {
-
-// An upper bound on the fields of `text`: every field but one at the very
-// start follows a white-space byte, and white space is at most 0x20, so the
-// bytes of 0x20 or less before the last, plus one for a field at the start.
-// Bytes of 0x80 and up are counted too (signed compare), which only loosens
-// the bound. A GEN probability text with one space between fields gets
-// exactly its field count.
-//
-// The bytes below 0x21 (signed) of [p, end), four vectors of V at a time, in
-// byte counters (0 - matches) summed by `sum` before any can wrap: 63 rounds
-// add at most 252 to each. p is left where fewer than sizeof(V) bytes remain.
-// Written with the compiler's vector types, so that it becomes SSE2 or AVX2
-// code by the caller it is inlined into; vectors never pass by value, whose
-// calling convention differs between the two. (U: V's bytes unsigned, which
-// wrap.)
-template <class V, class U, class Sum>
-inline std::size_t low_bytes(const char*& p, const char* end, Sum sum) {
-  constexpr std::ptrdiff_t w = sizeof(V);
-  U b[4];
-  auto low = [&b](const char* q, int i) {
-    V bytes;
-    std::memcpy(&bytes, q, sizeof bytes);
-    b[i] = U(bytes < 0x21);
-  };
-  std::size_t n = 0;
-  while (end - p >= w) {
-    U counts = {};
-    for (int round = 0; round < 63 && end - p >= 4 * w; ++round, p += 4 * w) {
-      for (int i = 0; i < 4; ++i) low(p + i * w, i);
-      counts -= (b[0] + b[1]) + (b[2] + b[3]);
-    }
-    if (end - p < 4 * w)
-      for (; end - p >= w; p += w) {
-        low(p, 0);
-        counts -= b[0];
-      }
-    n += sum(counts);
-  }
-  return n;
+  return starts;
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define VARNEX_BOUND_AVX2 1
-using bytes32 = signed char __attribute__((vector_size(32)));
-using ubytes32 = unsigned char __attribute__((vector_size(32)));
-[[gnu::target("avx2")]] std::size_t low_bytes_avx2(const char*& p, const char* end) {
-  return low_bytes<bytes32, ubytes32>(p, end, [](const ubytes32& counts) __attribute__((target("avx2"))) {
-    const __m256i sums = _mm256_sad_epu8(__m256i(counts), _mm256_setzero_si256());
-    return static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
-                                    _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
-  });
+#if VARNEX_WIDE_BLOCKS
+[[gnu::target("avx2,popcnt"), gnu::flatten]] std::size_t field_starts_past_wide(std::string_view text,
+                                                                              std::size_t limit) {
+  return field_starts_past<true>(text, limit);
 }
 #endif
-
-std::size_t field_bound(std::string_view text) {
-  const char* p = text.data();
-  const char* const end = p + text.size() - 1;  // the last byte starts no later field
-  std::size_t n = !is_blank(text[0]);
-#if defined(VARNEX_BOUND_AVX2)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) n += low_bytes_avx2(p, end);
-#endif
-#if defined(__SSE2__)
-  using bytes16 = signed char __attribute__((vector_size(16)));
-  using ubytes16 = unsigned char __attribute__((vector_size(16)));
-  n += low_bytes<bytes16, ubytes16>(p, end, [](const ubytes16& counts) {
-    const __m128i sums = _mm_sad_epu8(__m128i(counts), _mm_setzero_si128());
-    return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-           static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-  });
-#endif
-  for (; p < end; ++p) n += static_cast<unsigned char>(*p) <= 0x20 || static_cast<unsigned char>(*p) >= 0x80;
-  return n;
-}
 
 }  // namespace
 
 bool more_fields_than(std::string_view text, std::size_t limit) {
   // n fields take at least 2n - 1 bytes.
   if (text.size() < 2 * limit + 1) return false;
-  // Nearly every line passes on the bound, one cheap pass instead of the count.
-  if (field_bound(text) <= limit) return false;
-  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  std::size_t starts = 0;
-  std::uint64_t before = 0;  // high bit of byte 0: the byte before the word is a field byte
-#if defined(__SSE2__)
-  {
-    // Sixteen bytes at a time: white space is a space, or 9 to 13.
-    const __m128i space = _mm_set1_epi8(' '), nine = _mm_set1_epi8(9);
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80)), five = _mm_set1_epi8(static_cast<char>(5 ^ 0x80));
-    unsigned previous = 0;  // 1: the byte before the block is a field byte
-    for (; end - p >= 16; p += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const __m128i ranged = _mm_cmplt_epi8(_mm_xor_si128(_mm_sub_epi8(v, nine), flip), five);
-      const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, space), ranged);
-      const unsigned field = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xffffu;
-      const unsigned first = field & ~((field << 1) | previous);
-      starts += bits_in_byte[first & 0xff] + bits_in_byte[first >> 8];
-      previous = field >> 15;
-    }
-    before = previous ? 0x80 : 0;
-  }
+#if VARNEX_WIDE_BLOCKS
+  if (wide_blocks) return field_starts_past_wide(text, limit) > limit;
 #endif
-  for (; end - p >= 8; p += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    w = __builtin_bswap64(w);
-#endif
-    // High bit of each byte that is not white space (space, or 9 to 13); no
-    // sum carries into the next byte.
-    const std::uint64_t low = w & ~highs, high = w & highs;
-    const std::uint64_t x = w ^ (0x20 * ones);
-    const std::uint64_t space = ~(((x & ~highs) + 0x7f * ones) | x) & highs;
-    const std::uint64_t from_9 = ((low + 0x77 * ones) | high) & highs;
-    const std::uint64_t from_14 = ((low + 0x72 * ones) | high) & highs;
-    const std::uint64_t field = ~(space | (from_9 & ~from_14)) & highs;
-    const std::uint64_t first = field & ~((field << 8) | before);
-    starts += static_cast<std::size_t>(((first >> 7) * ones) >> 56);
-    before = field >> 56;
-  }
-  bool in_field = before != 0;
-  for (; p != end; ++p) {
-    const bool now = !is_blank(*p);
-    starts += now && !in_field;
-    in_field = now;
-  }
-  return starts > limit;
+  return field_starts_past<false>(text, limit) > limit;
 }
 
 bool parse_int32(std::string_view field, std::int32_t& value) {

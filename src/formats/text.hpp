@@ -27,13 +27,6 @@ class field_cursor {
     field = std::string_view(start, p_ - start);
     return true;
   }
-  // Skips n fields; returns how many were there to skip.
-  std::size_t skip(std::size_t n) {
-    std::string_view f;
-    std::size_t done = 0;
-    while (done < n && next(f)) ++done;
-    return done;
-  }
   // The text not yet consumed (starting with the separator after the last field).
   std::string_view rest() const { return std::string_view(p_, end_ - p_); }
 
@@ -46,8 +39,7 @@ class field_cursor {
 std::size_t count_fields(std::string_view text);
 
 // count_fields(text) > limit, at a small fraction of its cost on long lines:
-// a cheap upper bound settles nearly every line, the rest are counted eight
-// (or sixteen) bytes at a time.
+// the fields are counted 64 bytes at a time.
 bool more_fields_than(std::string_view text, std::size_t limit);
 
 // A whole field as a signed 32-bit decimal integer (optional sign). False when

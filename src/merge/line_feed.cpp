@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "formats/gen.hpp"
-#include "formats/ranges.hpp"
-#include "formats/streams.hpp"
 
 namespace varnex {
 

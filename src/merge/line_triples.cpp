@@ -1,11 +1,9 @@
 #include "merge/line_triples.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include "formats/byte_blocks.hpp"
 #include "formats/text.hpp"
-#include "merge/numbers.hpp"
 
 namespace varnex {
 

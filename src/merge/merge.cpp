@@ -9,15 +9,11 @@
 // P(BB) are exchanged before the triples are merged. No GEN input is ever held
 // in memory: a first pass indexes where each line stands, a second reads the
 // lines again position by position, in ascending order.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -50,13 +46,13 @@ std::string directory_of(const std::string& name) {
   return name.substr(0, slash);
 }
 
-// Runs index(g, turn) for inputs g = 0 .. k - 1 on two threads, the even
-// inputs on this one: input g + 1 is read while input g is indexed (the first
-// pass is bound by one thread's gzip inflation), and waits for g to finish
-// before it touches the index or says anything. The first failure in input
-// order is rethrown; later inputs are left unread.
+// Runs index(g, turn) for inputs g = 0 .. k - 1, with `two_threads` on two
+// threads, the even inputs on this one: input g + 1 is read while input g is
+// indexed (the first pass is bound by one thread's gzip inflation), and waits
+// for g to finish before it touches the index or says anything. The first
+// failure in input order is rethrown; later inputs are left unread.
 template <class Index>
-void index_in_turns(std::size_t k, Index& index) {
+void index_in_turns(std::size_t k, bool two_threads, Index& index) {
   struct abandoned {};
   std::mutex mutex;
   std::condition_variable changed;
@@ -99,9 +95,11 @@ void index_in_turns(std::size_t k, Index& index) {
   {
     std::thread second;
     try {
-      second = std::thread(lane, 1);
+      if (two_threads && k > 1) second = std::thread(lane, 1);
     } catch (const std::system_error&) {
-      // No second thread: each input in turn on this one.
+    }
+    if (!second.joinable()) {
+      // One thread: each input in turn on this one.
       const index_turn at_once{[] {}, nullptr};
       for (std::size_t g = 0; g < k; ++g) index(g, at_once);
       return;
@@ -222,8 +220,12 @@ struct merge_run {
     }
   }
 
-  void write_head(output_file& out, const descriptor& d) {
-    put_gen_head(out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
+  // A space and `t` as it stands.
+  [[gnu::always_inline]] static void put_spaced(output_file& out, std::string_view t) {
+    char* p = out.reserve(t.size() + 1);
+    *p = ' ';
+    std::memcpy(p + 1, t.data(), t.size());
+    out.advance(t.size() + 1);
   }
 
   // Individuals [first, first + n) that no line supplies.
@@ -244,11 +246,7 @@ struct merge_run {
     for (std::size_t s = first; s < first + n; ++s) {
       if (by_text[s]) {
         // Never "0 0 0", so never missing.
-        std::string_view t = texts[s];
-        char* p = out.reserve(t.size() + 1);
-        *p = ' ';
-        std::memcpy(p + 1, t.data(), t.size());
-        out.advance(t.size() + 1);
+        put_spaced(out, texts[s]);
         by_text[s] = 0;
         continue;
       }
@@ -276,25 +274,11 @@ struct merge_run {
                     std::size_t first, std::size_t n) {
     const std::size_t held = line.triples() > column ? std::min(n, line.triples() - column) : 0;
     if (held) {
-      if (!flip) {
-        std::string_view text = line.span(column, column + held);
-        char* p = out.reserve(text.size() + 1);
-        *p = ' ';
-        std::memcpy(p + 1, text.data(), text.size());
-        out.advance(text.size() + 1);
-      } else {
-        for (std::size_t j = column; j < column + held; ++j) {
-          std::string_view t[3] = {line.token(j, 2), line.token(j, 1), line.token(j, 0)};
-          char* p = out.reserve(t[0].size() + t[1].size() + t[2].size() + 3);
-          char* start = p;
-          for (std::string_view v : t) {
-            *p++ = ' ';
-            std::memcpy(p, v.data(), v.size());
-            p += v.size();
-          }
-          out.advance(static_cast<std::size_t>(p - start));
-        }
-      }
+      if (!flip)
+        put_spaced(out, line.span(column, column + held));
+      else
+        for (std::size_t j = column; j < column + held; ++j)
+          for (int t = 2; t >= 0; --t) put_spaced(out, line.token(j, t));
       for (std::size_t i = 0; i < held; ++i) missing[first + i] += line.missing(column + i);
     }
     if (held < n) write_absent(out, first + held, n - held);
@@ -392,141 +376,132 @@ class layout_cache {
 int merge(const merge_args& args) {
   tee log;
   if (!log.open_or_report(false)) return 1;
-  try {
-    const std::size_t k = args.merge_files.size() / 2;
-    const auto middle = args.merge_files.begin() + k;
-    const std::vector<std::string> gen_files(args.merge_files.begin(), middle);
-    const std::vector<std::string> sample_files(middle, middle + k);
-    // The SAMPLE files are read twice too.
-    for (const std::string& name : args.merge_files) check_read_twice(name);
-    // Each GEN input is opened once, read by content (gzip or plain).
-    std::vector<std::unique_ptr<input_file>> gen_inputs;
-    for (const std::string& name : gen_files)
-      gen_inputs.push_back(
-          std::make_unique<input_file>(name, compression::by_content, args.streams));
-    for (const std::string& name : sample_files) check_readable(name);
+  const std::size_t k = args.merge_files.size() / 2;
+  const auto middle = args.merge_files.begin() + k;
+  const std::vector<std::string> gen_files(args.merge_files.begin(), middle);
+  const std::vector<std::string> sample_files(middle, middle + k);
+  // The SAMPLE files are read twice too.
+  for (const std::string& name : args.merge_files) check_read_twice(name);
+  // Each GEN input is opened once, read by content (gzip or plain).
+  std::vector<std::unique_ptr<input_file>> gen_inputs;
+  for (const std::string& name : gen_files)
+    gen_inputs.push_back(
+        std::make_unique<input_file>(name, compression::by_content, args.streams));
+  for (const std::string& name : sample_files) check_readable(name);
 
-    log.to_both_flushed("Organise Samples...\n");
-    sample_union samples;
-    samples.organise(sample_files, log);
+  log.to_both_flushed("Organise Samples...\n");
+  sample_union samples;
+  samples.organise(sample_files, log);
 
-    log.to_both_flushed("Create ordered list of positions...\n");
-    position_index index;
-    spill_file spill(directory_of(args.out_genotype_file));
-    auto index_input = [&](std::size_t g, const index_turn& turn) {
-      bool named = false;
-      const index_turn gate{[&] {
-                              turn.wait();
-                              named = true;
-                              log.to_stdout(gen_files[g] + "\n");
-                              std::fflush(stdout);
-                            },
-                            // Only inflating is worth a thread: a plain input waits for its turn.
-                            gen_inputs[g]->compressed() ? turn.check : nullptr};
-      input_counts counts;
-      try {
-        line_reader reader(*gen_inputs[g]);
-        counts = index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
-                                 samples.rows_of(g).size(), sample_files[g], spill, log, gate);
-      } catch (...) {
-        // Every failure comes in its turn, after the input's name.
-        if (!named) gate.wait();
-        throw;
-      }
-      gen_inputs[g]->rest(0);
-      log.to_both_flushed("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
-      // The later line of a repeated position is the one merged.
-      if (counts.repeated > 0)
-        log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
-                            std::to_string(counts.repeated) + "\n");
-    };
-    if (args.streams.threads > 1 && k > 1) {
-      index_in_turns(k, index_input);
-    } else {
-      const index_turn at_once{[] {}, nullptr};
-      for (std::size_t g = 0; g < k; ++g) index_input(g, at_once);
+  log.to_both_flushed("Create ordered list of positions...\n");
+  position_index index;
+  spill_file spill(directory_of(args.out_genotype_file));
+  auto index_input = [&](std::size_t g, const index_turn& turn) {
+    bool named = false;
+    const index_turn gate{[&] {
+                            turn.wait();
+                            named = true;
+                            log.to_stdout(gen_files[g] + "\n");
+                            std::fflush(stdout);
+                          },
+                          // Only inflating is worth a thread: a plain input waits for its turn.
+                          gen_inputs[g]->compressed() ? turn.check : nullptr};
+    input_counts counts;
+    try {
+      line_reader reader(*gen_inputs[g]);
+      counts = index.add_input(static_cast<std::uint32_t>(g), reader, gen_inputs[g]->compressed(),
+                               samples.rows_of(g).size(), sample_files[g], spill, log, gate);
+    } catch (...) {
+      // Every failure comes in its turn, after the input's name.
+      if (!named) gate.wait();
+      throw;
     }
-    log.to_both_flushed("Number of SNPs with mismatched alleles: " +
-                        std::to_string(index.mismatched_alleles()) + "\n");
-    spill.finish();
-    std::vector<position_entry> entries = index.take_sorted_entries();
-    const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_inputs, spill);
+    gen_inputs[g]->rest(0);
+    log.to_both_flushed("Number of SNPs in " + gen_files[g] + ": " + std::to_string(counts.lines) + "\n");
+    // The later line of a repeated position is the one merged.
+    if (counts.repeated > 0)
+      log.to_both_flushed("Number of repeated positions in " + gen_files[g] + ": " +
+                          std::to_string(counts.repeated) + "\n");
+  };
+  index_in_turns(k, args.streams.threads > 1, index_input);
+  log.to_both_flushed("Number of SNPs with mismatched alleles: " +
+                      std::to_string(index.mismatched_alleles()) + "\n");
+  spill.finish();
+  std::vector<position_entry> entries = index.take_sorted_entries();
+  const std::vector<std::vector<std::uint64_t>> runs = order_inputs(entries, index, gen_inputs, spill);
 
-    log.to_both_flushed("Open all GEN files for reading...\n");
-    // With a threshold above 0 an individual that one line alone supplies
-    // gets that line's triple unchanged, so a split line can be copied.
-    const bool copy_text = args.threshold > 0.0;
-    line_feed feed(entries, index, gen_inputs, spill, runs, samples, copy_text);
+  log.to_both_flushed("Open all GEN files for reading...\n");
+  // With a threshold above 0 an individual that one line alone supplies
+  // gets that line's triple unchanged, so a split line can be copied.
+  const bool copy_text = args.threshold > 0.0;
+  line_feed feed(entries, index, gen_inputs, spill, runs, samples, copy_text);
 
-    log.to_both_flushed("Merge...\n");
-    std::vector<std::string> ids;
-    for (std::size_t s = 0; s < samples.size(); ++s)
-      ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), args.bgen.ids));
-    const std::unique_ptr<output_file> gen_file =
-        open_gen_output(args.out_genotype_file, is_gz_name(args.out_genotype_file), args.streams,
-                        args.bgen, &ids);
-    output_file& gen_out = *gen_file;
-    output_file sample_out(args.out_sample_file, is_gz_name(args.out_sample_file), args.streams);
-    merge_run run{samples, args.threshold, log, {}, {}, {}, {}, 0, {}};
-    run.probs.assign(3 * samples.size(), 0.0);
-    run.texts.assign(samples.size(), std::string_view());
-    run.by_text.assign(samples.size(), 0);
-    run.missing.assign(samples.size(), 0);
-    layout_cache layouts;
-    std::vector<std::uint32_t> inputs, current_inputs;
-    const layout* current = nullptr;
-    std::uint64_t written = 0;
-    for (std::size_t i = 0; i < entries.size();) {
-      std::size_t end = i;
-      while (end < entries.size() && entries[end].pos == entries[i].pos) ++end;
-      if (!index.bad(entries[i].slot)) {
-        const descriptor d = index.describe(entries[i].slot);
-        inputs.clear();
-        for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
-        if (!current || inputs != current_inputs) {
-          current = &layouts.get(samples, inputs);
-          current_inputs = inputs;
-        }
-        const fed_line* lines = feed.position(i);
-        for (std::size_t t = 0; t < end - i; ++t) {
-          const position_entry& e = entries[i + t];
-          if (lines[t].split)
-            run.merge_columns(e, *lines[t].triples, current->shared_columns[t], d);
-          else
-            run.merge_line(e, lines[t].probabilities, d);
-        }
-        run.write_head(gen_out, d);
-        for (const layout::run& r : current->runs) {
-          if (r.what == layout::absent) {
-            run.write_absent(gen_out, r.first, r.count);
-          } else if (r.what == layout::copied && lines[r.line].split) {
-            run.write_copied(gen_out, *lines[r.line].triples, entries[i + r.line].flip(), r.column,
-                             r.first, r.count);
-          } else {
-            run.write_numbers(gen_out, r.first, r.count);
-          }
-        }
-        gen_out.put('\n');
-        if (written % 1000 == 0) {
-          log.to_stdout(std::to_string(written) + "\r");
-          std::fflush(stdout);
-        }
-        ++written;
+  log.to_both_flushed("Merge...\n");
+  std::vector<std::string> ids;
+  for (std::size_t s = 0; s < samples.size(); ++s)
+    ids.push_back(bgen_sample_id(samples.id_1(s), samples.id_2(s), args.bgen.ids));
+  const std::unique_ptr<output_file> gen_file =
+      open_gen_output(args.out_genotype_file, is_gz_name(args.out_genotype_file), args.streams,
+                      args.bgen, &ids);
+  output_file& gen_out = *gen_file;
+  output_file sample_out(args.out_sample_file, is_gz_name(args.out_sample_file), args.streams);
+  merge_run run{samples, args.threshold, log, {}, {}, {}, {}, 0, {}};
+  run.probs.assign(3 * samples.size(), 0.0);
+  run.texts.assign(samples.size(), std::string_view());
+  run.by_text.assign(samples.size(), 0);
+  run.missing.assign(samples.size(), 0);
+  layout_cache layouts;
+  std::vector<std::uint32_t> inputs, current_inputs;
+  const layout* current = nullptr;
+  std::uint64_t written = 0;
+  for (std::size_t i = 0; i < entries.size();) {
+    std::size_t end = i;
+    while (end < entries.size() && entries[end].pos == entries[i].pos) ++end;
+    if (!index.bad(entries[i].slot)) {
+      const descriptor d = index.describe(entries[i].slot);
+      inputs.clear();
+      for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
+      if (!current || inputs != current_inputs) {
+        current = &layouts.get(samples, inputs);
+        current_inputs = inputs;
       }
-      i = end;
+      const fed_line* lines = feed.position(i);
+      for (std::size_t t = 0; t < end - i; ++t) {
+        const position_entry& e = entries[i + t];
+        if (lines[t].split)
+          run.merge_columns(e, *lines[t].triples, current->shared_columns[t], d);
+        else
+          run.merge_line(e, lines[t].probabilities, d);
+      }
+      put_gen_head(gen_out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
+      for (const layout::run& r : current->runs) {
+        if (r.what == layout::absent) {
+          run.write_absent(gen_out, r.first, r.count);
+        } else if (r.what == layout::copied && lines[r.line].split) {
+          run.write_copied(gen_out, *lines[r.line].triples, entries[i + r.line].flip(), r.column,
+                           r.first, r.count);
+        } else {
+          run.write_numbers(gen_out, r.first, r.count);
+        }
+      }
+      gen_out.put('\n');
+      if (written % 1000 == 0) {
+        log.to_stdout(std::to_string(written) + "\r");
+        std::fflush(stdout);
+      }
+      ++written;
     }
-    gen_out.finish();
-    log.to_both_flushed("Number of mismatched overlapping loci: " +
-                        std::to_string(run.mismatch_loci) + "\n");
-    log.to_both_flushed("Number of merged SNPs: " + std::to_string(written) + "\n");
-
-    samples.write(sample_out, run.missing);
-    // A merged GEN file without its SAMPLE file is no result.
-    commit_outputs({&gen_out, &sample_out});
-    if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
-  } catch (const run_failure& e) {
-    return log.fail(e.what());
+    i = end;
   }
+  gen_out.finish();
+  log.to_both_flushed("Number of mismatched overlapping loci: " +
+                      std::to_string(run.mismatch_loci) + "\n");
+  log.to_both_flushed("Number of merged SNPs: " + std::to_string(written) + "\n");
+
+  samples.write(sample_out, run.missing);
+  // A merged GEN file without its SAMPLE file is no result.
+  commit_outputs({&gen_out, &sample_out});
+  if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
   return 0;
 }
 

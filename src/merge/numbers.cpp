@@ -1,8 +1,6 @@
 #include "merge/numbers.hpp"
 
 #include <charconv>
-#include <cmath>
-#include <string_view>
 
 namespace varnex {
 

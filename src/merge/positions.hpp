@@ -61,7 +61,6 @@ class position_index {
   // backward step in position order on; one that is small, or steps back
   // early, goes there whole, so that its gzip reader is not needed again.
   //
-  //
   // Nothing of the index, the spill or the log is touched before `turn.wait`
   // has returned, so the next input can be read on another thread while this
   // one is indexed, its lines waiting (leading fields only) for their turn.
@@ -76,7 +75,6 @@ class position_index {
 
   descriptor describe(std::uint32_t slot) const;
   bool bad(std::uint32_t slot) const { return slots_[slot].flags & bad_flag; }
-  std::size_t positions() const { return slots_.size(); }
 
  private:
   enum : std::uint8_t { bad_flag = 1, snp_unknown = 2, rs_unknown = 4 };

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "formats/ranges.hpp"
-#include "formats/streams.hpp"
-
 namespace varnex {
 
 namespace {

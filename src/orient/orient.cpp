@@ -15,14 +15,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "driver/log.hpp"
 #include "driver/modes.hpp"
 #include "formats/bgen_io.hpp"
 #include "formats/byte_blocks.hpp"
-#include "formats/gen.hpp"
 #include "formats/streams.hpp"
 #include "formats/strand.hpp"
 #include "formats/text.hpp"
@@ -156,14 +154,6 @@ char* copy_triples(std::string_view text, bool swap, char* out) {
   return out;
 }
 
-// "Can't open" of the GEN input and of the output: the log hears it first.
-int fail_log_first(tee& log, const std::string& message) {
-  log.to_log(message + "\n");
-  log.to_stdout(message + "\n");
-  log.flush();
-  return 1;
-}
-
 // The position of a GEN or strand line as a number, or as written when it is none.
 template <class Line>
 std::string position_shown(const Line& g) {
@@ -200,71 +190,72 @@ int orient_to_strand(const orient_args& args) {
 
   tee log;
   if (!log.open_or_report(false)) return 1;
-  try {
-    log.to_both_flushed("Processing strand file...\n");
-    strand_map strand;
-    {
-      input_file input(args.strand_file, is_gz_name(args.strand_file));
-      line_reader reader(input);
-      std::string_view line;
-      while (reader.next(line)) {
-        strand_line s = parse_strand_line(line);
-        if (s.orientation) {
-          strand.add(s.position, s.orientation);
-          continue;
-        }
-        log.to_both("Unknown orientation: " + std::string(s.token) + " " + position_shown(s) + "\n");
-      }
-      strand.finish();
-    }
-    log.to_both_flushed("Processing GEN file...\n");
-
-    // The input is opened before the output is created, so that a missing
-    // GEN file leaves no empty output behind.
-    std::unique_ptr<input_file> gen;
-    std::unique_ptr<output_file> out;
-    try {
-      gen = std::make_unique<input_file>(args.genotype_file, is_gz_name(args.genotype_file),
-                                         args.streams);
-      // Orient has no SAMPLE file: a BGEN output has no identifier block.
-      out = open_gen_output(args.out_genotype_file, compress_out, args.streams, args.bgen, nullptr);
-    } catch (const run_failure& e) {
-      return fail_log_first(log, e.what());
-    }
-
-    line_reader reader(*gen);
+  log.to_both_flushed("Processing strand file...\n");
+  strand_map strand;
+  {
+    input_file input(args.strand_file, is_gz_name(args.strand_file));
+    line_reader reader(input);
     std::string_view line;
-    std::uint64_t n_in_snps = 0, n_out_snps = 0;
     while (reader.next(line)) {
-      gen_line g = split_gen_line(line);
-      // A line without five fields or with a position that is not an integer
-      // cannot be written back as a SNP: it is reported and left out.
-      bool readable = g.leading_fields == 5 && g.position_ok;
-      char orientation = readable ? strand.find(g.position) : 0;
-      if (!orientation) {
-        std::string message = "No orientation for SNP: " + position_shown(g) + " " +
-                              std::string(g.snp_id) + " " + std::string(g.rs_id) + "\n";
-        log.to_log(message);
-        log.to_stdout(message);
-        if (readable && !args.excl) orientation = '+';
+      strand_line s = parse_strand_line(line);
+      if (s.orientation) {
+        strand.add(s.position, s.orientation);
+        continue;
       }
-      if (orientation) {
-        char* start = out->reserve(orient_snp_bound(g) + 1);
-        char* p = orient_snp(g, orientation, args.order, start);
-        *p++ = '\n';
-        out->advance(p - start);
-        ++n_out_snps;
-      }
-      if (n_in_snps % 1000 == 0) log.to_stdout(std::to_string(n_in_snps) + "\n");
-      ++n_in_snps;
+      log.to_both("Unknown orientation: " + std::string(s.token) + " " + position_shown(s) + "\n");
     }
-    out->close();
-    log.to_screen("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
-              std::to_string(n_out_snps) + "\n");
-    if (!bgen_summary(*out).empty()) log.to_both_flushed(bgen_summary(*out));
-  } catch (const run_failure& e) {
-    return log.fail(e.what());
+    strand.finish();
   }
+  log.to_both_flushed("Processing GEN file...\n");
+
+  // The input is opened before the output is created, so that a missing
+  // GEN file leaves no empty output behind.
+  std::unique_ptr<input_file> gen;
+  std::unique_ptr<output_file> out;
+  try {
+    gen = std::make_unique<input_file>(args.genotype_file, is_gz_name(args.genotype_file),
+                                       args.streams);
+    // Orient has no SAMPLE file: a BGEN output has no identifier block.
+    out = open_gen_output(args.out_genotype_file, compress_out, args.streams, args.bgen, nullptr);
+  } catch (const run_failure& e) {
+    // "Can't open" of the GEN input or of the output: the log hears it first.
+    const std::string message = std::string(e.what()) + "\n";
+    log.to_log(message);
+    log.to_stdout(message);
+    log.flush();
+    return 1;
+  }
+
+  line_reader reader(*gen);
+  std::string_view line;
+  std::uint64_t n_in_snps = 0, n_out_snps = 0;
+  while (reader.next(line)) {
+    gen_line g = split_gen_line(line);
+    // A line without five fields or with a position that is not an integer
+    // cannot be written back as a SNP: it is reported and left out.
+    bool readable = g.leading_fields == 5 && g.position_ok;
+    char orientation = readable ? strand.find(g.position) : 0;
+    if (!orientation) {
+      std::string message = "No orientation for SNP: " + position_shown(g) + " " +
+                            std::string(g.snp_id) + " " + std::string(g.rs_id) + "\n";
+      log.to_log(message);
+      log.to_stdout(message);
+      if (readable && !args.excl) orientation = '+';
+    }
+    if (orientation) {
+      char* start = out->reserve(orient_snp_bound(g) + 1);
+      char* p = orient_snp(g, orientation, args.order, start);
+      *p++ = '\n';
+      out->advance(p - start);
+      ++n_out_snps;
+    }
+    if (n_in_snps % 1000 == 0) log.to_stdout(std::to_string(n_in_snps) + "\n");
+    ++n_in_snps;
+  }
+  out->close();
+  log.to_screen("Input SNPs: " + std::to_string(n_in_snps) + " Output SNPs: " +
+            std::to_string(n_out_snps) + "\n");
+  if (!bgen_summary(*out).empty()) log.to_both_flushed(bgen_summary(*out));
   return 0;
 }
 

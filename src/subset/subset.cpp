@@ -79,16 +79,6 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
   return selected_rows;
 }
 
-// The BGEN identifiers of every row of a SAMPLE file.
-std::vector<std::string> sample_ids(const std::string& name, bgen_id_choice choice) {
-  sample_reader in(name);
-  std::vector<std::string> ids;
-  sample_line row;
-  while (in.next(row, 2) && row.columns.size() == 2)
-    ids.push_back(bgen_sample_id(row.columns[0], row.columns[1], choice));
-  return ids;
-}
-
 struct snp_counts {
   std::uint64_t in = 0, out = 0;
 };
@@ -148,141 +138,133 @@ snp_counts bgen_to_bgen(bgen_reader& in, bgen_writer& out, const bgen_options& o
 }  // namespace
 
 int subset(const subset_args& args) {
-  const std::string& genotype_file = args.genotype_file;
-  const std::string& out_genotype_file = args.out_genotype_file;
-  const std::string& sample_file = args.sample_file;
-  const std::string& out_sample_file = args.out_sample_file;
-  const bool sample_flag = args.sample_subset();
-  const bool missing_flag = args.missing.has_value();
-  const stream_options& streams = args.streams;
-  const bgen_options& bgen = args.bgen;
-  const bool gz_input = is_gz_name(genotype_file);
+  const bool gz_input = is_gz_name(args.genotype_file);
   tee log;
   if (!log.open_or_report(false)) return 1;
-  try {
-    log.to_both_flushed("Output files: " + out_genotype_file + " " + out_sample_file + "\n");
+  log.to_both_flushed("Output files: " + args.out_genotype_file + " " + args.out_sample_file + "\n");
 
-    // Every input is opened, and the lists read, before anything is created:
-    // a misspelt name stops the run instead of silently selecting nothing
-    // (or everything). The GEN file is read once, so it may be a pipe.
-    // A BGEN input is read as the GEN text of its variants.
-    // BGEN to BGEN goes block by block, without GEN text.
-    const bool bgen_out = is_bgen_name(out_genotype_file);
-    std::unique_ptr<bgen_reader> bgen_blocks;
-    std::unique_ptr<line_splitter> gen_lines;
-    if (bgen_out && is_bgen_name(genotype_file))
-      bgen_blocks = std::make_unique<bgen_reader>(genotype_file);
-    else
-      gen_lines = open_gen_lines(genotype_file, gz_input, streams);
-    const auto* bgen_lines = dynamic_cast<const bgen_line_reader*>(gen_lines.get());
-    const bgen_reader* bgen_in = bgen_blocks ? bgen_blocks.get() : bgen_lines ? &bgen_lines->bgen() : nullptr;
-    std::unique_ptr<sample_reader> sample_in;
-    if (sample_flag)
-      sample_in = std::make_unique<sample_reader>(sample_file);
-    else if (!sample_file.empty())
-      check_readable(sample_file);
-    const id_set id_list = read_id_list(args.sample_id_file.value_or(""));
-    const id_set excl_list = read_id_list(args.sample_excl_file.value_or(""));
-    const id_set incl_snps = read_id_list(args.inclusion_file.value_or(""));
-    const id_set excl_snps = read_id_list(args.exclusion_file.value_or(""));
+  // Every input is opened, and the lists read, before anything is created:
+  // a misspelt name stops the run instead of silently selecting nothing
+  // (or everything). The GEN file is read once, so it may be a pipe.
+  // A BGEN input is read as the GEN text of its variants.
+  // BGEN to BGEN goes block by block, without GEN text.
+  const bool bgen_out = is_bgen_name(args.out_genotype_file);
+  std::unique_ptr<bgen_reader> bgen_blocks;
+  std::unique_ptr<line_splitter> gen_lines;
+  if (bgen_out && is_bgen_name(args.genotype_file))
+    bgen_blocks = std::make_unique<bgen_reader>(args.genotype_file);
+  else
+    gen_lines = open_gen_lines(args.genotype_file, gz_input, args.streams);
+  const auto* bgen_lines = dynamic_cast<const bgen_line_reader*>(gen_lines.get());
+  const bgen_reader* bgen_in = bgen_blocks ? bgen_blocks.get() : bgen_lines ? &bgen_lines->bgen() : nullptr;
+  std::unique_ptr<sample_reader> sample_in;
+  if (args.sample_subset())
+    sample_in = std::make_unique<sample_reader>(args.sample_file);
+  else if (!args.sample_file.empty())
+    check_readable(args.sample_file);
+  const id_set id_list = read_id_list(args.sample_id_file.value_or(""));
+  const id_set excl_list = read_id_list(args.sample_excl_file.value_or(""));
+  const id_set incl_snps = read_id_list(args.inclusion_file.value_or(""));
+  const id_set excl_snps = read_id_list(args.exclusion_file.value_or(""));
 
-    // The first line gives the sample count and is then the first SNP.
-    std::string_view line;
-    bool have_line = gen_lines && gen_lines->next(line);
-    const long n_samples = bgen_in ? static_cast<long>(bgen_in->layout().samples)
-                                   : samples_in_first_line(have_line ? line : std::string_view());
-    log.to_both_flushed("Number of input samples: " + std::to_string(n_samples) + "\n");
-    const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
+  // The first line gives the sample count and is then the first SNP.
+  std::string_view line;
+  bool have_line = gen_lines && gen_lines->next(line);
+  const long n_samples = bgen_in ? static_cast<long>(bgen_in->layout().samples)
+                                 : samples_in_first_line(have_line ? line : std::string_view());
+  log.to_both_flushed("Number of input samples: " + std::to_string(n_samples) + "\n");
+  const std::size_t n = n_samples > 0 ? static_cast<std::size_t>(n_samples) : 0;
 
-    // keep[i]: sample i's triple goes to the GEN output. Both outputs are
-    // renamed into place together, so that a failed run leaves neither.
-    std::vector<char> keep(n, sample_flag ? 0 : 1);
-    long n_out_samples = n_samples;
-    std::unique_ptr<output_file> sample_out;
-    std::vector<std::string> ids;
-    long rows_read = -1;  // of a SAMPLE file read, which a BGEN input must match
-    if (sample_flag) {
-      log.to_both_flushed("Samples...\n");
-      log.to_log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
-      log.flush();
-      sample_out = std::make_unique<output_file>(out_sample_file, gz_input, streams);
-      n_out_samples = select_samples(log, *sample_in, *sample_out, id_list, excl_list, keep,
-                                     bgen.ids, ids, rows_read);
-      sample_in.reset();
-    } else if (!sample_file.empty() && (bgen_in || bgen_out)) {
-      ids = sample_ids(sample_file, bgen.ids);
-      rows_read = static_cast<long>(ids.size());
-    }
-    if (bgen_in && rows_read >= 0 && rows_read != n_samples)
-      return log.fail("SAMPLE file " + sample_file + " has " + std::to_string(rows_read) +
-                      " rows, but BGEN file " + genotype_file + " has " +
-                      std::to_string(n_samples) + " samples");
-    log.to_both_flushed("Number of output samples: " + std::to_string(n_out_samples) + "\n");
-
-    snp_filter filter;
-    filter.range_flag = args.range();
-    filter.inclusion_flag = args.inclusion_file.has_value();
-    filter.exclusion_flag = args.exclusion_file.has_value();
-    filter.start = args.start.value_or(-1) == -1 ? 0 : *args.start;
-    filter.end = args.end.value_or(-1);
-    filter.inclusion = &incl_snps;
-    filter.exclusion = &excl_snps;
-    if (filter.range_flag) log.to_both_flushed("positions...\n");
-    if (filter.inclusion_flag) log.to_both_flushed("Snp_id...\n");
-    if (filter.exclusion_flag) log.to_both_flushed("Exclusion...\n");
-    log.to_both_flushed("Gen...\n");
-
-    const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
-    // BGEN to BGEN keeps the input's compression, bits and (without a SAMPLE
-    // file) sample identifiers unless told otherwise.
-    bgen_options written = bgen;
-    if (bgen_blocks && !bgen.compression_given) written.compression = bgen_in->layout().compression;
-    const std::vector<std::string>* written_ids = sample_file.empty() ? nullptr : &ids;
-    if (bgen_blocks && !written_ids && !bgen_in->sample_ids().empty())
-      written_ids = &bgen_in->sample_ids();
-    const std::unique_ptr<output_file> gen_file =
-        open_gen_output(out_genotype_file, gz_input, streams, written, written_ids);
-    output_file& gen_out = *gen_file;
-    std::vector<double> probs(missing_flag ? 3 * n : 0);
-    std::uint64_t n_in_snps = 0, n_out_snps = 0;
-    if (bgen_blocks) {
-      bgen_writer& writer = gen_out.bgen()->writer();
-      if (!written_ids) writer.set_samples(static_cast<std::uint32_t>(n_out_samples));
-      const snp_counts counts = bgen_to_bgen(*bgen_blocks, writer, written, keep, filter, args);
-      n_in_snps = counts.in;
-      n_out_snps = counts.out;
-    }
-    for (; have_line; have_line = gen_lines->next(line)) {
-      gen_line g = split_gen_line(line);
-      // A line without its five leading fields (a blank line) is no SNP.
-      if (g.leading_fields < 5) continue;
-      ++n_in_snps;
-      if (!filter.selects(g.snp_id, g.rs_id, g.position, g.position_ok)) continue;
-      if (missing_flag) {
-        read_probabilities(g.probabilities, probs);
-        if (too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
-      }
-      put_gen_head(gen_out, g);
-      gen_out.put(' ');
-      if (bgen_in || bgen_out)
-        copy_kept_triples(gen_out, g.probabilities, keep);
-      else if (keep_all)
-        put_all_triples(gen_out, g.probabilities, n);
-      else
-        put_kept_triples(gen_out, g.probabilities, keep);
-      gen_out.put('\n');
-      ++n_out_snps;
-    }
-    std::vector<output_file*> outputs = {&gen_out};
-    if (sample_out) outputs.push_back(sample_out.get());
-    commit_outputs(outputs);
-    log.to_both_flushed("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
-    log.to_both_flushed("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
-    if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
-    return 0;
-  } catch (const run_failure& e) {
-    return log.fail(e.what());
+  // keep[i]: sample i's triple goes to the GEN output. Both outputs are
+  // renamed into place together, so that a failed run leaves neither.
+  std::vector<char> keep(n, args.sample_subset() ? 0 : 1);
+  long n_out_samples = n_samples;
+  std::unique_ptr<output_file> sample_out;
+  std::vector<std::string> ids;
+  long rows_read = -1;  // of a SAMPLE file read, which a BGEN input must match
+  if (args.sample_subset()) {
+    log.to_both_flushed("Samples...\n");
+    log.to_log("Number of samples in subset file: " + std::to_string(id_list.size()) + "\n");
+    log.flush();
+    sample_out = std::make_unique<output_file>(args.out_sample_file, gz_input, args.streams);
+    n_out_samples = select_samples(log, *sample_in, *sample_out, id_list, excl_list, keep,
+                                   args.bgen.ids, ids, rows_read);
+    sample_in.reset();
+  } else if (!args.sample_file.empty() && (bgen_in || bgen_out)) {
+    // Every row's BGEN identifier.
+    sample_reader in(args.sample_file);
+    sample_line row;
+    while (in.next(row, 2) && row.columns.size() == 2)
+      ids.push_back(bgen_sample_id(row.columns[0], row.columns[1], args.bgen.ids));
+    rows_read = static_cast<long>(ids.size());
   }
+  if (bgen_in && rows_read >= 0 && rows_read != n_samples)
+    return log.fail("SAMPLE file " + args.sample_file + " has " + std::to_string(rows_read) +
+                    " rows, but BGEN file " + args.genotype_file + " has " +
+                    std::to_string(n_samples) + " samples");
+  log.to_both_flushed("Number of output samples: " + std::to_string(n_out_samples) + "\n");
+
+  snp_filter filter;
+  filter.range_flag = args.range();
+  filter.inclusion_flag = args.inclusion_file.has_value();
+  filter.exclusion_flag = args.exclusion_file.has_value();
+  filter.start = args.start.value_or(-1) == -1 ? 0 : *args.start;
+  filter.end = args.end.value_or(-1);
+  filter.inclusion = &incl_snps;
+  filter.exclusion = &excl_snps;
+  if (filter.range_flag) log.to_both_flushed("positions...\n");
+  if (filter.inclusion_flag) log.to_both_flushed("Snp_id...\n");
+  if (filter.exclusion_flag) log.to_both_flushed("Exclusion...\n");
+  log.to_both_flushed("Gen...\n");
+
+  const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
+  // BGEN to BGEN keeps the input's compression, bits and (without a SAMPLE
+  // file) sample identifiers unless told otherwise.
+  bgen_options written = args.bgen;
+  if (bgen_blocks && !args.bgen.compression_given) written.compression = bgen_in->layout().compression;
+  const std::vector<std::string>* written_ids = args.sample_file.empty() ? nullptr : &ids;
+  if (bgen_blocks && !written_ids && !bgen_in->sample_ids().empty())
+    written_ids = &bgen_in->sample_ids();
+  const std::unique_ptr<output_file> gen_file =
+      open_gen_output(args.out_genotype_file, gz_input, args.streams, written, written_ids);
+  output_file& gen_out = *gen_file;
+  std::vector<double> probs(args.missing ? 3 * n : 0);
+  std::uint64_t n_in_snps = 0, n_out_snps = 0;
+  if (bgen_blocks) {
+    bgen_writer& writer = gen_out.bgen()->writer();
+    if (!written_ids) writer.set_samples(static_cast<std::uint32_t>(n_out_samples));
+    const snp_counts counts = bgen_to_bgen(*bgen_blocks, writer, written, keep, filter, args);
+    n_in_snps = counts.in;
+    n_out_snps = counts.out;
+  }
+  for (; have_line; have_line = gen_lines->next(line)) {
+    gen_line g = split_gen_line(line);
+    // A line without its five leading fields (a blank line) is no SNP.
+    if (g.leading_fields < 5) continue;
+    ++n_in_snps;
+    if (!filter.selects(g.snp_id, g.rs_id, g.position, g.position_ok)) continue;
+    if (args.missing) {
+      read_probabilities(g.probabilities, probs);
+      if (too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
+    }
+    put_gen_head(gen_out, g);
+    gen_out.put(' ');
+    if (bgen_in || bgen_out)
+      copy_kept_triples(gen_out, g.probabilities, keep);
+    else if (keep_all)
+      put_all_triples(gen_out, g.probabilities, n);
+    else
+      put_kept_triples(gen_out, g.probabilities, keep);
+    gen_out.put('\n');
+    ++n_out_snps;
+  }
+  std::vector<output_file*> outputs = {&gen_out};
+  if (sample_out) outputs.push_back(sample_out.get());
+  commit_outputs(outputs);
+  log.to_both_flushed("Number of input SNPs: " + std::to_string(n_in_snps) + "\n");
+  log.to_both_flushed("Number of output SNPs: " + std::to_string(n_out_snps) + "\n");
+  if (!bgen_summary(gen_out).empty()) log.to_both_flushed(bgen_summary(gen_out));
+  return 0;
 }
 
 }  // namespace varnex

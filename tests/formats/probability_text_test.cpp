@@ -55,13 +55,14 @@ TEST(ReadShortDecimal, ReadsLikeTheGeneralReader) {
   }
 }
 
-// What fixed4_from_text writes for a field; false when it leaves the field to
-// the caller. Followed by more of the line (the word-at-a-time path reads
+// What fixed4_field writes for a whole field; false when it leaves the field
+// to the caller. Followed by more of the line (the word-at-a-time path reads
 // ahead), the field gives the same.
 bool fast(const std::string& f, std::string& result) {
   char buffer[fixed4_text_max];
   char* o = buffer;
-  const bool done = fixed4_from_text(f, o);
+  const char* const f_end = f.data() + f.size();
+  const bool done = !f.empty() && fixed4_field(f.data(), f_end, o) == f_end;
   result.assign(buffer, done ? o - buffer : 0);
   const std::string line = f + " 0.25 1 0";
   char* o2 = buffer;

@@ -18,7 +18,7 @@
 namespace varnex {
 namespace {
 
-// The eight-bytes-at-a-time count against the cursor, on random lines of
+// The block count against the cursor, on random lines of
 // fields, every kind of white space and other control bytes, at limits
 // around the true count.
 TEST(MoreFieldsThan, AgreesWithCountingFields) {
@@ -31,8 +31,8 @@ TEST(MoreFieldsThan, AgreesWithCountingFields) {
     for (std::size_t limit : {n, n + 1, n > 0 ? n - 1 : 0, std::size_t{0}, n / 2})
       ASSERT_EQ(more_fields_than(line, limit), n > limit) << round << " " << limit;
   }
-  // Probability texts as GEN lines hold them: the bound settles those with
-  // single separators, other white space and bytes must reach the count.
+  // Probability texts as GEN lines hold them: single separators, and other
+  // white space and bytes.
   const std::string seps[] = {" ", " ", " ", "\t", "  ", "\r", "\x01", "\x80"};
   for (int round = 0; round < 3000; ++round) {
     std::string line;
