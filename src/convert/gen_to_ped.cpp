@@ -55,6 +55,7 @@ namespace {
 class missing_messages {
  public:
   explicit missing_messages(tee& log) : log_(log), text_(block) {}
+  ~missing_messages() { flush(); }
   // The SNP of the calls that follow.
   void snp(std::string_view rs_id, std::int32_t position) {
     locus_ = "Missing data at locus: ";
@@ -430,13 +431,8 @@ void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
 int gen_to_ped(const gen_to_ped_args& args) {
   tee log;
   if (!log.open_or_report(false)) return 1;
-  missing_messages missing(log);
-  try {
-    run(args, log, missing);
-  } catch (const run_failure& e) {
-    missing.flush();
-    return log.fail(e.what());
-  }
+  missing_messages missing(log);  // what it holds comes before any failure
+  run(args, log, missing);
   return 0;
 }
 

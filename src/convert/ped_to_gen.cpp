@@ -313,8 +313,6 @@ int ped_to_gen(const ped_to_gen_args& args) {
   if (!log.open_or_report(false)) return 1;
   try {
     return convert(log, args);
-  } catch (const run_failure& e) {
-    return log.fail(e.what());
   } catch (const std::bad_alloc&) {
     return log.fail("Not enough memory for the genotypes of " + args.ped_file);
   }
