@@ -2,7 +2,6 @@
 
 #include <libdeflate.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -129,11 +128,7 @@ struct bgzf_reader::state : crew {
   std::size_t raw_begin = 0, raw_end = 0;
   bool raw_eof = false;
   bool blocks_over = false;  // no more BGZF blocks to cut
-
-  // After the blocks: members without the BC field, through zlib.
-  bool tail = false;
-  z_stream z;
-  bool z_ready = false;
+  bool tail = false;         // members without the BC field follow them
 
   batch& at(std::uint64_t k) { return slots[k % slots.size()]; }
   [[noreturn]] void fail() { throw run_failure("Can't read " + name); }
@@ -219,35 +214,6 @@ struct bgzf_reader::state : crew {
       changed.notify_all();
     }
   }
-
-  std::size_t read_tail(char* to, std::size_t n) {
-    if (!z_ready) {
-      std::memset(&z, 0, sizeof z);
-      if (inflateInit2(&z, 15 + 16) != Z_OK) fail();
-      z_ready = true;
-    }
-    for (;;) {
-      fill(1);
-      if (raw_end == raw_begin) {
-        // The end of the file must also end a member.
-        if (z.total_in != 0) fail();
-        return 0;
-      }
-      z.next_in = raw.data() + raw_begin;
-      z.avail_in = static_cast<uInt>(raw_end - raw_begin);
-      z.next_out = reinterpret_cast<Bytef*>(to);
-      z.avail_out = static_cast<uInt>(std::min<std::size_t>(n, 1u << 30));
-      int rc = inflate(&z, Z_NO_FLUSH);
-      raw_begin = raw_end - z.avail_in;
-      std::size_t got = static_cast<std::size_t>(reinterpret_cast<char*>(z.next_out) - to);
-      if (rc == Z_STREAM_END) {
-        inflateReset(&z);
-      } else if (rc != Z_OK && !(rc == Z_BUF_ERROR && got == 0 && z.avail_in == 0)) {
-        fail();
-      }
-      if (got > 0) return got;
-    }
-  }
 };
 
 bgzf_reader::bgzf_reader(int fd, const std::string& name, int threads) : s_(std::make_unique<state>()) {
@@ -271,7 +237,6 @@ bgzf_reader::bgzf_reader(int fd, const std::string& name, int threads) : s_(std:
 bgzf_reader::~bgzf_reader() {
   s_->stop();
   if (s_->own) libdeflate_free_decompressor(s_->own);
-  if (s_->z_ready) inflateEnd(&s_->z);
 }
 
 std::size_t bgzf_reader::read(char* to, std::size_t n) {
@@ -294,7 +259,12 @@ std::size_t bgzf_reader::read(char* to, std::size_t n) {
     std::lock_guard<std::mutex> lock(s.mutex);
     ++s.serving;
   }
-  return s.tail ? s.read_tail(to, n) : 0;
+  return 0;
+}
+
+std::string bgzf_reader::rest() const {
+  const state& s = *s_;
+  return s.tail ? std::string(s.raw.begin() + s.raw_begin, s.raw.begin() + s.raw_end) : std::string();
 }
 
 }  // namespace varnex

@@ -30,8 +30,7 @@ bool starts_bgzf(int fd);
 // Reads the text of a BGZF file, inflating blocks on `threads` threads
 // (none of its own when threads is 1) and handing out the text in order. A
 // damaged block, a bad CRC or a truncated file is run_failure("Can't read " +
-// name). Gzip members without the BC field after the blocks (a plain gzip
-// file appended) are read on by an ordinary inflater.
+// name).
 class bgzf_reader {
  public:
   bgzf_reader(int fd, const std::string& name, int threads);
@@ -41,6 +40,10 @@ class bgzf_reader {
 
   // Reads up to n bytes; 0 only at the end of the text.
   std::size_t read(char* to, std::size_t n);
+  // Once `read` has returned 0: the bytes taken from the file past the blocks
+  // when gzip members without the BC field follow them (a plain gzip file
+  // appended), for an ordinary inflater to read on; else empty.
+  std::string rest() const;
 
  private:
   struct state;

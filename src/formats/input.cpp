@@ -164,7 +164,7 @@ struct input_file::chain {
   std::unique_ptr<bgzf_reader> blocks;
   std::unique_ptr<io::filtering_istream> stream;
   std::unique_ptr<read_ahead> ahead;  // runs the decompressor, when it has a thread
-  // Gzip found by content.
+  // Gzip found by content, or after the blocks of BGZF data.
   std::unique_ptr<z_stream> z;
   std::vector<char> in;  // compressed input
   std::size_t in_begin = 0, in_end = 0;
@@ -172,6 +172,7 @@ struct input_file::chain {
   void close_decompressor() {
     ahead.reset();  // first: its thread uses the rest
     metered = 0;
+    pending.clear();
     if (z) inflateEnd(z.get());
     z.reset();
     std::vector<char>().swap(in);
@@ -273,7 +274,7 @@ std::size_t input_file::read(char* buffer, std::size_t n) {
 
 std::size_t input_file::decompress(char* buffer, std::size_t n) {
   chain& c = *chain_;
-  if (c.by_content) return inflate(buffer, n);
+  if (c.by_content || c.z) return inflate(buffer, n);
   std::size_t got = 0;
   if (c.blocks) {
     got = c.blocks->read(buffer, n);
@@ -295,6 +296,8 @@ std::size_t input_file::decompress(char* buffer, std::size_t n) {
     meter_read(static_cast<std::uint64_t>(at) - c.metered);
     c.metered = static_cast<std::uint64_t>(at);
   }
+  // Gzip members without the BC field after the blocks: zlib reads on.
+  if (got == 0 && c.blocks && !(c.pending = c.blocks->rest()).empty()) return inflate(buffer, n);
   return got;
 }
 
