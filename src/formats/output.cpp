@@ -46,6 +46,15 @@ class fd_sink {
   bool* failed_;
 };
 
+// The compression chain of a gzip output, the one place it is built. Boost's
+// defaults are the output's: zlib's default level, deflate, 15 window bits,
+// memory level 8, no name, no comment, modification time 0.
+void push_compressor(io::filtering_ostream& stream, int fd, bool* failed) {
+  stream.push(io::gzip_compressor(io::gzip_params(), chain_buffer), chain_buffer);
+  stream.push(fd_sink(fd, failed), chain_buffer);
+  stream.exceptions(std::ios::badbit | std::ios::failbit);
+}
+
 }  // namespace
 
 // --------------------------------------------------------------- output_file
@@ -76,28 +85,6 @@ struct output_file::chain {
     if (failed) throw run_failure("Can't write " + name);
   }
 };
-
-// The compression chain of a gzip output, the one place it is built: zlib's
-// default level, deflate, 15 window bits, memory level 8, no name, no
-// comment, modification time 0.
-namespace {
-
-void push_compressor(io::filtering_ostream& stream, int fd, bool* failed) {
-  io::gzip_params params;
-  params.level = io::zlib::default_compression;
-  params.method = io::zlib::deflated;
-  params.window_bits = 15;
-  params.mem_level = 8;
-  params.strategy = io::zlib::default_strategy;
-  params.file_name = "";
-  params.comment = "";
-  params.mtime = 0;
-  stream.push(io::gzip_compressor(params, chain_buffer), chain_buffer);
-  stream.push(fd_sink(fd, failed), chain_buffer);
-  stream.exceptions(std::ios::badbit | std::ios::failbit);
-}
-
-}  // namespace
 
 // The thread that writes full blocks while the next one fills. One block is
 // in flight at most, so the order of the blocks is kept.
