@@ -1,6 +1,5 @@
 #include "formats/ped_reader.hpp"
 
-#include <climits>
 #include <string>
 
 namespace varnex {
@@ -50,26 +49,6 @@ class word_source {
   std::string_view line_;
   std::size_t pos_ = 0;
 };
-
-// A leading decimal integer the way a stream extracts one: optional sign, at
-// least one digit; out of range fails. Returns the characters used, 0 on failure.
-std::size_t parse_int32_prefix(std::string_view text, std::int32_t& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::size_t digits = i;
-  std::int64_t v = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    v = v * 10 + (text[i] - '0');
-    if (v > static_cast<std::int64_t>(INT32_MAX) + 1) return 0;
-    ++i;
-  }
-  if (i == digits) return 0;
-  if (negative) v = -v;
-  if (v > INT32_MAX || v < INT32_MIN) return 0;
-  value = static_cast<std::int32_t>(v);
-  return i;
-}
 
 }  // namespace
 

@@ -56,18 +56,11 @@ bool more_fields_than(std::string_view text, std::size_t limit) {
   return field_starts_past<false>(text, limit) > limit;
 }
 
-bool parse_int32(std::string_view field, std::int32_t& value) {
-  const char* first = field.data();
-  const char* last = first + field.size();
-  if (first != last && *first == '+') {
-    ++first;
-    if (first != last && (*first == '-' || *first == '+')) return false;
-  }
-  std::int32_t v = 0;
-  auto r = std::from_chars(first, last, v);
-  if (r.ec != std::errc() || r.ptr != last) return false;
-  value = v;
-  return true;
+std::size_t parse_int32_prefix(std::string_view text, std::int32_t& value) {
+  // from_chars takes a '-' but no '+'.
+  const char* from = text.starts_with('+') && !text.starts_with("+-") ? text.data() + 1 : text.data();
+  const auto r = std::from_chars(from, text.data() + text.size(), value);
+  return r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - text.data()) : 0;
 }
 
 std::size_t parse_double_prefix(std::string_view field, double& value) {

@@ -42,9 +42,19 @@ std::size_t count_fields(std::string_view text);
 // the fields are counted 64 bytes at a time.
 bool more_fields_than(std::string_view text, std::size_t limit);
 
+// The leading signed 32-bit decimal integer of a text the way a stream
+// extracts one: optional sign, at least one digit. Returns the characters
+// used, 0 when there is none or it is out of range ("+5x" 2, "+-5" 0).
+std::size_t parse_int32_prefix(std::string_view text, std::int32_t& value);
+
 // A whole field as a signed 32-bit decimal integer (optional sign). False when
 // the field is not exactly that (no digits, trailing text, out of range).
-bool parse_int32(std::string_view field, std::int32_t& value);
+inline bool parse_int32(std::string_view field, std::int32_t& value) {
+  std::int32_t v;
+  if (field.empty() || parse_int32_prefix(field, v) != field.size()) return false;
+  value = v;
+  return true;
+}
 
 // The longest leading decimal number of a field: optional sign, digits with an
 // optional fraction (".5" and "5." included), optional exponent. Returns the
