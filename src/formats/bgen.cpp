@@ -344,10 +344,8 @@ bgen_reader::bgen_reader(const std::string& name) : name_(name) {
             " lies inside the header");
   skip.assign(offset + 4 - end_of_blocks, '\0');
   read_exact(skip.data(), skip.size(), "the space before the first variant");
-  if (layout_.compression == bgen_compression::zstd) zstd_ = ZSTD_createDCtx();
-  if (layout_.compression == bgen_compression::zlib) inflate_ = libdeflate_alloc_decompressor();
-  if ((layout_.compression == bgen_compression::zstd && !zstd_) ||
-      (layout_.compression == bgen_compression::zlib && !inflate_))
+  if (layout_.compression == bgen_compression::zstd && !(zstd_ = ZSTD_createDCtx())) throw std::bad_alloc();
+  if (layout_.compression == bgen_compression::zlib && !(inflate_ = libdeflate_alloc_decompressor()))
     throw std::bad_alloc();
 }
 

@@ -113,7 +113,6 @@ class bgen_text_sink {
   // The last line, even without a line feed, then the writer's finish.
   void finish();
   void commit() { writer_->commit(); }
-  const bgen_writer& writer() const { return *writer_; }
   bgen_writer& writer() { return *writer_; }
   // The count lines for the end of the run: "Number of probability triples
   // rescaled: N", and the variants left without a chromosome when there are.

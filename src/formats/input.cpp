@@ -31,27 +31,25 @@ std::atomic<bool> meter_unsized{false};
 
 // Opens `name` for reading and sets `st` to what it is.
 int open_input_fd(const std::string& name, struct stat& st) {
-  if (name.empty()) throw run_failure("Can't open " + name);
-  // A copy of standard input: closing it leaves descriptor 0 alone.
+  // A copy of standard input: closing it leaves descriptor 0 alone. An empty
+  // name opens nothing.
   int fd = is_standard_stream(name) ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
                                     : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw run_failure("Can't open " + name);
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
     ::close(fd);
-    throw run_failure("Can't open " + name);
+    fd = -1;
   }
+  if (fd < 0) throw run_failure("Can't open " + name);
   return fd;
 }
 
 }  // namespace
 
 input_meter read_so_far() {
-  input_meter m;
-  m.bytes_read = meter_bytes.load(std::memory_order_relaxed);
-  m.bytes_opened = meter_size.load(std::memory_order_relaxed);
-  m.lines = meter_lines.load(std::memory_order_relaxed);
-  m.sizes_known = !meter_unsized.load(std::memory_order_relaxed);
-  return m;
+  return {.bytes_read = meter_bytes.load(std::memory_order_relaxed),
+          .bytes_opened = meter_size.load(std::memory_order_relaxed),
+          .lines = meter_lines.load(std::memory_order_relaxed),
+          .sizes_known = !meter_unsized.load(std::memory_order_relaxed)};
 }
 
 void meter_read(std::uint64_t bytes) { meter_bytes.fetch_add(bytes, std::memory_order_relaxed); }

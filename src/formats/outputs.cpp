@@ -169,6 +169,12 @@ bool writes_in_place(const std::string& name) {
   return follow_links(name).through_proc;
 }
 
+// A pipe or FIFO: what is read from it cannot be read again.
+bool is_pipe(const std::string& name) {
+  struct stat st;
+  return ::stat(name.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
 // "Can't read NAME twice: ..." for a pipe, or for "-" (standard input).
 std::string read_twice_refusal(const std::string& name) {
   if (is_standard_stream(name)) return "Can't read - twice: it is standard input, not a file";
@@ -227,17 +233,11 @@ std::string name_clash(const std::string& log, const run_names& names) {
 }
 
 void check_read_twice(const std::string& name) {
-  struct stat st;
-  if (is_standard_stream(name) ||
-      (::stat(name.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))))
-    throw run_failure(read_twice_refusal(name));
+  if (is_standard_stream(name) || is_pipe(name)) throw run_failure(read_twice_refusal(name));
 }
 
 std::string log_refusal(const std::string& log) {
-  struct stat st;
-  if (::stat(log.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
-    return "Log file " + log + " is a pipe, not a file";
-  return "";
+  return is_pipe(log) ? "Log file " + log + " is a pipe, not a file" : "";
 }
 
 output_target open_output_target(const std::string& name) {

@@ -24,9 +24,8 @@ class word_source {
   }
   bool next_word(std::string_view& word) {
     if (!skip_blanks()) return false;
-    std::size_t start = pos_;
-    while (pos_ < line_.size() && !is_blank(line_[pos_])) ++pos_;
-    word = line_.substr(start, pos_ - start);
+    word = word_rest();
+    pos_ += word.size();
     return true;
   }
   // The unread text of the current word (after skip_blanks).
@@ -57,8 +56,7 @@ std::vector<map_snp> read_map_file(input_file& input, std::uint64_t* stopped_at_
   word_source words(input);
   if (stopped_at_line) *stopped_at_line = 0;
   std::string_view word;
-  for (;;) {
-    if (!words.next_word(word)) break;  // the input ended between records
+  while (words.next_word(word)) {  // else the input ended between records
     std::uint64_t start_line = words.line_number();
     map_snp snp;
     snp.chromosome.assign(word);
