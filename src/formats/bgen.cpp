@@ -407,10 +407,9 @@ bool bgen_reader::next(bgen_variant& v) {
   }
   ++index_;
   block_.clear();
-  if (std::feof(file_.get()) || (size_known_ && position_ == size_)) {
+  if (std::feof(file_.get()) || (size_known_ && position_ == size_))
     throw run_failure(name_ + ": the file ends after " + std::to_string(index_ - 1) +
                       " variants, the header counts " + std::to_string(layout_.variants));
-  }
   auto fits = [&](std::uint64_t n, const char* what) {
     if (size_known_ && n > size_ - position_)
       damaged(std::string("truncated: ") + what + " of " + std::to_string(n) +

@@ -96,7 +96,6 @@ bgen_writer::bgen_writer(const std::string& name, const bgen_options& options,
 
 bgen_writer::~bgen_writer() {
   if (target_.fd >= 0) ::close(target_.fd);
-  target_.fd = -1;
   // Not committed: only the temporary file goes.
   discard_output_target(target_);
 }
@@ -177,12 +176,9 @@ void bgen_writer::encode_batch() {
   encode_range(*slots_[0], 0, std::min(count, share));
   for (std::thread& w : workers) w.join();
 
-  for (std::size_t t = 0; t < used; ++t) {
-    slot& s = *slots_[t];
-    if (s.failed_at != SIZE_MAX) {
+  for (std::size_t t = 0; t < used; ++t)
+    if (const slot& s = *slots_[t]; s.failed_at != SIZE_MAX)
       throw run_failure(at(name_, variants_ + s.failed_at + 1) + s.failure);
-    }
-  }
   for (std::size_t t = 0; t < used; ++t) {
     slot& s = *slots_[t];
     write(s.out);
@@ -314,7 +310,6 @@ void bgen_gen_head(const bgen_variant& v, const std::string& name, std::uint64_t
 void bgen_line_reader::format_variant() {
   const bgen_variant& v = variant_;
   bgen_gen_head(v, reader_.name(), index_, head_);
-  const std::string& head = head_;
   const std::size_t n = v.values.size();
   if (v.scale <= 65535 && table_scale_ != v.scale) {
     table_.assign(16 * (std::size_t(v.scale) + 1), 0);
@@ -323,9 +318,9 @@ void bgen_line_reader::format_variant() {
     table_scale_ = v.scale;
   }
   // Grown, never filled again: the buffer is reused from variant to variant.
-  const std::size_t start = head.size();
+  const std::size_t start = head_.size();
   if (text_.size() < start + n * 16 + 1) text_.resize(start + n * 16 + 1);
-  std::memcpy(text_.data(), head.data(), start);
+  std::memcpy(text_.data(), head_.data(), start);
   char* out = text_.data() + start;
   if (v.scale <= 65535) {
     // Hard calls, most of a typical file, as one 6-byte piece each, chosen

@@ -43,17 +43,12 @@ inline block_masks scan_block_bytewise(const char* p, unsigned classes) {
   for (int i = 0; i < 64; ++i) {
     const std::uint64_t bit = std::uint64_t(1) << i;
     const unsigned char c = static_cast<unsigned char>(p[i]);
-    if (c == ' ') m.space |= bit;
-    if (c == ' ' || c - 9u < 5u) m.blank |= bit;
-    if (c == '.') m.dot |= bit;
-    if (c == '0') m.zero |= bit;
-    if (c - 48u < 10u) m.digit |= bit;
+    if ((classes & class_space) && c == ' ') m.space |= bit;
+    if ((classes & class_blank) && (c == ' ' || c - 9u < 5u)) m.blank |= bit;
+    if ((classes & class_dot) && c == '.') m.dot |= bit;
+    if ((classes & class_zero) && c == '0') m.zero |= bit;
+    if ((classes & class_digit) && c - 48u < 10u) m.digit |= bit;
   }
-  if (!(classes & class_space)) m.space = 0;
-  if (!(classes & class_blank)) m.blank = 0;
-  if (!(classes & class_dot)) m.dot = 0;
-  if (!(classes & class_zero)) m.zero = 0;
-  if (!(classes & class_digit)) m.digit = 0;
   return m;
 }
 

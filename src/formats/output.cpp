@@ -238,9 +238,8 @@ void output_file::put_int(std::int64_t value) {
 void output_file::put_fixed4(double value) {
   // Large magnitudes print every integer digit: up to 309 of them.
   char* p = reserve(400);
-  auto r = value == std::floor(value) ? std::to_chars(p, p + 400, value, std::chars_format::fixed, 0)
-                                      : std::to_chars(p, p + 400, value, std::chars_format::fixed, 4);
-  advance(r.ptr - p);
+  const int decimals = value == std::floor(value) ? 0 : 4;
+  advance(std::to_chars(p, p + 400, value, std::chars_format::fixed, decimals).ptr - p);
 }
 
 void output_file::put_general6(double value) {

@@ -61,8 +61,7 @@ class block_deflater {
       if (j.last) bgzf_put_end(j.out);
       return true;
     }
-    j.crc = static_cast<std::uint32_t>(
-        libdeflate_crc32(0, j.text.data(), j.used));
+    j.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, j.text.data(), j.used));
     if (deflateReset(&z_) != Z_OK) return false;
     if (!j.dictionary.empty() &&
         deflateSetDictionary(&z_, reinterpret_cast<const Bytef*>(j.dictionary.data()),

@@ -13,11 +13,8 @@
 
 namespace varnex {
 
-namespace {
-
+// What a spill file holds back before it writes.
 constexpr std::size_t block = 1 << 20;
-
-}  // namespace
 
 std::size_t read_at(int fd, std::uint64_t offset, char* to, std::size_t n, const std::string& name) {
   std::size_t got = 0;
