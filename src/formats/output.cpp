@@ -69,10 +69,7 @@ struct output_file::chain {
   io::filtering_ostream stream;
 
   void write(const std::string& name, const char* data, std::size_t n) {
-    if (parallel) {
-      parallel->write(data, n);
-      return;
-    }
+    if (parallel) return parallel->write(data, n);
     if (direct) {
       if (!write_all(fd, data, n)) throw run_failure("Can't write " + name);
       return;
