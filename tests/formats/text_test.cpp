@@ -54,7 +54,7 @@ std::int32_t strtol_int32(const std::string& text) {
   return static_cast<std::int32_t>(std::min<long>(std::max<long>(v, INT32_MIN), INT32_MAX));
 }
 
-TEST(LeadingInt32, ReadsLikeStrtolHeldTo32Bits) {
+TEST(LeadingInt32, ReadsLikeStrtolHeldTo32BitsAndPrefixesLikeAStream) {
   std::mt19937 random(13);
   const std::string bytes = " \t\r+-0123456789012345678989x.e";
   for (int round = 0; round < 200000; ++round) {
@@ -63,6 +63,15 @@ TEST(LeadingInt32, ReadsLikeStrtolHeldTo32Bits) {
     // Now and then a number at or beyond the 32-bit bounds.
     if (round % 8 == 0) text += std::to_string(2147483640LL + random() % 20) + std::string(random() % 12, '9');
     ASSERT_EQ(leading_int32(text), strtol_int32(text)) << text;
+    // parse_int32_prefix reads the same number where no white space leads it,
+    // and none beyond 32 bits.
+    char* end;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    const bool none = text.empty() || is_blank(text[0]) || v < INT32_MIN || v > INT32_MAX;
+    const std::size_t used = none ? 0 : end - text.c_str();
+    std::int32_t got = 0;  // untouched without a number
+    ASSERT_EQ(parse_int32_prefix(text, got), used) << text;
+    ASSERT_EQ(got, used ? v : 0) << text;
   }
 }
 
