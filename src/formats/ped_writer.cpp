@@ -34,14 +34,10 @@ void write_single_run(output_file& out, const char* pairs, const std::uint8_t* c
 }  // namespace
 
 void snp_alleles::add(std::string_view a, std::string_view b) {
-  if (a.size() == 1 && b.size() == 1) {
-    single_.push_back(a[0]);
-    single_.push_back(b[0]);
-    return;
-  }
-  long_.push_back({size(), std::string(a), std::string(b)});
-  single_.push_back('\0');
-  single_.push_back('\0');
+  const bool single = a.size() == 1 && b.size() == 1;
+  if (!single) long_.push_back({size(), std::string(a), std::string(b)});
+  single_.push_back(single ? a[0] : '\0');
+  single_.push_back(single ? b[0] : '\0');
 }
 
 const snp_alleles::long_pair* snp_alleles::find_long(std::size_t k) const {

@@ -104,12 +104,8 @@ std::uint64_t spill_file::append(std::string_view line) {
   if (fd_ < 0) create();
   std::uint64_t offset = size_;
   if (buffer_.size() + line.size() > block) drain();
-  if (line.size() > block) {
-    buffer_.assign(line.begin(), line.end());
-    drain();
-  } else {
-    buffer_.insert(buffer_.end(), line.begin(), line.end());
-  }
+  buffer_.insert(buffer_.end(), line.begin(), line.end());
+  if (line.size() > block) drain();
   size_ += line.size();
   return offset;
 }
