@@ -66,22 +66,8 @@ std::string str(std::uint64_t v) { return std::to_string(v); }
 
 // Finished outputs, renamed into place together once the whole run
 // succeeded, so a failed run never leaves a SAMPLE without its GEN, or half
-// of the groups.
-class finished_outputs {
- public:
-  void add(std::unique_ptr<output_file> out) {
-    out->finish();
-    outputs_.push_back(std::move(out));
-  }
-  void commit() {
-    std::vector<output_file*> all;
-    for (auto& out : outputs_) all.push_back(out.get());
-    commit_outputs(all);
-  }
-
- private:
-  std::vector<std::unique_ptr<output_file>> outputs_;
-};
+// of the groups. Each is finished when added, which lets its buffer go.
+using finished_outputs = std::vector<std::unique_ptr<output_file>>;
 
 void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
                        const std::vector<sample>& samples, const std::vector<std::size_t>& members,
@@ -100,7 +86,8 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
     out.column().put(r.phenotype);
     out.end_line();
   }
-  done.add(std::move(file));
+  file->finish();
+  done.push_back(std::move(file));
 }
 
 // One GEN line per SNP with the genotypes of `members`, in their order. The
@@ -144,9 +131,9 @@ std::string write_gen_file(const std::string& name, bool compressed,
     }
   }
   // The counts are complete once the file is finished.
-  const output_file* finished = file.get();
-  done.add(std::move(file));
-  return bgen_summary(*finished);
+  file->finish();
+  done.push_back(std::move(file));
+  return bgen_summary(*done.back());
 }
 
 [[gnu::cold, gnu::noinline]] std::string third_allele_text(char first, char second,
@@ -261,10 +248,10 @@ int convert(tee& log, const ped_to_gen_args& args) {
   log.to_both_flushed("PED...\n");
   if (failure) std::rethrow_exception(failure);
 
+  // A SNP seen with one allele, or none, gets the same character twice.
   for (std::uint64_t k = 0; k < m; ++k) {
-    settle_second_allele(allele_a[k], allele_b[k]);
     snps[k].allele_a = allele_a[k];
-    snps[k].allele_b = allele_b[k];
+    snps[k].allele_b = allele_b[k] == '-' ? allele_a[k] : allele_b[k];
   }
   std::vector<char>().swap(allele_a);
   std::vector<char>().swap(allele_b);
@@ -302,7 +289,9 @@ int convert(tee& log, const ped_to_gen_args& args) {
       if (!counts.empty()) log.to_both_flushed(counts);
     }
   }
-  done.commit();
+  std::vector<output_file*> all;
+  for (auto& out : done) all.push_back(out.get());
+  commit_outputs(all);
   return 0;
 }
 

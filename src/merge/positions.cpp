@@ -237,6 +237,10 @@ void position_index::index_batch(std::uint32_t input, pending* lines, std::size_
     if (!p->inserted) __builtin_prefetch(text_.data() + slots_[p->slot].text);
 
   std::string message;
+  auto mismatched_name = [&](const char* field, std::string_view seen, std::string_view held) {
+    message.assign("Mismatched overlap SNP ").append(field).append(": ").append(seen);
+    log.to_both(message.append(" ").append(held).append("\n"));
+  };
   for (const pending* q = lines; q != end; ++q) {
     const pending& p = *q;
     slot& sl = slots_[p.slot];
@@ -248,16 +252,12 @@ void position_index::index_batch(std::uint32_t input, pending* lines, std::size_
       const std::string_view snp_id = f[0], rs_id = f[1], allele_a = f[2], allele_b = f[3];
       descriptor d = describe(p.slot);
       if (d.snp_id != snp_id && d.rs_id != snp_id) {
-        message = "Mismatched overlap SNP snp_id: ";
-        message.append(snp_id).append(" ").append(d.snp_id).append("\n");
-        log.to_both(message);
+        mismatched_name("snp_id", snp_id, d.snp_id);
         sl.flags |= snp_unknown;
         d.snp_id = "-9";
       }
       if (d.rs_id != rs_id && d.snp_id != rs_id) {
-        message = "Mismatched overlap SNP rs_id: ";
-        message.append(rs_id).append(" ").append(d.rs_id).append("\n");
-        log.to_both(message);
+        mismatched_name("rs_id", rs_id, d.rs_id);
         sl.flags |= rs_unknown;
       }
       if (allele_a != d.allele_a || allele_b != d.allele_b) {
