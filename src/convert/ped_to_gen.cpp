@@ -256,17 +256,14 @@ int convert(tee& log, const ped_to_gen_args& args) {
   std::vector<char>().swap(allele_a);
   std::vector<char>().swap(allele_b);
 
-  finished_outputs done;
-  if (!args.discrete_phenotype) {
-    std::vector<std::size_t> everyone(samples.size());
-    for (std::size_t s = 0; s < everyone.size(); ++s) everyone[s] = s;
-    write_sample_file(args.out_sample_file, ped_gz, args.ostrel1, samples, everyone, m, done,
-                      args.streams);
-    log.to_both_flushed("Output...\n");
-    const std::string counts =
-        write_gen_file(args.out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false,
-                       args.bgen, done, args.streams);
-    if (!counts.empty()) log.to_both_flushed(counts);
+  // Without --discrete_phenotype everyone is one group, under the names given.
+  const bool discrete = args.discrete_phenotype;
+  auto group_name = [discrete](const std::string& base, const std::string& value) {
+    return discrete ? group_file_name(base, value) : base;
+  };
+  if (!discrete) {
+    std::vector<std::size_t>& everyone = phenotype_groups[""];
+    for (std::size_t s = 0; s < samples.size(); ++s) everyone.push_back(s);
   } else {
     // The group names are known only now; all are checked before the first
     // file is created.
@@ -277,17 +274,19 @@ int convert(tee& log, const ped_to_gen_args& args) {
         names.outputs.push_back(group_file_name(*base, group.first));
     std::string clash = name_clash(log_file, names);
     if (!clash.empty()) throw run_failure(clash);
-    for (const auto& group : phenotype_groups)
-      write_sample_file(group_file_name(args.out_sample_file, group.first), ped_gz, args.ostrel1,
-                        samples, group.second, m, done, args.streams);
-    log.to_both_flushed("Output...\n");
+  }
+  finished_outputs done;
+  for (const auto& group : phenotype_groups)
+    write_sample_file(group_name(args.out_sample_file, group.first), ped_gz, args.ostrel1, samples,
+                      group.second, m, done, args.streams);
+  log.to_both_flushed("Output...\n");
+  if (discrete)
     log.to_both_flushed("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
-    for (const auto& group : phenotype_groups) {
-      const std::string counts =
-          write_gen_file(group_file_name(args.out_genotype_file, group.first), ped_gz, snps,
-                         genotypes, samples, group.second, true, args.bgen, done, args.streams);
-      if (!counts.empty()) log.to_both_flushed(counts);
-    }
+  for (const auto& group : phenotype_groups) {
+    const std::string counts =
+        write_gen_file(group_name(args.out_genotype_file, group.first), ped_gz, snps, genotypes,
+                       samples, group.second, discrete, args.bgen, done, args.streams);
+    if (!counts.empty()) log.to_both_flushed(counts);
   }
   std::vector<output_file*> all;
   for (auto& out : done) all.push_back(out.get());
