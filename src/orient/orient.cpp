@@ -210,12 +210,23 @@ int orient_to_strand(const orient_args& args) {
 
   // The input is opened before the output is created, so that a missing
   // GEN file leaves no empty output behind.
-  input_file gen(args.genotype_file, is_gz_name(args.genotype_file), args.streams);
-  // Orient has no SAMPLE file: a BGEN output has no identifier block.
-  const std::unique_ptr<output_file> out =
-      open_gen_output(args.out_genotype_file, compress_out, args.streams, args.bgen, nullptr);
+  std::unique_ptr<input_file> gen;
+  std::unique_ptr<output_file> out;
+  try {
+    gen = std::make_unique<input_file>(args.genotype_file, is_gz_name(args.genotype_file),
+                                       args.streams);
+    // Orient has no SAMPLE file: a BGEN output has no identifier block.
+    out = open_gen_output(args.out_genotype_file, compress_out, args.streams, args.bgen, nullptr);
+  } catch (const run_failure& e) {
+    // "Can't open" of the GEN input or of the output: the log hears it first.
+    const std::string message = std::string(e.what()) + "\n";
+    log.to_log(message);
+    log.to_stdout(message);
+    log.flush();
+    return 1;
+  }
 
-  line_reader reader(gen);
+  line_reader reader(*gen);
   std::string_view line;
   std::uint64_t n_in_snps = 0, n_out_snps = 0;
   while (reader.next(line)) {
