@@ -178,7 +178,7 @@ struct merge_run {
                        const double x[3], const double c[3]) {
     std::string head = "Mismatched overlap locus. rs_id: ";
     head.append(d.rs_id).append(" pos: ").append(std::to_string(d.pos));
-    head.append(" subject: ").append(samples.key_text(s));
+    head.append(" subject: ").append(samples.id_1(s)).append("_").append(samples.id_2(s));
     head.append(" file: ").append(std::to_string(input));
     std::string tail;
     char number[32];

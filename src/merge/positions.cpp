@@ -123,22 +123,18 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     }
     gen_line f = split_gen_line(line);
     if (f.leading_fields == 0) continue;
-    if (f.leading_fields < 5 || !f.position_ok) {
-      failure = at(reader.name(), reader.line_number()) +
-                "it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B";
-      break;
-    }
     // Probabilities beyond the individuals of the SAMPLE file mean the two
     // files are not a pair.
-    if (more_fields_than(f.probabilities, max_probabilities)) {
-      failure = at(reader.name(), reader.line_number()) +
-                std::to_string(count_fields(f.probabilities)) +
+    if (f.leading_fields < 5 || !f.position_ok)
+      failure = "it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B";
+    else if (more_fields_than(f.probabilities, max_probabilities))
+      failure = std::to_string(count_fields(f.probabilities)) +
                 " probabilities, more than 3 for each of the " + std::to_string(rows) +
                 " individuals in SAMPLE file " + sample_name;
-      break;
-    }
-    if (line.size() > std::numeric_limits<std::uint32_t>::max()) {
-      failure = at(reader.name(), reader.line_number()) + "too long";
+    else if (line.size() > std::numeric_limits<std::uint32_t>::max())
+      failure = "too long";
+    if (!failure.empty()) {
+      failure = at(reader.name(), reader.line_number()) + failure;
       break;
     }
 
