@@ -58,9 +58,7 @@ class missing_messages {
   ~missing_messages() { flush(); }
   // The SNP of the calls that follow.
   void snp(std::string_view rs_id, std::int32_t position) {
-    locus_ = "Missing data at locus: ";
-    locus_ += rs_id;
-    locus_ += ' ';
+    locus_.assign("Missing data at locus: ").append(rs_id).append(" ");
     char number[16];
     locus_.append(number, std::to_chars(number, number + sizeof number, position).ptr);
     locus_ += ' ';
