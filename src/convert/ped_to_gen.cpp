@@ -34,14 +34,7 @@
 namespace varnex {
 
 char numeric_allele(char c) {
-  switch (c) {
-    case '1': return 'A';
-    case '2': return 'C';
-    case '3': return 'G';
-    case '4': return 'T';
-    case '0': return 'N';
-    default: return c;
-  }
+  return c >= '0' && c <= '4' ? "NACGT"[c - '0'] : c;
 }
 
 gen_alleles order_alleles(char a, char b, bool translate_by_first_seen) {
