@@ -208,13 +208,8 @@ int convert(tee& log, const ped_to_gen_args& args) {
           throw fault(str(2 * k + left) + " alleles, expected " + str(2 * m) +
                       " (two for each SNP of " + args.map_file + ")");
 
-        if (args.family) {
-          r.id_1.assign(fields.family_id);
-          r.id_1 += '_';
-          r.id_1.append(fields.individual_id);
-        } else {
-          r.id_1.assign(fields.individual_id);
-        }
+        if (args.family) r.id_1.append(fields.family_id).append("_");
+        r.id_1.append(fields.individual_id);
         r.id_2 = r.id_1;
         r.gender = fields.sex;
         r.phenotype.assign(fields.phenotype);
