@@ -125,9 +125,10 @@ struct merge_run {
   std::int64_t mismatch_loci = 0;
   probability_writer writer;
 
-  merge_run(const sample_union& samples, double threshold, tee& log)
-      : samples(samples), threshold(threshold), log(log), probs(3 * samples.size()),
-        texts(samples.size()), by_text(samples.size()), missing(samples.size()) {}
+  std::string text(double v) {
+    char buffer[32];
+    return std::string(buffer, writer.put(buffer, v));
+  }
 
   // Reads the triples of one line into the merged triples. A field that
   // starts with a number but goes on with other text gives that number and
@@ -178,15 +179,13 @@ struct merge_run {
                        const double x[3], const double c[3]) {
     std::string head = "Mismatched overlap locus. rs_id: ";
     head.append(d.rs_id).append(" pos: ").append(std::to_string(d.pos));
-    head.append(" subject: ").append(samples.id_1(s)).append("_").append(samples.id_2(s));
+    head.append(" subject: ").append(samples.key_text(s));
     head.append(" file: ").append(std::to_string(input));
-    std::string tail;
-    char number[32];
-    for (const double* t : {x, c}) {
-      tail += " probs:";
-      for (int k = 0; k < 3; ++k) tail.append(" ").append(number, writer.put(number, t[k]));
-    }
-    tail += '\n';
+    std::string tail = " probs: ";
+    tail.append(text(x[0])).append(" ").append(text(x[1]));
+    tail.append(" ").append(text(x[2])).append(" probs: ");
+    tail.append(text(c[0])).append(" ").append(text(c[1]));
+    tail.append(" ").append(text(c[2])).append("\n");
     // The column goes to the screen only.
     log.to_stdout(head + " col: " + std::to_string(j) + tail);
     log.to_log(head + tail);
@@ -446,9 +445,14 @@ int merge(const merge_args& args) {
                       args.bgen, &ids);
   output_file& gen_out = *gen_file;
   output_file sample_out(args.out_sample_file, is_gz_name(args.out_sample_file), args.streams);
-  merge_run run(samples, args.threshold, log);
+  merge_run run{samples, args.threshold, log, {}, {}, {}, {}, 0, {}};
+  run.probs.assign(3 * samples.size(), 0.0);
+  run.texts.assign(samples.size(), std::string_view());
+  run.by_text.assign(samples.size(), 0);
+  run.missing.assign(samples.size(), 0);
   layout_cache layouts;
-  std::vector<std::uint32_t> inputs;
+  std::vector<std::uint32_t> inputs, current_inputs;
+  const layout* current = nullptr;
   std::uint64_t written = 0;
   for (std::size_t i = 0; i < entries.size();) {
     std::size_t end = i;
@@ -457,17 +461,20 @@ int merge(const merge_args& args) {
       const descriptor d = index.describe(entries[i].slot);
       inputs.clear();
       for (std::size_t e = i; e < end; ++e) inputs.push_back(entries[e].input);
-      const layout& current = layouts.get(samples, inputs);
+      if (!current || inputs != current_inputs) {
+        current = &layouts.get(samples, inputs);
+        current_inputs = inputs;
+      }
       const fed_line* lines = feed.position(i);
       for (std::size_t t = 0; t < end - i; ++t) {
         const position_entry& e = entries[i + t];
         if (lines[t].split)
-          run.merge_columns(e, *lines[t].triples, current.shared_columns[t], d);
+          run.merge_columns(e, *lines[t].triples, current->shared_columns[t], d);
         else
           run.merge_line(e, lines[t].probabilities, d);
       }
       put_gen_head(gen_out, d.snp_id, d.rs_id, d.pos, d.allele_a, d.allele_b);
-      for (const layout::run& r : current.runs) {
+      for (const layout::run& r : current->runs) {
         if (r.what == layout::absent) {
           run.write_absent(gen_out, r.first, r.count);
         } else if (r.what == layout::copied && lines[r.line].split) {

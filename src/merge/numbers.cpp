@@ -4,6 +4,13 @@
 
 namespace varnex {
 
+namespace {
+
+// Never the bits of a value that reaches the writer: a NaN is never parsed.
+constexpr std::uint64_t empty_bits = 0x7ff8dead0000beefull;
+
+}  // namespace
+
 bool is_canonical_probability(std::string_view token) {
   const char* p = token.data();
   const std::size_t n = token.size();
@@ -29,6 +36,10 @@ bool is_canonical_probability(std::string_view token) {
   for (++i; i < n; ++i)
     if (!digit(p[i])) return false;
   return p[n - 1] != '0';
+}
+
+probability_writer::probability_writer() : cache_(std::size_t(1) << cache_bits) {
+  for (entry& e : cache_) e.bits = empty_bits;
 }
 
 void probability_writer::fill(entry& e, std::uint64_t bits, double value) {

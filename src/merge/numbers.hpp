@@ -28,6 +28,7 @@ bool is_canonical_probability(std::string_view token);
 // "1e-05"); at most 16 characters.
 class probability_writer {
  public:
+  probability_writer();
   char* put(char* p, double value) {
     if (value == 0.0 && !std::signbit(value)) {
       *p = '0';
@@ -49,13 +50,12 @@ class probability_writer {
  private:
   static constexpr int cache_bits = 14;
   struct entry {
-    // Never the bits of a value that reaches the writer: a NaN is never parsed.
-    std::uint64_t bits = 0x7ff8dead0000beefull;
+    std::uint64_t bits;
     char text[16];
     std::uint8_t length;
   };
   static void fill(entry& e, std::uint64_t bits, double value);
-  std::vector<entry> cache_ = std::vector<entry>(std::size_t(1) << cache_bits);
+  std::vector<entry> cache_;
 };
 
 }  // namespace varnex

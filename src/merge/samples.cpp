@@ -84,6 +84,11 @@ void sample_union::organise(const std::vector<std::string>& sample_files, tee& l
   log.to_both_flushed("Number of merged samples: " + std::to_string(keys_.size()) + "\n");
 }
 
+std::string sample_union::key_text(std::size_t s) const {
+  const std::string* row = &cells_[keys_[s]];
+  return row[0] + "_" + row[1];
+}
+
 void sample_union::write(output_file& out, const std::vector<std::uint32_t>& missing_counts) const {
   sample_writer writer(out);
   for (const std::vector<std::string>* header : {&out_names_, &out_types_}) {

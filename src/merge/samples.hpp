@@ -30,6 +30,8 @@ class sample_union {
   // Merged index of each row of input pair g, in file order: the j-th triple
   // of a line of GEN input g belongs to individual rows_of(g)[j].
   const std::vector<std::uint32_t>& rows_of(std::size_t g) const { return file_rows_[g]; }
+  // ID_1 + "_" + ID_2, for messages.
+  std::string key_text(std::size_t s) const;
   const std::string& id_1(std::size_t s) const { return cells_[keys_[s]]; }
   const std::string& id_2(std::size_t s) const { return cells_[keys_[s] + 1]; }
 
