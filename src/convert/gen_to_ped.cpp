@@ -58,9 +58,7 @@ class missing_messages {
   ~missing_messages() { flush(); }
   // The SNP of the calls that follow.
   void snp(std::string_view rs_id, std::int32_t position) {
-    locus_ = "Missing data at locus: ";
-    locus_ += rs_id;
-    locus_ += ' ';
+    locus_.assign("Missing data at locus: ").append(rs_id).append(" ");
     char number[16];
     locus_.append(number, std::to_chars(number, number + sizeof number, position).ptr);
     locus_ += ' ';
@@ -384,27 +382,25 @@ void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
   // The PED lines need nothing of the messages: with a second thread they
   // are written while the MAP and the missing calls are, and a failure of
   // theirs is reported where it always was, after "Output...".
+  std::exception_ptr ped_failure;
   auto write_ped = [&](std::stop_token stop) {
-    const genotype_matrix& calls = pass.calls;
-    std::vector<std::uint64_t> row(calls.rows());  // one individual's calls, gathered
-    for (std::uint64_t j = 0; j < n && !stop.stop_requested(); ++j) {
-      for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
-      write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
-                     samples.phenotype(j), pass.alleles,
-                     reinterpret_cast<const std::uint8_t*>(row.data()));
+    try {
+      const genotype_matrix& calls = pass.calls;
+      std::vector<std::uint64_t> row(calls.rows());  // one individual's calls, gathered
+      for (std::uint64_t j = 0; j < n && !stop.stop_requested(); ++j) {
+        for (std::uint64_t b = 0; b < row.size(); ++b) row[b] = calls.row(b)[j];
+        write_ped_line(ped, static_cast<std::int64_t>(j), samples.id(j), samples.sex(j),
+                       samples.phenotype(j), pass.alleles,
+                       reinterpret_cast<const std::uint8_t*>(row.data()));
+      }
+    } catch (...) {
+      ped_failure = std::current_exception();
     }
   };
-  std::exception_ptr ped_failure;
   std::jthread ped_writer;  // on a failure here, stopped and joined before the outputs go
   if (args.streams.threads > 1 && !pass.failure) {
     try {
-      ped_writer = std::jthread([&](std::stop_token stop) {
-        try {
-          write_ped(stop);
-        } catch (...) {
-          ped_failure = std::current_exception();
-        }
-      });
+      ped_writer = std::jthread(write_ped);
     } catch (const std::system_error&) {
       // No second thread: the PED lines come after the messages.
     }
@@ -416,12 +412,11 @@ void run(const gen_to_ped_args& args, tee& log, missing_messages& missing) {
   log.to_both_flushed("Number of missing loci: " + std::to_string(missing_count) + "\n");
 
   log.to_both_flushed("Output...\n");
-  if (ped_writer.joinable()) {
+  if (ped_writer.joinable())
     ped_writer.join();
-    if (ped_failure) std::rethrow_exception(ped_failure);
-  } else {
+  else
     write_ped({});
-  }
+  if (ped_failure) std::rethrow_exception(ped_failure);
   // Neither output may replace its name alone when the other fails.
   commit_outputs({&map, &ped});
 }

@@ -34,14 +34,7 @@
 namespace varnex {
 
 char numeric_allele(char c) {
-  switch (c) {
-    case '1': return 'A';
-    case '2': return 'C';
-    case '3': return 'G';
-    case '4': return 'T';
-    case '0': return 'N';
-    default: return c;
-  }
+  return c >= '0' && c <= '4' ? "NACGT"[c - '0'] : c;
 }
 
 gen_alleles order_alleles(char a, char b, bool translate_by_first_seen) {
@@ -66,22 +59,8 @@ std::string str(std::uint64_t v) { return std::to_string(v); }
 
 // Finished outputs, renamed into place together once the whole run
 // succeeded, so a failed run never leaves a SAMPLE without its GEN, or half
-// of the groups.
-class finished_outputs {
- public:
-  void add(std::unique_ptr<output_file> out) {
-    out->finish();
-    outputs_.push_back(std::move(out));
-  }
-  void commit() {
-    std::vector<output_file*> all;
-    for (auto& out : outputs_) all.push_back(out.get());
-    commit_outputs(all);
-  }
-
- private:
-  std::vector<std::unique_ptr<output_file>> outputs_;
-};
+// of the groups. Each is finished when added, which lets its buffer go.
+using finished_outputs = std::vector<std::unique_ptr<output_file>>;
 
 void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
                        const std::vector<sample>& samples, const std::vector<std::size_t>& members,
@@ -100,7 +79,8 @@ void write_sample_file(const std::string& name, bool compressed, bool ostrel1,
     out.column().put(r.phenotype);
     out.end_line();
   }
-  done.add(std::move(file));
+  file->finish();
+  done.push_back(std::move(file));
 }
 
 // One GEN line per SNP with the genotypes of `members`, in their order. The
@@ -144,9 +124,9 @@ std::string write_gen_file(const std::string& name, bool compressed,
     }
   }
   // The counts are complete once the file is finished.
-  const output_file* finished = file.get();
-  done.add(std::move(file));
-  return bgen_summary(*finished);
+  file->finish();
+  done.push_back(std::move(file));
+  return bgen_summary(*done.back());
 }
 
 [[gnu::cold, gnu::noinline]] std::string third_allele_text(char first, char second,
@@ -228,13 +208,8 @@ int convert(tee& log, const ped_to_gen_args& args) {
           throw fault(str(2 * k + left) + " alleles, expected " + str(2 * m) +
                       " (two for each SNP of " + args.map_file + ")");
 
-        if (args.family) {
-          r.id_1.assign(fields.family_id);
-          r.id_1 += '_';
-          r.id_1.append(fields.individual_id);
-        } else {
-          r.id_1.assign(fields.individual_id);
-        }
+        if (args.family) r.id_1.append(fields.family_id).append("_");
+        r.id_1.append(fields.individual_id);
         r.id_2 = r.id_1;
         r.gender = fields.sex;
         r.phenotype.assign(fields.phenotype);
@@ -261,25 +236,22 @@ int convert(tee& log, const ped_to_gen_args& args) {
   log.to_both_flushed("PED...\n");
   if (failure) std::rethrow_exception(failure);
 
+  // A SNP seen with one allele, or none, gets the same character twice.
   for (std::uint64_t k = 0; k < m; ++k) {
-    settle_second_allele(allele_a[k], allele_b[k]);
     snps[k].allele_a = allele_a[k];
-    snps[k].allele_b = allele_b[k];
+    snps[k].allele_b = allele_b[k] == '-' ? allele_a[k] : allele_b[k];
   }
   std::vector<char>().swap(allele_a);
   std::vector<char>().swap(allele_b);
 
-  finished_outputs done;
-  if (!args.discrete_phenotype) {
-    std::vector<std::size_t> everyone(samples.size());
-    for (std::size_t s = 0; s < everyone.size(); ++s) everyone[s] = s;
-    write_sample_file(args.out_sample_file, ped_gz, args.ostrel1, samples, everyone, m, done,
-                      args.streams);
-    log.to_both_flushed("Output...\n");
-    const std::string counts =
-        write_gen_file(args.out_genotype_file, ped_gz, snps, genotypes, samples, everyone, false,
-                       args.bgen, done, args.streams);
-    if (!counts.empty()) log.to_both_flushed(counts);
+  // Without --discrete_phenotype everyone is one group, under the names given.
+  const bool discrete = args.discrete_phenotype;
+  auto group_name = [discrete](const std::string& base, const std::string& value) {
+    return discrete ? group_file_name(base, value) : base;
+  };
+  if (!discrete) {
+    std::vector<std::size_t>& everyone = phenotype_groups[""];
+    for (std::size_t s = 0; s < samples.size(); ++s) everyone.push_back(s);
   } else {
     // The group names are known only now; all are checked before the first
     // file is created.
@@ -290,19 +262,23 @@ int convert(tee& log, const ped_to_gen_args& args) {
         names.outputs.push_back(group_file_name(*base, group.first));
     std::string clash = name_clash(log_file, names);
     if (!clash.empty()) throw run_failure(clash);
-    for (const auto& group : phenotype_groups)
-      write_sample_file(group_file_name(args.out_sample_file, group.first), ped_gz, args.ostrel1,
-                        samples, group.second, m, done, args.streams);
-    log.to_both_flushed("Output...\n");
-    log.to_both_flushed("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
-    for (const auto& group : phenotype_groups) {
-      const std::string counts =
-          write_gen_file(group_file_name(args.out_genotype_file, group.first), ped_gz, snps,
-                         genotypes, samples, group.second, true, args.bgen, done, args.streams);
-      if (!counts.empty()) log.to_both_flushed(counts);
-    }
   }
-  done.commit();
+  finished_outputs done;
+  for (const auto& group : phenotype_groups)
+    write_sample_file(group_name(args.out_sample_file, group.first), ped_gz, args.ostrel1, samples,
+                      group.second, m, done, args.streams);
+  log.to_both_flushed("Output...\n");
+  if (discrete)
+    log.to_both_flushed("Number of discrete phenotypes: " + str(phenotype_groups.size()) + "\n");
+  for (const auto& group : phenotype_groups) {
+    const std::string counts =
+        write_gen_file(group_name(args.out_genotype_file, group.first), ped_gz, snps, genotypes,
+                       samples, group.second, discrete, args.bgen, done, args.streams);
+    if (!counts.empty()) log.to_both_flushed(counts);
+  }
+  std::vector<output_file*> all;
+  for (auto& out : done) all.push_back(out.get());
+  commit_outputs(all);
   return 0;
 }
 

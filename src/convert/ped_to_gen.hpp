@@ -79,16 +79,11 @@ struct gen_alleles {
   bool flipped;  // written in the reverse of the discovered order
 };
 
-// Orders a SNP's alleles `a` and `b` (b already settled, see below) by signed
+// Orders a SNP's alleles `a` and `b` (`a` again for a SNP seen with one) by signed
 // character value and spells numerically coded ones as letters. The spelling
 // is decided by the first written allele, or, with `translate_by_first_seen`
 // (the per-phenotype outputs), by the first-seen allele `a`.
 gen_alleles order_alleles(char a, char b, bool translate_by_first_seen);
-
-// A SNP seen with one allele, or none, gets the same character twice.
-inline void settle_second_allele(char a, char& b) {
-  if (b == '-') b = a;
-}
 
 // `name` with "_" and the phenotype value inserted before its first ".gz", or
 // appended: out.gen.gz and 2 give out.gen_2.gz.

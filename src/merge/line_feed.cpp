@@ -57,11 +57,6 @@ class line_feed::source {
   }
 
   bool plain() const { return plain_ != nullptr; }
-  // Plain input: up to n bytes at `offset` straight into `to`; how many the
-  // file held.
-  std::size_t read_at(std::uint64_t offset, char* to, std::size_t n) {
-    return varnex::read_at(input_.fd(), offset, to, n, input_.name());
-  }
   void missing_bytes() const { throw run_failure("Can't read " + input_.name()); }
 
   std::string_view check(const position_entry& e, std::string_view text) const {
@@ -86,7 +81,8 @@ line_feed::line_feed(const std::vector<position_entry>& entries, const position_
                      const std::vector<std::unique_ptr<input_file>>& inputs, spill_file& spill,
                      const std::vector<std::vector<std::uint64_t>>& runs,
                      const sample_union& samples, bool copy_text)
-    : entries_(entries), index_(index), samples_(samples), copy_text_(copy_text), spill_(spill) {
+    : entries_(entries), index_(index), inputs_(inputs), samples_(samples), copy_text_(copy_text),
+      spill_(spill) {
   std::vector<std::uint64_t> gz_lines(inputs.size(), 0);
   for (const position_entry& e : entries)
     if (!e.spilled() && !index.bad(e.slot)) ++gz_lines[e.input];
@@ -198,11 +194,10 @@ void line_feed::fill(batch& b, std::size_t first) {
     if (!s.whole) continue;
     s.at = used;
     used += s.end - s.start;
+    const bool plain = g < sources_.size();  // else a run of the spill
     try {
-      s.got = g < sources_.size()
-                  ? sources_[g]->read_at(s.start, b.text.get() + s.at, s.end - s.start)
-                  : read_at(spill_.fd(), s.start, b.text.get() + s.at, s.end - s.start,
-                            spill_.description());
+      s.got = read_at(plain ? inputs_[g]->fd() : spill_.fd(), s.start, b.text.get() + s.at,
+                      s.end - s.start, plain ? inputs_[g]->name() : spill_.description());
     } catch (...) {
       s.got = 0;  // reported at the first line it should have given
     }

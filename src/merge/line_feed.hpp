@@ -84,6 +84,7 @@ class line_feed {
 
   const std::vector<position_entry>& entries_;
   const position_index& index_;
+  const std::vector<std::unique_ptr<input_file>>& inputs_;
   const sample_union& samples_;
   const bool copy_text_;
   spill_file& spill_;

@@ -197,16 +197,12 @@ bool line_triples::scan(std::string_view text, std::size_t wanted, token_verdict
   if (spaces_before_.size() < words + 1) spaces_before_.resize(words + 1);
   if (missing_.size() < wanted + 1) missing_.resize(wanted + 1);  // a spare slot
   std::uint32_t spaces = 0;
+  auto* scan_line = scan_blocks<false>;
 #if VARNEX_WIDE_BLOCKS
-  const std::uint64_t faults =
-      wide_scan ? scan_blocks_wide(begin, length, wanted, space_bits_.data(), spaces_before_.data(),
-                              missing_.data(), spaces)
-           : scan_blocks<false>(begin, length, wanted, space_bits_.data(), spaces_before_.data(),
-                                missing_.data(), spaces);
-#else
-  const std::uint64_t faults = scan_blocks<false>(begin, length, wanted, space_bits_.data(),
-                                                  spaces_before_.data(), missing_.data(), spaces);
+  if (wide_scan) scan_line = scan_blocks_wide;
 #endif
+  const std::uint64_t faults = scan_line(begin, length, wanted, space_bits_.data(),
+                                         spaces_before_.data(), missing_.data(), spaces);
   spaces_before_[words] = spaces;
   spaces_ = spaces;
 

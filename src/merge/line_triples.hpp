@@ -106,11 +106,10 @@ class line_triples {
     for (int k = 0; k < 3; ++k) {
       const char* p = text_ + t[k];
       const std::size_t n = t[k + 1] - 1 - t[k];
-      if (common_ && t[k] + 8 <= length_) {
+      if (common_ && t[k] + 8 <= length_)
         x[k] = read_short_decimal(p, n);
-      } else {
+      else
         read_probability(p, p + n, x[k]);
-      }
     }
   }
   // True when triple j is "0 0 0".

@@ -123,22 +123,18 @@ input_counts position_index::add_input(std::uint32_t input, line_reader& reader,
     }
     gen_line f = split_gen_line(line);
     if (f.leading_fields == 0) continue;
-    if (f.leading_fields < 5 || !f.position_ok) {
-      failure = at(reader.name(), reader.line_number()) +
-                "it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B";
-      break;
-    }
     // Probabilities beyond the individuals of the SAMPLE file mean the two
     // files are not a pair.
-    if (more_fields_than(f.probabilities, max_probabilities)) {
-      failure = at(reader.name(), reader.line_number()) +
-                std::to_string(count_fields(f.probabilities)) +
+    if (f.leading_fields < 5 || !f.position_ok)
+      failure = "it needs snp_id, rs_id, a position (32-bit integer), allele A and allele B";
+    else if (more_fields_than(f.probabilities, max_probabilities))
+      failure = std::to_string(count_fields(f.probabilities)) +
                 " probabilities, more than 3 for each of the " + std::to_string(rows) +
                 " individuals in SAMPLE file " + sample_name;
-      break;
-    }
-    if (line.size() > std::numeric_limits<std::uint32_t>::max()) {
-      failure = at(reader.name(), reader.line_number()) + "too long";
+    else if (line.size() > std::numeric_limits<std::uint32_t>::max())
+      failure = "too long";
+    if (!failure.empty()) {
+      failure = at(reader.name(), reader.line_number()) + failure;
       break;
     }
 
@@ -237,6 +233,10 @@ void position_index::index_batch(std::uint32_t input, pending* lines, std::size_
     if (!p->inserted) __builtin_prefetch(text_.data() + slots_[p->slot].text);
 
   std::string message;
+  auto mismatched_name = [&](const char* field, std::string_view seen, std::string_view held) {
+    message.assign("Mismatched overlap SNP ").append(field).append(": ").append(seen);
+    log.to_both(message.append(" ").append(held).append("\n"));
+  };
   for (const pending* q = lines; q != end; ++q) {
     const pending& p = *q;
     slot& sl = slots_[p.slot];
@@ -248,16 +248,12 @@ void position_index::index_batch(std::uint32_t input, pending* lines, std::size_
       const std::string_view snp_id = f[0], rs_id = f[1], allele_a = f[2], allele_b = f[3];
       descriptor d = describe(p.slot);
       if (d.snp_id != snp_id && d.rs_id != snp_id) {
-        message = "Mismatched overlap SNP snp_id: ";
-        message.append(snp_id).append(" ").append(d.snp_id).append("\n");
-        log.to_both(message);
+        mismatched_name("snp_id", snp_id, d.snp_id);
         sl.flags |= snp_unknown;
         d.snp_id = "-9";
       }
       if (d.rs_id != rs_id && d.snp_id != rs_id) {
-        message = "Mismatched overlap SNP rs_id: ";
-        message.append(rs_id).append(" ").append(d.rs_id).append("\n");
-        log.to_both(message);
+        mismatched_name("rs_id", rs_id, d.rs_id);
         sl.flags |= rs_unknown;
       }
       if (allele_a != d.allele_a || allele_b != d.allele_b) {

@@ -29,11 +29,6 @@ namespace varnex {
 
 namespace {
 
-char* copy(std::string_view text, char* out) {
-  std::memcpy(out, text.data(), text.size());
-  return out + text.size();
-}
-
 // Number of tokens when `text` is exactly " t1 t2 ... tn" (one space before
 // each token, no other white space, nothing after the last), else -1.
 template <bool wide>
@@ -142,13 +137,14 @@ char* reverse_single_spaced_triples(std::string_view text, long triples, char* o
 
 // Any white space: complete triples re-joined with single spaces.
 char* copy_triples(std::string_view text, bool swap, char* out) {
+  const char* end = text.data() + text.size();
   field_cursor cursor(text);
   std::string_view t[3];
   while (cursor.next(t[0]) && cursor.next(t[1]) && cursor.next(t[2])) {
     if (swap) std::swap(t[0], t[2]);
     for (std::string_view token : t) {
       *out++ = ' ';
-      out = copy(token, out);
+      out = copy_token(token.data(), token.data() + token.size(), end, out);
     }
   }
   return out;
@@ -180,7 +176,7 @@ char* orient_snp(const gen_line& g, char orientation, bool order, char* out) {
   for (long extra = tokens % 3; extra > 0; --extra) keep = probabilities.rfind(' ', keep - 1);
   std::string_view whole = probabilities.substr(0, keep);
   if (swap) return reverse_single_spaced_triples(whole, tokens / 3, out);
-  return copy(whole, out);
+  return copy_token(whole.data(), whole.data() + whole.size(), whole.data() + whole.size(), out);
 }
 
 int orient_to_strand(const orient_args& args) {

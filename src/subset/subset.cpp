@@ -57,7 +57,6 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
   sample_line row;
   // A row without both identifiers ends the rows.
   for (rows_read = 0; in.next(row, 2) && row.columns.size() == 2; ++rows_read) {
-    const long i = rows_read;
     const std::string_view id_1 = row.columns[0], id_2 = row.columns[1];
     bool selected;
     if (by_id) {
@@ -68,20 +67,16 @@ long select_samples(tee& log, sample_reader& in, output_file& out, const id_set&
     }
     if (!selected) continue;
     // Rows beyond the GEN file's samples are copied but have no triple.
-    if (static_cast<std::size_t>(i) < keep.size()) keep[i] = 1;
+    if (static_cast<std::size_t>(rows_read) < keep.size()) keep[rows_read] = 1;
     writer.line(row.text);
     ids.push_back(bgen_sample_id(id_1, id_2, choice));
     ++selected_rows;
-    if (by_id) {
-      log.to_log(std::string(id_2) + " " + std::to_string(i) + " " + std::string(row.text) + "\n");
-    }
+    if (by_id)
+      log.to_log(std::string(id_2) + " " + std::to_string(rows_read) + " " + std::string(row.text) +
+                 "\n");
   }
   return selected_rows;
 }
-
-struct snp_counts {
-  std::uint64_t in = 0, out = 0;
-};
 
 // BGEN to BGEN, variant by variant, without GEN text: a block is copied
 // unchanged when every sample is kept and it would be written the same way
@@ -89,10 +84,10 @@ struct snp_counts {
 // the kept samples are stored again from the values read, in the variant's
 // own bits unless --bgen-bits says otherwise; the variant's chromosome is
 // kept unless --chromosome replaces it, and its identifiers stay as they are
-// (an empty one stays empty).
-snp_counts bgen_to_bgen(bgen_reader& in, bgen_writer& out, const bgen_options& options,
-                        const std::vector<char>& keep, const snp_filter& filter,
-                        const subset_args& args) {
+// (an empty one stays empty). Adds to the counts of SNPs read and written.
+void bgen_to_bgen(bgen_reader& in, bgen_writer& out, const bgen_options& options,
+                  const std::vector<char>& keep, const snp_filter& filter, const subset_args& args,
+                  std::uint64_t& n_in_snps, std::uint64_t& n_out_snps) {
   const bool keep_all = std::find(keep.begin(), keep.end(), 0) == keep.end();
   const bool same_compression = in.layout().compression == options.compression;
   const std::size_t n = keep.size();
@@ -100,18 +95,17 @@ snp_counts bgen_to_bgen(bgen_reader& in, bgen_writer& out, const bgen_options& o
   bgen_encoder encoder(options.compression, options.bits);
   std::vector<double> probs(3 * n), kept;
   std::string block;
-  snp_counts counts;
   bgen_variant v;
   auto shown = [](const std::string& id) { return id.empty() ? std::string_view(".") : std::string_view(id); };
   while (in.next(v)) {
-    ++counts.in;
+    ++n_in_snps;
     const bool position_ok = v.position <= 0x7FFFFFFFu;
     if (!filter.selects(shown(v.varid), shown(v.rsid),
                         position_ok ? static_cast<std::int32_t>(v.position) : 0, position_ok))
       continue;
     for (std::size_t i = 0; i < 3 * n; ++i) probs[i] = double(v.values[i]) / v.scale;
     if (args.missing && too_missing(probs.data(), n, *args.threshold, *args.missing)) continue;
-    ++counts.out;
+    ++n_out_snps;
     const unsigned bits = options.bits_given ? options.bits : v.bits;
     const std::string_view chromosome = options.chromosome.empty() ? std::string_view(v.chromosome)
                                                                    : std::string_view(options.chromosome);
@@ -132,7 +126,6 @@ snp_counts bgen_to_bgen(bgen_reader& in, bgen_writer& out, const bgen_options& o
     out.add_rescaled(encoder.encode(w, block));
     out.add_block(block, !chromosome.empty());
   }
-  return counts;
 }
 
 }  // namespace
@@ -204,14 +197,13 @@ int subset(const subset_args& args) {
                     std::to_string(n_samples) + " samples");
   log.to_both_flushed("Number of output samples: " + std::to_string(n_out_samples) + "\n");
 
-  snp_filter filter;
-  filter.range_flag = args.range();
-  filter.inclusion_flag = args.inclusion_file.has_value();
-  filter.exclusion_flag = args.exclusion_file.has_value();
-  filter.start = args.start.value_or(-1) == -1 ? 0 : *args.start;
-  filter.end = args.end.value_or(-1);
-  filter.inclusion = &incl_snps;
-  filter.exclusion = &excl_snps;
+  const snp_filter filter{.range_flag = args.range(),
+                          .inclusion_flag = args.inclusion_file.has_value(),
+                          .exclusion_flag = args.exclusion_file.has_value(),
+                          .start = args.start.value_or(-1) == -1 ? 0 : *args.start,
+                          .end = args.end.value_or(-1),
+                          .inclusion = &incl_snps,
+                          .exclusion = &excl_snps};
   if (filter.range_flag) log.to_both_flushed("positions...\n");
   if (filter.inclusion_flag) log.to_both_flushed("Snp_id...\n");
   if (filter.exclusion_flag) log.to_both_flushed("Exclusion...\n");
@@ -233,9 +225,7 @@ int subset(const subset_args& args) {
   if (bgen_blocks) {
     bgen_writer& writer = gen_out.bgen()->writer();
     if (!written_ids) writer.set_samples(static_cast<std::uint32_t>(n_out_samples));
-    const snp_counts counts = bgen_to_bgen(*bgen_blocks, writer, written, keep, filter, args);
-    n_in_snps = counts.in;
-    n_out_snps = counts.out;
+    bgen_to_bgen(*bgen_blocks, writer, written, keep, filter, args, n_in_snps, n_out_snps);
   }
   for (; have_line; have_line = gen_lines->next(line)) {
     gen_line g = split_gen_line(line);
